@@ -1,0 +1,28 @@
+#pragma once
+
+#include "reports/ReportFilter.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ovik {
+
+struct CliOptions {
+  ReportFilter filter = ReportFilter::All;
+  bool quiet = false;
+  bool progress = false;
+  bool cached = false;
+  bool help = false;
+  bool version = false;
+  std::string source;
+  std::string destination;
+};
+
+// Parses the arguments after the program name. Returns nothing and sets
+// `error` on bad usage.
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kCliUsage;
+
+}  // namespace ovik

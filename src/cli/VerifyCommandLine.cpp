@@ -1,0 +1,143 @@
+#include "cli/VerifyCommandLine.h"
+
+#include "Version.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleView.h"
+#include "common/NumberFormat.h"
+#include "engine/VerifyEngine.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+
+namespace ovik {
+namespace {
+
+std::atomic<VerifyEngine*> g_runningEngine{nullptr};
+volatile std::sig_atomic_t g_interruptCount = 0;
+
+// The first interruption aborts the run, which unwinds and prints what it
+// has; a second one ends the program at once.
+extern "C" void OnInterrupt(int) {
+  g_interruptCount = g_interruptCount + 1;
+  if (g_interruptCount >= 2) _exit(128 + SIGINT);
+  if (VerifyEngine* engine = g_runningEngine.load()) engine->AbortRequested = true;
+}
+
+class InterruptGuard {
+ public:
+  explicit InterruptGuard(VerifyEngine& engine) {
+    g_interruptCount = 0;
+    g_runningEngine = &engine;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &oldInt_);
+    sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+    g_runningEngine = nullptr;
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+
+void PrintLine(std::FILE* out, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fputc('\n', out);
+}
+
+void PrintTotals(std::FILE* out, const ConsoleView& view, const VerifyEngine& engine) {
+  const struct {
+    const char* caption;
+    ViewLabel label;
+  } rows[] = {
+      {"Source files: ", ViewLabel::NumSrcFiles},
+      {"Source sub-folders: ", ViewLabel::NumSrcFolders},
+      {"Source bytes: ", ViewLabel::NumSrcBytes},
+      {"Checked files: ", ViewLabel::NumDstFiles},
+      {"Checked sub-folders: ", ViewLabel::NumDstFolders},
+      {"Checked bytes: ", ViewLabel::NumDstBytes},
+      {"Errors: ", ViewLabel::NumErrors},
+      {"Destn files missing: ", ViewLabel::NumDstFilesMissing},
+      {"Source read errors: ", ViewLabel::NumSrcReadErrs},
+      {"Destn read errors: ", ViewLabel::NumDstReadErrs},
+      {"Mismatches: ", ViewLabel::NumMismatches},
+  };
+  for (const auto& row : rows) PrintLine(out, std::string(row.caption) + view.LabelText(row.label));
+  const double elapsed = SystemClock().SteadyNow() - engine.totals.StartSteady;
+  PrintLine(out, "Elapsed time: " + FormatElapsedTime(elapsed));
+}
+
+// One line on a terminal, redrawn in place.
+void PaintProgress(std::FILE* err, const ConsoleView& view, const VerifyEngine& engine) {
+  const double elapsed = SystemClock().SteadyNow() - engine.totals.StartSteady;
+  std::string line = "\r\033[K" + std::to_string(view.ProgressPosition()) + "% " +
+                     FormatThousands(engine.totals.DstByteTotal) + " bytes checked, " +
+                     FormatThousands(engine.totals.DstFileCount) + " files, " + FormatElapsedTime(elapsed) +
+                     " " + engine.CurrentRelativeName;
+  std::fwrite(line.data(), 1, line.size(), err);
+  std::fflush(err);
+}
+
+int ExitStatusOf(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::VerifiedOk: return kExitVerifiedOk;
+    case Verdict::NoSourceFiles: return kExitNoSourceFiles;
+    case Verdict::Aborted: return kExitAborted;
+    case Verdict::Errors:
+    case Verdict::None: break;
+  }
+  return kExitErrors;
+}
+
+}  // namespace
+
+int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  std::string error;
+  const auto options = ParseCliOptions(args, error);
+  if (!options) {
+    std::fprintf(err, "ovik-verify: %s\n\n%s", error.c_str(), kCliUsage);
+    return kExitUsage;
+  }
+  if (options->help) {
+    std::fputs(kCliUsage, out);
+    return 0;
+  }
+  if (options->version) {
+    std::fprintf(out, "ovik-verify %s\n", kVersionText);
+    return 0;
+  }
+
+  ConsoleView view;
+  VerifyEngine engine(view);
+  if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
+  const bool showProgress = options->progress && isatty(fileno(err));
+  if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { PaintProgress(err, v, engine); });
+  {
+    InterruptGuard interrupts(engine);
+    engine.VerifyCommand(options->source, options->destination);
+  }
+  if (showProgress) std::fputs("\r\033[K", err);
+
+  if (!options->quiet) {
+    PrintLine(out, "Source folder: " + options->source);
+    PrintLine(out, "Destination folder: " + options->destination);
+    for (const std::string& line : view.Lines())
+      if (LineQualifies(line, options->filter, false)) PrintLine(out, line);
+    PrintLine(out, "");
+    PrintTotals(out, view, engine);
+  }
+  PrintLine(out, view.Status());
+  std::fflush(out);
+  return ExitStatusOf(engine.verdict);
+}
+
+}  // namespace ovik

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "engine/VerifyTotals.h"
+#include "engine/VerifyView.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ovik {
+
+struct CompareOutcome;
+
+inline constexpr std::size_t BlockSize = 102400;
+
+inline constexpr double kOneSecond = 1.0 / 86400.0;
+inline constexpr double kQuarterSecond = 1.0 / 345600.0;
+
+// Result prefixes of the details list. Every error prefix begins with "!".
+inline constexpr const char* kPrefixOk = "Ok";
+inline constexpr const char* kPrefixDstMissing = "!Destn file missing";
+inline constexpr const char* kPrefixSrcReadError = "!Source read error";
+inline constexpr const char* kPrefixDstReadError = "!Destn read error";
+inline constexpr const char* kPrefixSizeMismatch = "!Mismatched sizes";
+inline constexpr const char* kPrefixContentMismatch = "!Mismatched contents at offset ";
+
+// Status texts.
+inline constexpr const char* kStatusVerifiedOk = "Verified OK";
+inline constexpr const char* kStatusErrors = "Errors";
+inline constexpr const char* kStatusNoSourceFiles = "No source files";
+inline constexpr const char* kStatusAborted = "Aborted";
+
+const char* VerdictText(Verdict verdict);
+
+// Elapsed time for display: the locale's long time format, with whole days
+// in front («1d 01:00:05») once a run has taken a day or more.
+std::string FormatElapsedTime(double elapsedDays);
+
+// The verify run: its totals and state, the two walks over the source tree,
+// the byte comparison of each file pair and the progress display, all
+// reported through a VerifyView. Runs on the caller's thread; the only state
+// another party may touch during a run is AbortRequested.
+class VerifyEngine {
+ public:
+  explicit VerifyEngine(VerifyView& view, FileSystem& fileSystem = SystemFileSystem(),
+                        Clock& clock = SystemClock());
+  ~VerifyEngine();
+  VerifyEngine(const VerifyEngine&) = delete;
+  VerifyEngine& operator=(const VerifyEngine&) = delete;
+
+  // The Verify command on the two folder texts as the fields hold them.
+  void VerifyCommand(const std::string& sourceText, const std::string& destText);
+  // The Abort command: asks for confirmation, then sets AbortRequested.
+  void AbortCommand();
+
+  void RunVerify(const std::string& sourceRoot, const std::string& destRoot);
+  void ResetResults();
+  void ShowTotals();
+  void ShowStatus(std::string_view text, Colour colour);
+  void UpdateTitle();
+
+  void ScanSource(const std::string& folder);
+  void VerifyFolder(const std::string& srcFolder, const std::string& dstFolder);
+  bool PathExists(const std::string& path);
+  void CompareFile(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize);
+  void AddResultLine(std::string_view prefix);
+
+  void ShowElapsed();
+  void ShowProgress(std::int64_t currentFileBytes);
+
+  VerifyTotals totals;
+  std::atomic<bool> AbortRequested{false};
+  RunState runState = RunState::Idle;
+  Verdict verdict = Verdict::None;
+  std::int32_t SourceRootLength = 0;
+  std::string CurrentRelativeName;
+  // Where destination blocks come from: the medium unless asked otherwise.
+  ReadRole destinationReadRole = ReadRole::DestinationMedium;
+
+ private:
+  struct AlignedFree {
+    void operator()(std::byte* p) const;
+  };
+  using Buffer = std::unique_ptr<std::byte, AlignedFree>;
+
+  double Elapsed();
+  void WriteCount(ViewLabel label, std::int64_t value);
+  void WriteErrorCount(ViewLabel label, std::int32_t value);
+  bool IsOnWalkedPath(const FileId& id) const;
+  void RecordOutcome(const CompareOutcome& outcome);
+
+  VerifyView& view_;
+  FileSystem& fileSystem_;
+  Clock& clock_;
+  Buffer srcBuffer_;
+  Buffer dstBuffer_;
+  // Folders being walked on the current path, to skip link cycles.
+  std::vector<FileId> walkedPath_;
+};
+
+}  // namespace ovik

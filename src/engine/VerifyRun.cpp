@@ -1,0 +1,198 @@
+#include "engine/VerifyEngine.h"
+
+#include "common/NumberFormat.h"
+#include "common/PathUtils.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace ovik {
+namespace {
+
+// Runs the completion step of the Verify command on every way out of it,
+// an exception included, before the exception travels on.
+template <typename F>
+class OnScopeExit {
+ public:
+  explicit OnScopeExit(F f) : f_(std::move(f)) {}
+  ~OnScopeExit() { f_(); }
+  OnScopeExit(const OnScopeExit&) = delete;
+  OnScopeExit& operator=(const OnScopeExit&) = delete;
+
+ private:
+  F f_;
+};
+
+std::byte* AllocateBlockBuffer() {
+  void* memory = std::aligned_alloc(kReadBufferAlignment, BlockSize);
+  if (memory == nullptr) throw std::bad_alloc();
+  return static_cast<std::byte*>(memory);
+}
+
+}  // namespace
+
+const char* VerdictText(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::VerifiedOk: return kStatusVerifiedOk;
+    case Verdict::Errors: return kStatusErrors;
+    case Verdict::NoSourceFiles: return kStatusNoSourceFiles;
+    case Verdict::Aborted: return kStatusAborted;
+    case Verdict::None: break;
+  }
+  return "";
+}
+
+void VerifyEngine::AlignedFree::operator()(std::byte* p) const { std::free(p); }
+
+VerifyEngine::VerifyEngine(VerifyView& view, FileSystem& fileSystem, Clock& clock)
+    : view_(view),
+      fileSystem_(fileSystem),
+      clock_(clock),
+      srcBuffer_(AllocateBlockBuffer()),
+      dstBuffer_(AllocateBlockBuffer()) {}
+
+VerifyEngine::~VerifyEngine() = default;
+
+void VerifyEngine::VerifyCommand(const std::string& sourceText, const std::string& destText) {
+  ShowStatus("Initialising...", Colour::Blue);
+  runState = RunState::Verifying;
+  UpdateTitle();
+  for (ViewButton button : {ViewButton::BrowseSrc, ViewButton::BrowseDst, ViewButton::Compare, ViewButton::Swap})
+    view_.SetButtonEnabled(button, false);
+  view_.SetButtonEnabled(ViewButton::Abort, true);
+  ResetResults();
+
+  OnScopeExit completion([this] {
+    view_.SetSaveAndCopyEnabled(view_.ResultCount() > 0);
+    view_.SetButtonEnabled(ViewButton::BrowseSrc, true);
+    view_.SetButtonEnabled(ViewButton::BrowseDst, true);
+    view_.SetButtonEnabled(ViewButton::Abort, false);
+    view_.UpdateButtons();
+    runState = RunState::Stopped;
+    UpdateTitle();
+  });
+  const std::string destination = StripTrailingBackslash(destText);
+  const std::string source = StripTrailingBackslash(sourceText);
+  RunVerify(source, destination);
+}
+
+void VerifyEngine::AbortCommand() {
+  if (!view_.ConfirmAbort()) return;
+  ShowStatus("Aborting...", Colour::Red);
+  AbortRequested = true;
+}
+
+void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& destRoot) {
+  AbortRequested = false;
+  SourceRootLength = static_cast<std::int32_t>(sourceRoot.size());
+  verdict = Verdict::None;
+  view_.SetResultsSorted(false);
+
+  ShowStatus("Scanning source...", Colour::Blue);
+  const auto root = fileSystem_.FindEntry(sourceRoot.empty() ? "/" : sourceRoot, kAnythingFilter);
+  walkedPath_.assign(1, root ? root->id : FileId{});
+  ScanSource(sourceRoot);
+  ShowTotals();
+
+  if (!AbortRequested) {
+    ShowStatus("Verifying destn...", Colour::Blue);
+    walkedPath_.assign(1, root ? root->id : FileId{});
+    VerifyFolder(sourceRoot, destRoot);
+    if (!AbortRequested) {
+      for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
+        view_.SetLabelVisible(label, false);
+      view_.SetLabelText(ViewLabel::NumFileBytes, "");
+      view_.SetLabelText(ViewLabel::CurrFileName, "");
+    }
+  }
+  walkedPath_.clear();
+
+  ShowStatus("Sorting details...", Colour::Blue);
+  view_.SetResultsVisible(false);
+  view_.SetResultsSorted(true);
+  view_.SetResultsVisible(true);
+  view_.ScrollResultsToTop();
+  view_.Pump();
+
+  ShowTotals();
+
+  if (AbortRequested) verdict = Verdict::Aborted;
+  else if (totals.SrcFileCount == 0) verdict = Verdict::NoSourceFiles;
+  else if (totals.ErrorCount <= 0) verdict = Verdict::VerifiedOk;
+  else verdict = Verdict::Errors;
+  ShowStatus(VerdictText(verdict), verdict == Verdict::VerifiedOk ? Colour::Green : Colour::Red);
+}
+
+void VerifyEngine::ResetResults() {
+  AbortRequested = false;
+  const VerifyTotals cleared;
+  totals = cleared;
+  totals.StartTime = clock_.LocalNow();
+  totals.StartSteady = clock_.SteadyNow();
+
+  for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
+    view_.SetLabelVisible(label, false);
+  view_.SetLabelText(ViewLabel::NumFileBytes, "");
+  view_.SetLabelText(ViewLabel::CurrFileName, "");
+
+  for (ViewLabel label : {ViewLabel::NumSrcFiles, ViewLabel::NumSrcFolders, ViewLabel::NumDstFolders,
+                          ViewLabel::NumDstFiles})
+    view_.SetLabelText(label, "-");
+  for (ViewLabel label : {ViewLabel::NumErrors, ViewLabel::NumDstFilesMissing, ViewLabel::NumSrcReadErrs,
+                          ViewLabel::NumDstReadErrs, ViewLabel::NumMismatches}) {
+    view_.SetLabelText(label, "-");
+    view_.SetLabelColour(label, Colour::Black);
+  }
+  view_.SetLabelText(ViewLabel::NumSrcBytes, "-");
+  view_.SetLabelText(ViewLabel::NumDstBytes, "-");
+
+  view_.ClearResults();
+  view_.SetSaveAndCopyEnabled(false);
+
+  ShowStatus("", Colour::Blue);
+  ShowElapsed();
+  ShowProgress(0);
+}
+
+void VerifyEngine::WriteCount(ViewLabel label, std::int64_t value) {
+  view_.SetLabelText(label, FormatThousands(value));
+}
+
+void VerifyEngine::WriteErrorCount(ViewLabel label, std::int32_t value) {
+  WriteCount(label, value);
+  view_.SetLabelColour(label, value != 0 ? Colour::Red : Colour::Green);
+}
+
+void VerifyEngine::ShowTotals() {
+  ShowElapsed();
+  ShowProgress(0);
+
+  WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
+  WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
+  WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+  if (totals.DstFileCount > 0) WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
+  if (totals.DstFolderCount > 0) WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
+  if (totals.DstByteTotal > 0) WriteCount(ViewLabel::NumDstBytes, totals.DstByteTotal);
+
+  WriteErrorCount(ViewLabel::NumErrors, totals.ErrorCount);
+  view_.SetProgressColour(totals.ErrorCount != 0 ? Colour::Red : Colour::Green);
+
+  WriteErrorCount(ViewLabel::NumDstFilesMissing, totals.DstMissingCount);
+  WriteErrorCount(ViewLabel::NumSrcReadErrs, totals.SrcReadErrorCount);
+  WriteErrorCount(ViewLabel::NumDstReadErrs, totals.DstReadErrorCount);
+  WriteErrorCount(ViewLabel::NumMismatches, totals.MismatchCount);
+}
+
+void VerifyEngine::ShowStatus(std::string_view text, Colour colour) {
+  view_.SetStatus(text, colour);
+  view_.Pump();
+}
+
+void VerifyEngine::UpdateTitle() {
+  std::string title = "Ovik";
+  if (runState == RunState::Verifying) title += "-Verifying";
+  else if (runState == RunState::Stopped) title += "-Stopped";
+  view_.SetApplicationTitle(title);
+}
+
+}  // namespace ovik
