@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace ovik {
+
+class TfrmBrowse;
+
+// What BrowseFolder needs of the main window.
+class BrowseFolderHost {
+ public:
+  virtual ~BrowseFolderHost() = default;
+  virtual std::string FolderFieldText(bool isSource) const = 0;
+  // Replaces the field's text; the field's change handling runs only on a real change.
+  virtual void SetFolderFieldText(bool isSource, const std::string& text) = 0;
+  // RunState := Idle and the title follows.
+  virtual void ResetRunStateToIdle() = 0;
+};
+
+// Lets the user choose the source (isSource) or destination folder.
+void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog);
+
+}  // namespace ovik
