@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QFontMetrics>
+#include <QSize>
 
 #include <string>
 #include <vector>
@@ -10,12 +12,12 @@ namespace ovik {
 // The lines of the details list, kept as bytes and decoded only for display.
 // Appended lines are stored at once but announced to the view in batches
 // (CommitAppends), so a run of many files does not relayout the view for
-// every line.
+// every line. All rows have one size, so the view never measures them all.
 class DetailsListModel : public QAbstractListModel {
   Q_OBJECT
 
  public:
-  using QAbstractListModel::QAbstractListModel;
+  DetailsListModel(const QFontMetrics& metrics, QObject* parent);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -31,10 +33,19 @@ class DetailsListModel : public QAbstractListModel {
 
   const std::vector<std::string>& Lines() const { return lines_; }
   std::size_t LineCount() const { return lines_.size(); }
+  int RowHeight() const { return metrics_.height(); }
 
  private:
   std::vector<std::string> lines_;
+  QSize ItemSize() const;
+
+  QFontMetrics metrics_;
   std::size_t committed_ = 0;
+  // The longest line so far, in bytes: every row is made as wide as it, so
+  // the view, which measures one row for all, scrolls far enough sideways.
+  std::size_t longestLength_ = 0;
+  std::size_t longestRow_ = 0;
+  mutable QSize itemSize_;
   bool sorted_ = false;
 };
 

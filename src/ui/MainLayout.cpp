@@ -22,10 +22,7 @@ constexpr int kMargin = 6;
 
 }  // namespace
 
-int TfrmMain::ListRowHeight() const {
-  const int measured = detailsModel_->rowCount() > 0 ? lstResults->sizeHintForRow(0) : 0;
-  return std::max(measured, lstResults->fontMetrics().height() + 2);
-}
+int TfrmMain::ListRowHeight() const { return detailsModel_->RowHeight(); }
 
 void TfrmMain::ToggleDetails() {
   if (grpDetails->isVisibleTo(this)) {

@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -37,6 +38,10 @@ QString Decode(const std::string& bytes) { return QFile::decodeName(QByteArray::
 // The window's client area at design time: 6 + 595 + 6 pixels wide.
 constexpr int kDesignClientWidth = 607;
 
+// The root folder "/" keeps its separator: stripped, it would read as no
+// folder at all.
+std::string ComparableFolder(const std::string& text) { return text == "/" ? text : StripTrailingBackslash(text); }
+
 }  // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
@@ -48,14 +53,16 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   engine_ = std::make_unique<VerifyEngine>(*view_);
   ConnectHandlers();
   FormCreate();
-  clientArea->resize(kDesignClientWidth, 206);
   ArrangeMainWindow();
-  adjustSize();
+  // The client area lies below the menu bar and fills the rest.
+  resize(kDesignClientWidth, 206 + menuBar()->sizeHint().height());
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
 
 TfrmMain::~TfrmMain() = default;
+
+VerifyView& TfrmMain::View() { return *view_; }
 
 void TfrmMain::FormCreate() {
   processLock_ = std::make_unique<ProcessLock>("Ovik-Tarvex");
@@ -122,8 +129,8 @@ void TfrmMain::ResetRunStateToIdle() {
 }
 
 void TfrmMain::UpdateButtons() {
-  const std::string source = StripTrailingBackslash(srcFolder_);
-  const std::string destination = StripTrailingBackslash(dstFolder_);
+  const std::string source = ComparableFolder(srcFolder_);
+  const std::string destination = ComparableFolder(dstFolder_);
   const bool differ = source != destination;
   btnCompare->setEnabled(differ && !source.empty() && !destination.empty());
   btnSwap->setEnabled(differ && !(source.empty() && destination.empty()));

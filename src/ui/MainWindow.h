@@ -47,6 +47,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void ResetRunStateToIdle() override;
 
   VerifyEngine& Engine() { return *engine_; }
+  VerifyView& View();
   const DetailsListModel& DetailsModel() const { return *detailsModel_; }
 
   void UpdateButtons();

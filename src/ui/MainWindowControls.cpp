@@ -162,8 +162,8 @@ void TfrmMain::BuildDetailsFrame() {
   lblList->setFont(BoldFont());
   lblList->adjustSize();
 
-  detailsModel_ = new DetailsListModel(this);
   lstResults = new QListView(grpDetails);
+  detailsModel_ = new DetailsListModel(lstResults->fontMetrics(), this);
   lstResults->setObjectName("lstResults");
   lstResults->setGeometry(6, 48, 579, 108);
   lstResults->setUniformItemSizes(true);
