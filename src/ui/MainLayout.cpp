@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -50,12 +51,18 @@ void TfrmMain::ArrangeMainWindow() {
   pbrVerifyProgress->resize(grpResults->width() - pbrVerifyProgress->x() - kMargin, pbrVerifyProgress->height());
   lblCurrFileName->setMaximumWidth(grpResults->width() - lblCurrFileName->x() - kMargin);
 
+  // The window's own limits too: its layout passes on the client area's
+  // minimum but not its maximum.
+  const int menuHeight = menuBar()->sizeHint().height();
   if (!grpDetails->isVisibleTo(this)) {
     clientArea->setFixedHeight(kClientHeightWithoutDetails);
+    setFixedHeight(kClientHeightWithoutDetails + menuHeight);
     return;
   }
   clientArea->setMinimumHeight(kMinimumClientHeightWithDetails);
   clientArea->setMaximumHeight(QWIDGETSIZE_MAX);
+  setMinimumHeight(kMinimumClientHeightWithDetails + menuHeight);
+  setMaximumHeight(QWIDGETSIZE_MAX);
   const int clientHeight = std::max(clientArea->height(), kMinimumClientHeightWithDetails);
   grpDetails->resize(grpResults->width(), clientHeight - grpDetails->y() - 8);
 
