@@ -5,6 +5,7 @@
 // --lines N skips the verify: it feeds N made-up result lines to the
 // window's display the way a run does, then sorts them, and reports the
 // time of each step and the peak memory.
+// --shot-after S saves the picture S seconds into the run instead of after it.
 // --cached reads the destination through the page cache, as
 // `ovik-verify --cached` does, so the two can be compared.
 #include "engine/VerifyView.h"
@@ -35,6 +36,7 @@ struct DriverOptions {
   bool cached = false;
   int select = 0;
   long lines = 0;
+  double shotAfter = -1;
   QString shot;
 };
 
@@ -43,6 +45,7 @@ bool ParseOptions(int argc, char** argv, DriverOptions& options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--details") == 0) options.details = true;
     else if (std::strcmp(argv[i], "--cached") == 0) options.cached = true;
+    else if (std::strcmp(argv[i], "--shot-after") == 0 && i + 1 < argc) options.shotAfter = std::atof(argv[++i]);
     else if (std::strcmp(argv[i], "--lines") == 0 && i + 1 < argc) options.lines = std::atol(argv[++i]);
     else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) options.shot = QFile::decodeName(argv[++i]);
     else if (std::strcmp(argv[i], "--select") == 0 && i + 1 < argc) options.select = std::atoi(argv[++i]);
@@ -102,6 +105,10 @@ int Drive(ovik::TfrmMain& window, const DriverOptions& options) {
   if (options.cached) window.Engine().destinationReadRole = ovik::ReadRole::DestinationCached;
   QApplication::processEvents();
 
+  // Timers fire at the run's pumps, so this one catches the window mid-run.
+  if (options.shotAfter >= 0 && !options.shot.isEmpty())
+    QTimer::singleShot(static_cast<int>(options.shotAfter * 1000), &window,
+                       [&window, &options] { window.grab().save(options.shot); });
   QElapsedTimer timer;
   timer.start();
   window.btnCompare->click();
@@ -114,7 +121,7 @@ int Drive(ovik::TfrmMain& window, const DriverOptions& options) {
       window.lstResults->selectionModel()->select(window.lstResults->model()->index(row, 0),
                                                   QItemSelectionModel::Select);
   }
-  if (!options.shot.isEmpty()) {
+  if (!options.shot.isEmpty() && options.shotAfter < 0) {
     QApplication::processEvents();
     if (!window.grab().save(options.shot)) return 1;
   }

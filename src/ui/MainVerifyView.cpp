@@ -197,7 +197,10 @@ void MainVerifyView::FlushResults() {
   model.CommitAppends();
   if (heldScrollSteps_ == 0) return;
   // The top line moves on by one per line added, as far as the last page.
+  // The view lays the new rows out now rather than later, so it can scroll
+  // to them.
   QListView& list = *window_.lstResults;
+  list.doItemsLayout();
   const int rowHeight = std::max(1, list.sizeHintForRow(0));
   const int pageRows = std::max(1, list.viewport()->height() / rowHeight);
   const int lastTop = std::max(0, model.rowCount() - pageRows);

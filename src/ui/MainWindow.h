@@ -92,6 +92,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   QPushButton* AddButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
   QAction* AddMenuItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& shortcut);
   void PlaceRowHead(QLabel* label, int rightEdge);
+  void PlaceAfterCaption(QLabel* value, const QLabel* caption);
   int ListRowHeight() const;
   TfrmBrowse& BrowseWindow();
   TfrmUsage& UsageWindow();

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStyleFactory>
 
+#include <algorithm>
+
 namespace ovik {
 namespace {
 
@@ -64,6 +66,12 @@ QAction* TfrmMain::AddMenuItem(QMenu* menu, const char* name, const QString& tex
 }
 
 void TfrmMain::PlaceRowHead(QLabel* label, int rightEdge) { label->move(rightEdge - label->width(), label->y()); }
+
+// A value label starts where its design puts it, or a little after its
+// caption when the face writes the caption wider than that.
+void TfrmMain::PlaceAfterCaption(QLabel* value, const QLabel* caption) {
+  value->move(std::max(value->x(), caption->geometry().right() + 5), value->y());
+}
 
 void TfrmMain::BuildControls() {
   clientArea = new QWidget(this);
@@ -142,6 +150,9 @@ void TfrmMain::BuildResultsFrame() {
   pbrVerifyProgress->setStyle(barStyle_.get());
   lblFile = AddLabel(grpResults, "lblFile", "Name:", 11, 102);
   lblCurrFileName = AddLabel(grpResults, "lblCurrFileName", "", 49, 102);
+  PlaceAfterCaption(lblElapsedTime, lblElapsed);
+  PlaceAfterCaption(lblNumFileBytes, lblFileBytes);
+  PlaceAfterCaption(lblCurrFileName, lblFile);
 }
 
 void TfrmMain::BuildDetailsFrame() {

@@ -88,9 +88,9 @@ TEST(MainWindowLayout, RowHeadsEndBeforeTheFirstColumnAndCaptionsFit) {
     EXPECT_LE(textWidth + 4, button->width()) << button->objectName().toStdString();
   }
   EXPECT_LT(window->lblStatus->fontInfo().pixelSize(), 20);
-  EXPECT_LT(window->lblElapsed->geometry().right(), 79);
-  EXPECT_LT(window->lblFileBytes->geometry().right(), 92);
-  EXPECT_LT(window->lblFile->geometry().right(), 49);
+  EXPECT_LT(window->lblElapsed->geometry().right() + 3, window->lblElapsedTime->x());
+  EXPECT_LT(window->lblFileBytes->geometry().right() + 3, window->lblNumFileBytes->x());
+  EXPECT_LT(window->lblFile->geometry().right() + 3, window->lblCurrFileName->x());
 }
 
 }  // namespace
