@@ -140,5 +140,35 @@ TEST_F(MainWindowAbortAndClose, DoubleClickInAFieldIsIgnoredDuringARun) {
   EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
 }
 
+TEST_F(MainWindowAbortAndClose, TheListFollowsTheNewestLinesDuringTheWalk) {
+  window->btnDetails->click();
+  bool checked = false;
+  OnEveryPump probe([&] {
+    const int rows = window->lstResults->model()->rowCount();
+    if (rows < 30) return false;
+    checked = true;
+    const QRect newest = window->lstResults->visualRect(window->lstResults->model()->index(rows - 1, 0));
+    EXPECT_TRUE(window->lstResults->viewport()->rect().contains(newest)) << rows;
+    return true;
+  });
+  window->btnCompare->click();
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(window->lstResults->indexAt(QPoint(1, 1)).row(), 0) << "back at the top once sorted";
+}
+
+TEST_F(MainWindowAbortAndClose, EnterStartsVerifyUnlessAButtonHasTheFocus) {
+  window->btnDetails->setFocus();
+  QKeyEvent onButton(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(window->btnDetails, &onButton);
+  EXPECT_TRUE(window->grpDetails->isVisibleTo(window.get())) << "the focused button took Enter";
+  EXPECT_EQ(window->windowTitle(), "Ovik");
+
+  window->edtSrc->setFocus();
+  QKeyEvent onField(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(window->edtSrc, &onField);
+  EXPECT_EQ(window->windowTitle(), "Ovik-Stopped");
+  EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
+}
+
 }  // namespace
 }  // namespace ovik::testing
