@@ -26,7 +26,7 @@ QSize DetailsListModel::ItemSize() const {
     const std::string& longest = lines_[longestRow_];
     const int textWidth = metrics_.horizontalAdvance(
         QFile::decodeName(QByteArray::fromRawData(longest.data(), static_cast<qsizetype>(longest.size()))));
-    itemSize_ = QSize(textWidth + 4 * metrics_.averageCharWidth(), metrics_.height());
+    itemSize_ = QSize(textWidth + 4 * metrics_.averageCharWidth(), RowHeight());
   }
   return itemSize_;
 }

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QSize>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ class DetailsListModel : public QAbstractListModel {
 
   const std::vector<std::string>& Lines() const { return lines_; }
   std::size_t LineCount() const { return lines_.size(); }
-  int RowHeight() const { return metrics_.height(); }
+  // At least the 13 pixels a row was drawn with, so rows never crowd.
+  int RowHeight() const { return std::max(metrics_.height(), 13); }
 
  private:
   std::vector<std::string> lines_;

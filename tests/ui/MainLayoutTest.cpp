@@ -63,7 +63,7 @@ TEST(MainWindowLayout, DetailsNeedAtLeast400AndTheListShowsWholeLines) {
     EXPECT_EQ(window->grpDetails->width(), window->grpResults->width());
     EXPECT_EQ(window->lstResults->width(), window->grpResults->width() - 6 - 6);
     const int rows = window->lstResults->height() - 2 * window->lstResults->frameWidth();
-    const int rowHeight = window->lstResults->fontMetrics().height();
+    const int rowHeight = std::max(window->lstResults->fontMetrics().height(), 13);
     EXPECT_EQ(rows % rowHeight, 0);
     EXPECT_LE(window->lstResults->geometry().bottom(), window->grpDetails->height() - 4);
     const int gapBelow = window->grpDetails->height() - 4 - (window->lstResults->geometry().bottom() + 1);
@@ -88,6 +88,13 @@ TEST(MainWindowLayout, RowHeadsEndBeforeTheFirstColumnAndCaptionsFit) {
     EXPECT_LE(textWidth + 4, button->width()) << button->objectName().toStdString();
   }
   EXPECT_LT(window->lblStatus->fontInfo().pixelSize(), 20);
+  const QList<const QLabel*> captionRow = {window->lblErrorDetails, window->lblDstFilesMissing,
+                                           window->lblSrcReadErrs, window->lblDstReadErrs, window->lblMismatches};
+  for (qsizetype i = 1; i < captionRow.size(); ++i)
+    EXPECT_LT(captionRow[i - 1]->geometry().right(), captionRow[i]->x()) << captionRow[i]->objectName().toStdString();
+  const QList<const QLabel*> columnHeads = {window->lblTotals, window->lblSrc, window->lblDst, window->lblErrors};
+  for (qsizetype i = 1; i < columnHeads.size(); ++i)
+    EXPECT_LT(columnHeads[i - 1]->geometry().right(), columnHeads[i]->x()) << columnHeads[i]->objectName().toStdString();
   EXPECT_LT(window->lblElapsed->geometry().right() + 3, window->lblElapsedTime->x());
   EXPECT_LT(window->lblFileBytes->geometry().right() + 3, window->lblNumFileBytes->x());
   EXPECT_LT(window->lblFile->geometry().right() + 3, window->lblCurrFileName->x());
