@@ -4,18 +4,19 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace ovik {
 namespace {
 
 // Boxes have no parent window, so they are application-modal and centred on
-// the screen rather than on the main window.
+// the screen rather than on the main window. A box settles its size as it
+// is shown, so it is centred once it is up.
 void CentreOnScreen(QMessageBox& box) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
-  box.adjustSize();
   const QRect area = screen->availableGeometry();
-  box.move(area.center() - box.rect().center());
+  box.move(area.center() - box.frameGeometry().center() + box.pos());
 }
 
 QMessageBox::StandardButton Run(QMessageBox::Icon icon, const QString& title, const QString& text,
@@ -25,7 +26,9 @@ QMessageBox::StandardButton Run(QMessageBox::Icon icon, const QString& title, co
   box.setObjectName("msgBox");
   box.setDefaultButton(defaultButton);
   box.setEscapeButton(escapeButton);
+  box.adjustSize();
   CentreOnScreen(box);
+  QTimer::singleShot(0, &box, [&box] { CentreOnScreen(box); });
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -53,6 +53,7 @@ TEST_F(MainWindowAbortAndClose, AbortAnsweredYesStopsTheWalkAndKeepsItsLines) {
   EXPECT_EQ(answerer.seen().buttons, QMessageBox::Yes | QMessageBox::No);
   EXPECT_EQ(answerer.seen().defaultButton, QMessageBox::Yes);
   EXPECT_EQ(answerer.seen().escapeButton, QMessageBox::No);
+  EXPECT_LE(answerer.seen().offCentre.manhattanLength(), 2) << "centred on the screen";
 
   EXPECT_EQ(LabelText(window->lblStatus), "Aborted");
   EXPECT_EQ(TextColour(window->lblStatus), QColor(255, 0, 0));
@@ -100,6 +101,7 @@ TEST_F(MainWindowAbortAndClose, ClosingDuringARunIsRefusedWithAWarning) {
   EXPECT_EQ(answerer.seen().text, "Verify in progress, click Abort before closing");
   EXPECT_EQ(answerer.seen().buttons, QMessageBox::Ok);
   EXPECT_EQ(answerer.seen().escapeButton, QMessageBox::Ok);
+  EXPECT_LE(answerer.seen().offCentre.manhattanLength(), 2) << "centred on the screen";
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(LabelText(window->lblStatus), "Verified OK") << "the run goes on";
 }

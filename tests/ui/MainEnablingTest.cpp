@@ -30,6 +30,32 @@ TEST(MainWindowEnabling, StartsWithEmptyFieldsAndOnlySafeCommands) {
   EXPECT_EQ(LabelText(window->lblNumSrcFiles), "-");
 }
 
+TEST(MainWindowEnabling, TabOrderRunsFromMoreDetailsThroughTheFolderRow) {
+  auto window = MakeMainWindow();
+  std::vector<std::string> order;
+  QWidget* widget = window->btnDetails;
+  for (int step = 0; step < 9; ++step) {
+    order.push_back(widget->objectName().toStdString());
+    do widget = widget->nextInFocusChain();
+    while (!(widget->focusPolicy() & Qt::TabFocus) || widget->objectName().isEmpty());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"btnDetails", "edtSrc", "edtDst", "btnBrowseSrc", "btnBrowseDst",
+                                             "btnCompare", "btnAbort", "btnSwap", "lstResults"}));
+}
+
+TEST(MainWindowEnabling, CaptionsCarryTheirAccessKeys) {
+  auto window = MakeMainWindow();
+  EXPECT_EQ(window->btnCompare->text(), "&Verify");
+  EXPECT_EQ(window->btnAbort->text(), "&Abort");
+  EXPECT_EQ(window->btnBrowseSrc->text(), "Browse &source...");
+  EXPECT_EQ(window->btnBrowseDst->text(), "Browse &destn...");
+  EXPECT_EQ(window->btnSwap->text(), "S&wap");
+  EXPECT_EQ(window->btnDetails->text(), "&More details");
+  EXPECT_EQ(window->mnuFileSaveAll->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  EXPECT_EQ(window->mnuCopySelectedOnly->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F3));
+  EXPECT_EQ(window->mnuFileSaveSelectedOnly->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+}
+
 TEST(MainWindowEnabling, VerifyNeedsTwoDifferentFoldersComparedExactly) {
   auto window = MakeMainWindow();
   window->SetFolderFieldText(true, "/data/photos");

@@ -4,6 +4,8 @@
 #include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,6 +34,8 @@ struct SeenBox {
   QMessageBox::StandardButtons buttons;
   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
   QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
+  // How far the box's centre lies from the screen's.
+  QPoint offCentre;
   int count = 0;
 };
 
@@ -58,6 +62,7 @@ class BoxAnswerer {
     seen_.buttons = box->standardButtons();
     seen_.defaultButton = box->standardButton(box->defaultButton());
     seen_.escapeButton = box->standardButton(qobject_cast<QAbstractButton*>(box->escapeButton()));
+    seen_.offCentre = box->frameGeometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
     ++seen_.count;
     box->button(answer_)->click();
   }
