@@ -80,18 +80,17 @@ void TfrmMain::ConnectHandlers() {
   connect(btnBrowseDst, &QPushButton::clicked, this, &TfrmMain::btnBrowseDstClick);
   connect(btnSwap, &QPushButton::clicked, this, &TfrmMain::btnSwapClick);
   connect(btnDetails, &QPushButton::clicked, this, &TfrmMain::btnDetailsClick);
-  const auto onTrigger = [this](QAction* item, auto handler) { connect(item, &QAction::triggered, this, handler); };
-  onTrigger(mnuFileSaveAll, [this] { SaveDetails(ReportFilter::All); });
-  onTrigger(mnuFileSaveErrorsOnly, [this] { SaveDetails(ReportFilter::ErrorsOnly); });
-  onTrigger(mnuFileSaveNonErrorsOnly, [this] { SaveDetails(ReportFilter::NonErrorsOnly); });
-  onTrigger(mnuFileSaveSelectedOnly, [this] { SaveDetails(ReportFilter::SelectedOnly); });
-  onTrigger(mnuFileExit, [this] { mnuFileExitClick(); });
-  onTrigger(mnuEditCopyAll, [this] { CopyDetails(ReportFilter::All); });
-  onTrigger(mnuEditCopyErrorsOnly, [this] { CopyDetails(ReportFilter::ErrorsOnly); });
-  onTrigger(mnuEditCopyNonErrorsOnly, [this] { CopyDetails(ReportFilter::NonErrorsOnly); });
-  onTrigger(mnuCopySelectedOnly, [this] { CopyDetails(ReportFilter::SelectedOnly); });
-  onTrigger(mnuHelpUsage, [this] { mnuHelpUsageClick(); });
-  onTrigger(mnuHelpAbout, [this] { mnuHelpAboutClick(); });
+  connect(mnuFileSaveAll, &QAction::triggered, this, &TfrmMain::mnuFileSaveAllClick);
+  connect(mnuFileSaveErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveErrorsOnlyClick);
+  connect(mnuFileSaveNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveNonErrorsOnlyClick);
+  connect(mnuFileSaveSelectedOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveSelectedOnlyClick);
+  connect(mnuFileExit, &QAction::triggered, this, &TfrmMain::mnuFileExitClick);
+  connect(mnuEditCopyAll, &QAction::triggered, this, &TfrmMain::mnuEditCopyAllClick);
+  connect(mnuEditCopyErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuEditCopyErrorsOnlyClick);
+  connect(mnuEditCopyNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuEditCopyNonErrorsOnlyClick);
+  connect(mnuCopySelectedOnly, &QAction::triggered, this, &TfrmMain::mnuCopySelectedOnlyClick);
+  connect(mnuHelpUsage, &QAction::triggered, this, &TfrmMain::mnuHelpUsageClick);
+  connect(mnuHelpAbout, &QAction::triggered, this, &TfrmMain::mnuHelpAboutClick);
 }
 
 void TfrmMain::AttachWindows(TfrmBrowse* browse, TfrmUsage* usage) {
@@ -169,6 +168,8 @@ void TfrmMain::btnSwapClick() {
   SetFolderFieldText(false, oldSource);
 }
 
+void TfrmMain::FormResize() { ArrangeMainWindow(); }
+
 void TfrmMain::btnDetailsClick() { ToggleDetails(); }
 
 void TfrmMain::edtSrcChange() {
@@ -179,21 +180,27 @@ void TfrmMain::edtSrcChange() {
 
 void TfrmMain::edtDstChange() { edtSrcChange(); }
 
-void TfrmMain::SaveDetails(ReportFilter filter) {
+// The folder fields as shown and the list in its order, with its selection.
+DetailsContext TfrmMain::CurrentDetails() const {
   const QItemSelectionModel* selection = lstResults->selectionModel();
-  const DetailsContext details{srcFolder_, dstFolder_, detailsModel_->Lines(), [selection, this](std::size_t row) {
-                                 return selection->isSelected(detailsModel_->index(static_cast<int>(row)));
-                               }};
-  ovik::SaveDetails(this, details, filter);
+  const DetailsListModel* model = detailsModel_;
+  return {srcFolder_, dstFolder_, model->Lines(), [selection, model](std::size_t row) {
+            return selection->isSelected(model->index(static_cast<int>(row)));
+          }};
 }
 
-void TfrmMain::CopyDetails(ReportFilter filter) {
-  const QItemSelectionModel* selection = lstResults->selectionModel();
-  const DetailsContext details{srcFolder_, dstFolder_, detailsModel_->Lines(), [selection, this](std::size_t row) {
-                                 return selection->isSelected(detailsModel_->index(static_cast<int>(row)));
-                               }};
-  ovik::CopyDetails(details, filter);
-}
+void TfrmMain::SaveDetails(ReportFilter filter) { ovik::SaveDetails(this, CurrentDetails(), filter); }
+
+void TfrmMain::CopyDetails(ReportFilter filter) { ovik::CopyDetails(CurrentDetails(), filter); }
+
+void TfrmMain::mnuFileSaveAllClick() { SaveDetails(ReportFilter::All); }
+void TfrmMain::mnuFileSaveErrorsOnlyClick() { SaveDetails(ReportFilter::ErrorsOnly); }
+void TfrmMain::mnuFileSaveNonErrorsOnlyClick() { SaveDetails(ReportFilter::NonErrorsOnly); }
+void TfrmMain::mnuFileSaveSelectedOnlyClick() { SaveDetails(ReportFilter::SelectedOnly); }
+void TfrmMain::mnuEditCopyAllClick() { CopyDetails(ReportFilter::All); }
+void TfrmMain::mnuEditCopyErrorsOnlyClick() { CopyDetails(ReportFilter::ErrorsOnly); }
+void TfrmMain::mnuEditCopyNonErrorsOnlyClick() { CopyDetails(ReportFilter::NonErrorsOnly); }
+void TfrmMain::mnuCopySelectedOnlyClick() { CopyDetails(ReportFilter::SelectedOnly); }
 
 void TfrmMain::mnuHelpUsageClick() { UsageWindow().exec(); }
 
@@ -231,7 +238,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == clientArea && event->type() == QEvent::Resize) {
-    ArrangeMainWindow();
+    FormResize();
   } else if (event->type() == QEvent::MouseButtonDblClick && (watched == edtSrc || watched == edtDst)) {
     if (engine_->runState != RunState::Verifying) BrowseFolder(watched == edtSrc);
     return true;

@@ -3,6 +3,7 @@
 #include "engine/VerifyEngine.h"
 #include "reports/ReportFilter.h"
 #include "ui/MainBrowseFolder.h"
+#include "ui/MainDetailsExport.h"
 
 #include <QMainWindow>
 
@@ -68,6 +69,15 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void btnDetailsClick();
   void edtSrcChange();
   void edtDstChange();
+  void FormResize();
+  void mnuFileSaveAllClick();
+  void mnuFileSaveErrorsOnlyClick();
+  void mnuFileSaveNonErrorsOnlyClick();
+  void mnuFileSaveSelectedOnlyClick();
+  void mnuEditCopyAllClick();
+  void mnuEditCopyErrorsOnlyClick();
+  void mnuEditCopyNonErrorsOnlyClick();
+  void mnuCopySelectedOnlyClick();
   void mnuHelpUsageClick();
   void mnuHelpAboutClick();
   void mnuFileExitClick();
@@ -94,6 +104,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void PlaceRowHead(QLabel* label, int rightEdge);
   void PlaceAfterCaption(QLabel* value, const QLabel* caption);
   int ListRowHeight() const;
+  DetailsContext CurrentDetails() const;
   TfrmBrowse& BrowseWindow();
   TfrmUsage& UsageWindow();
 
