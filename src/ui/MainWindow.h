@@ -175,7 +175,6 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
  private:
   std::string srcFolder_;
   std::string dstFolder_;
-  std::unique_ptr<QStyle> barStyle_;
   DetailsListModel* detailsModel_ = nullptr;
   std::unique_ptr<MainVerifyView> view_;
   std::unique_ptr<VerifyEngine> engine_;

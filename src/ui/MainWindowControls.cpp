@@ -146,8 +146,11 @@ void TfrmMain::BuildResultsFrame() {
   pbrVerifyProgress->setTextVisible(false);
   // Fusion paints the bar in the palette's highlight colour, which is how
   // the bar takes the verdict's colour.
-  barStyle_.reset(QStyleFactory::create("Fusion"));
-  pbrVerifyProgress->setStyle(barStyle_.get());
+  // The window owns the style and, having made it after the client area,
+  // deletes it after the bar.
+  QStyle* barStyle = QStyleFactory::create("Fusion");
+  barStyle->setParent(this);
+  pbrVerifyProgress->setStyle(barStyle);
   lblFile = AddLabel(grpResults, "lblFile", "Name:", 11, 102);
   lblCurrFileName = AddLabel(grpResults, "lblCurrFileName", "", 49, 102);
   PlaceAfterCaption(lblElapsedTime, lblElapsed);
