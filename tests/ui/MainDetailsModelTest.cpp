@@ -59,18 +59,5 @@ TEST_F(DetailsModel, LinesThatAreNotValidTextAreKeptAsBytes) {
   EXPECT_FALSE(model.data(model.index(0)).toString().isEmpty());
 }
 
-TEST_F(DetailsModel, ClearEmptiesEverything) {
-  model.Append("Ok: a");
-  model.CommitAppends();
-  model.SetSorted(true);
-  model.Clear();
-  EXPECT_EQ(model.rowCount(), 0);
-  EXPECT_EQ(model.LineCount(), 0u);
-  model.Append("Ok: short");
-  model.CommitAppends();
-  EXPECT_LT(model.data(model.index(0), Qt::SizeHintRole).toSize().width(),
-            metrics.horizontalAdvance("Ok: a/very/long/path"));
-}
-
 }  // namespace
 }  // namespace ovik::testing

@@ -43,19 +43,6 @@ TEST(MainWindowEnabling, TabOrderRunsFromMoreDetailsThroughTheFolderRow) {
                                              "btnCompare", "btnAbort", "btnSwap", "lstResults"}));
 }
 
-TEST(MainWindowEnabling, CaptionsCarryTheirAccessKeys) {
-  auto window = MakeMainWindow();
-  EXPECT_EQ(window->btnCompare->text(), "&Verify");
-  EXPECT_EQ(window->btnAbort->text(), "&Abort");
-  EXPECT_EQ(window->btnBrowseSrc->text(), "Browse &source...");
-  EXPECT_EQ(window->btnBrowseDst->text(), "Browse &destn...");
-  EXPECT_EQ(window->btnSwap->text(), "S&wap");
-  EXPECT_EQ(window->btnDetails->text(), "&More details");
-  EXPECT_EQ(window->mnuFileSaveAll->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
-  EXPECT_EQ(window->mnuCopySelectedOnly->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F3));
-  EXPECT_EQ(window->mnuFileSaveSelectedOnly->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
-}
-
 TEST(MainWindowEnabling, VerifyNeedsTwoDifferentFoldersComparedExactly) {
   auto window = MakeMainWindow();
   window->SetFolderFieldText(true, "/data/photos");
