@@ -44,13 +44,13 @@ std::string ComparableFolder(const std::string& text) { return text == "/" ? tex
 
 }  // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+TfrmMain::TfrmMain(QWidget* parent, FileSystem& fileSystem) : QMainWindow(parent) {
   setObjectName("frmMain");
   setWindowTitle("Ovik");
   setFont(MainWindowFont());
   BuildControls();
   view_ = std::make_unique<MainVerifyView>(*this);
-  engine_ = std::make_unique<VerifyEngine>(*view_);
+  engine_ = std::make_unique<VerifyEngine>(*view_, fileSystem);
   ConnectHandlers();
   FormCreate();
   ArrangeMainWindow();
@@ -145,6 +145,8 @@ void TfrmMain::btnCompareClick() {
     engine_->VerifyCommand(source, destination);
     view_->Flush();
   } catch (const std::exception& error) {
+    // The engine has already restored the commands; the event loop cannot
+    // carry an exception, so its message is shown here.
     view_->Flush();
     ShowError(QString::fromLocal8Bit(error.what()));
   }

@@ -36,7 +36,8 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   Q_OBJECT
 
  public:
-  explicit TfrmMain(QWidget* parent = nullptr);
+  // Tests hand in a file system of their own.
+  explicit TfrmMain(QWidget* parent = nullptr, FileSystem& fileSystem = SystemFileSystem());
   ~TfrmMain() override;
 
   // The folder browser and the usage window, created after this window.

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace ovik::testing {
 namespace {
 
@@ -157,6 +159,40 @@ TEST_F(MainWindowRun, ARunCanBeRepeatedAndReplacesTheResults) {
   EXPECT_EQ(LabelText(window->lblNumSrcFiles), "2");
   EXPECT_EQ(window->DetailsModel().LineCount(), 2u);
   EXPECT_EQ(LabelText(window->lblStatus), "Errors");
+}
+
+// The machine's file system, except that opening a file throws.
+class ThrowingFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<DirectoryListing> List(const std::string& folder, std::uint32_t filter) override {
+    return SystemFileSystem().List(folder, filter);
+  }
+  std::optional<DirEntry> FindEntry(const std::string& path, std::uint32_t filter) override {
+    return SystemFileSystem().FindEntry(path, filter);
+  }
+  OpenResult OpenForRead(const std::string&, ReadRole) override { throw std::runtime_error("medium went away"); }
+};
+
+TEST(MainWindowFailure, ARunThatThrowsRestoresTheCommandsAndShowsTheMessage) {
+  TempTree tree;
+  tree.WriteFile("src/a", "1");
+  tree.WriteFile("dst/a", "1");
+  EnsureMainTestApplication();
+  ThrowingFileSystem fileSystem;
+  TfrmMain window(nullptr, fileSystem);
+  window.show();
+  window.SetFolderFieldText(true, tree.Path("src"));
+  window.SetFolderFieldText(false, tree.Path("dst"));
+  BoxAnswerer answerer(QMessageBox::Ok);
+  window.btnCompare->click();
+
+  EXPECT_EQ(answerer.seen().title, "Error");
+  EXPECT_EQ(answerer.seen().text, "medium went away");
+  EXPECT_EQ(window.windowTitle(), "Ovik-Stopped");
+  EXPECT_FALSE(window.btnAbort->isEnabled());
+  EXPECT_TRUE(window.btnCompare->isEnabled());
+  EXPECT_TRUE(window.btnBrowseDst->isEnabled());
+  EXPECT_FALSE(window.mnuFileSaveAll->isEnabled());
 }
 
 }  // namespace
