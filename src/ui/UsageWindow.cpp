@@ -25,7 +25,6 @@ TfrmUsage::TfrmUsage(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmUsage"));
   setWindowTitle(QStringLiteral("Ovik Usage"));
-  setSizeGripEnabled(false);
   setFixedWidth(kUsageClientWidth);
   setMinimumHeight(kUsageMinClientHeight);
   CreateControls();
