@@ -26,12 +26,25 @@ namespace {
 using testing::ReadFileBytes;
 using testing::TempTree;
 
-void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "ovik_ui_tests";
-  static char* argv[] = {name, nullptr};
-  if (QApplication::instance() == nullptr) new QApplication(argc, argv);
-}
+// Makes the application object for the test program unless another part
+// of it already has, and deletes it again at the end of the run, so that
+// the toolkit's resources are released before the leak checker looks.
+class QtApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (QApplication::instance() == nullptr) owned_ = std::make_unique<QApplication>(argc_, argv_);
+  }
+  void TearDown() override { owned_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[16] = "ovik_ui_tests";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> owned_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 // Answers the modal dialogs and boxes the code under test opens, in the
 // order given. Each step waits for a modal widget it recognises; whatever
@@ -138,7 +151,7 @@ const std::vector<std::string> kCleanLines = {"Ok: a.txt", "Ok: b.txt"};
 
 class DetailsExportTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { EnsureApplication(); }
+  void SetUp() override { ASSERT_NE(QApplication::instance(), nullptr); }
 
   DetailsContext Context(const std::vector<std::string>& lines, std::set<std::size_t> selected = {}) const {
     return {"/media/disc/", "/home/me/copy", lines, [selected](std::size_t row) { return selected.count(row) > 0; }};
