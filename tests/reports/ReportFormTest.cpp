@@ -53,12 +53,6 @@ TEST(ReportFilterTest, SelectedOnlyWithoutSelectionTakesNothing) {
   EXPECT_EQ(Qualifying(noSelector, ReportFilter::All), kMixedLines);
 }
 
-TEST(ReportFilterTest, WalkStopsWhenTheVisitorSaysSo) {
-  int visits = 0;
-  ForEachQualifyingLine(MixedContent(), ReportFilter::All, [&](const std::string&) { return ++visits < 2; });
-  EXPECT_EQ(visits, 2);
-}
-
 TEST(DetailsTextTest, HeaderThenQualifyingLinesEachEndingWithCrLf) {
   const std::vector<std::string> lines = {"!Mismatched sizes: a.txt", "Ok: b.txt"};
   const ReportContent content{"/media/disc/", "/home/me/copy", lines, nullptr};
@@ -103,12 +97,6 @@ TEST(CsvLineTest, AwkwardNamesComeBackAsTwoCleanColumns) {
     ASSERT_EQ(records->size(), 1u) << csv;
     EXPECT_EQ((*records)[0], (CsvRecord{"!Destn file missing", name}));
   }
-}
-
-TEST(ReportHeaderTest, BothFormsEndEveryLineWithCrLf) {
-  EXPECT_EQ(ReportHeader(ReportFormat::Text, "/s/", "/d"), "Source folder: /s/\r\nDestination folder: /d\r\n");
-  EXPECT_EQ(ReportHeader(ReportFormat::Csv, "/s/", "/d"),
-            "\"Source folder\",\"/s/\"\r\n\"Destination folder\",\"/d\"\r\n");
 }
 
 TEST(ReportHeaderTest, CsvHeaderQuotesAwkwardFolderNames) {

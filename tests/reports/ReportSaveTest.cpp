@@ -91,13 +91,6 @@ TEST(SaveReportTest, NothingQualifyingTruncatesToAnEmptyFile) {
   EXPECT_EQ(ReadFileBytes(tree.Path("sel.csv")), "");
 }
 
-TEST(SaveReportTest, HeaderComesWithTheFirstQualifyingLine) {
-  TempTree tree;
-  const std::string path = tree.Path("ok.txt");
-  EXPECT_TRUE(Save(path, kLines, ReportFilter::NonErrorsOnly, ReportFormat::Text).succeeded);
-  EXPECT_EQ(ReadFileBytes(path), "Source folder: /src/\r\nDestination folder: /dst\r\nOk: say \"hi\", twice.txt\r\n");
-}
-
 TEST(SaveReportTest, ReportLargerThanTheBufferIsComplete) {
   TempTree tree;
   std::vector<std::string> lines;
@@ -183,13 +176,6 @@ TEST(ReportFileTest, ShortAndInterruptedWritesAreCompleted) {
   EXPECT_EQ(file.Flush(), 0);
   EXPECT_EQ(file.Close(), 0);
   EXPECT_EQ(ReadFileBytes(tree.Path("r.txt")), "0123456789");
-}
-
-TEST(ReportFileTest, StepsOnAClosedFileFailInsteadOfWritingAnywhere) {
-  ReportFile file;
-  EXPECT_EQ(file.Write("x"), EBADF);
-  EXPECT_EQ(file.Flush(), EBADF);
-  EXPECT_EQ(file.Close(), EBADF);
 }
 
 }  // namespace

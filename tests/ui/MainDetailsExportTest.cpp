@@ -128,10 +128,6 @@ ModalAnswerer::Step ChooseFile(const char* entry, const std::string& path) {
           }};
 }
 
-ModalAnswerer::Step CancelSaveDialog() {
-  return {IsSaveDialog, [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }};
-}
-
 ModalAnswerer::Step PressOnBox(bool (*recognises)(QWidget*), QMessageBox::StandardButton button,
                                QString* textSeen = nullptr) {
   return {recognises, [button, textSeen](QWidget* w) {
@@ -238,17 +234,6 @@ TEST_F(DetailsExportTest, DialogOffersTheLastNameAndEntryAgain) {
   EXPECT_EQ(offeredEntry, kTextFilesEntry);
   // Nothing selected: the old report is replaced by an empty file.
   EXPECT_EQ(ReadFileBytes(path), "");
-}
-
-TEST_F(DetailsExportTest, DecliningToReplaceAnExistingFileKeepsIt) {
-  tree_.WriteFile("old.txt", "keep me");
-  ModalAnswerer answerer;
-  answerer.Then(ChooseFile(kTextFilesEntry, tree_.Path("old.txt")))
-      .Then(PressOnBox(IsOverwriteQuestion, QMessageBox::No))
-      .Then(CancelSaveDialog());
-  SaveDetails(nullptr, Context(kMixedLines), ReportFilter::All);
-  EXPECT_TRUE(answerer.AllAnswered());
-  EXPECT_EQ(ReadFileBytes(tree_.Path("old.txt")), "keep me");
 }
 
 TEST_F(DetailsExportTest, ErrorsOnlyAfterACleanRunWritesAnEmptyFile) {
