@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "cli/CliOptions.h"
+#include "cli/CliReports.h"
 #include "cli/ConsoleView.h"
 #include "common/NumberFormat.h"
 #include "engine/VerifyEngine.h"
@@ -137,6 +138,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   }
   PrintLine(out, view.Status());
   std::fflush(out);
+  if (!WriteCliReports(*options, view.Lines(), err)) return kExitReportFailed;
   return ExitStatusOf(engine.verdict);
 }
 
