@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace ovik {
 namespace {
@@ -45,6 +46,9 @@ TEST(RunDisplay, ResetClearsEverythingAfterARunWithErrors) {
 
 TEST(RunDisplay, StatusesTitlesAndListHandlingInOrder) {
   EngineHarness h;
+  h.engine.UpdateTitle();
+  ASSERT_EQ(h.view.title, "Ovik");
+  h.view.titles.clear();
   h.WriteBoth("b", "2");
   h.WriteBoth("A", "1");
   h.Verify();
@@ -89,6 +93,36 @@ TEST(RunDisplay, ButtonsDuringAndAfterTheRun) {
     EXPECT_FALSE(h.view.Label(label).visible);
   EXPECT_EQ(h.LabelText(ViewLabel::NumFileBytes), "");
   EXPECT_EQ(h.LabelText(ViewLabel::CurrFileName), "");
+}
+
+TEST(RunDisplay, CompletionStillRunsWhenTheRunThrows) {
+  EngineHarness h;
+  h.WriteBoth("a", "1");
+  h.WriteBoth("sub/b", "2");
+  h.fileSystem.ThrowWhenListing(h.Src("sub"));
+  EXPECT_THROW(h.Verify(), std::runtime_error);
+  EXPECT_EQ(h.view.titles.back(), "Ovik-Stopped");
+  EXPECT_EQ(h.engine.runState, RunState::Stopped);
+  EXPECT_FALSE(h.view.buttons[ViewButton::Abort]);
+  EXPECT_TRUE(h.view.buttons[ViewButton::BrowseSrc]);
+  EXPECT_TRUE(h.view.buttons[ViewButton::BrowseDst]);
+  EXPECT_EQ(h.view.log.back(), "update-buttons");
+}
+
+TEST(RunDisplay, BytesCheckedKeepsThePreviousFilesCountUntilABlockIsRead) {
+  EngineHarness h;
+  h.WriteBoth("a/first", "12345");  // sub-folders are walked before files
+  h.WriteBoth("second", "1");
+  h.fileSystem.FailOpen(h.Src("second"), EACCES);
+  std::map<std::string, std::pair<std::string, bool>> seen;  // file: bytes text, caption shown
+  h.view.onPump = [&] {
+    const std::string& name = h.LabelText(ViewLabel::CurrFileName);
+    if (!name.empty() && !seen.count(name))
+      seen[name] = {h.LabelText(ViewLabel::NumFileBytes), h.view.Label(ViewLabel::FileBytes).visible};
+  };
+  h.Verify();
+  EXPECT_EQ(seen["a/first"], std::make_pair(std::string(), false));
+  EXPECT_EQ(seen["second"], std::make_pair(std::string("5"), true));
 }
 
 TEST(RunDisplay, SaveAndCopyStayDisabledWithoutLines) {

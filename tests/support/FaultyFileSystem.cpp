@@ -26,6 +26,7 @@ class FailingReadFile final : public ReadableFile {
 }  // namespace
 
 std::unique_ptr<DirectoryListing> FaultyFileSystem::List(const std::string& folder, std::uint32_t filter) {
+  if (!throwingFolder_.empty() && folder == throwingFolder_) throw std::runtime_error("listing failed");
   return SystemFileSystem().List(folder, filter);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <map>
+#include <stdexcept>
 #include <string>
 
 namespace ovik::testing {
@@ -19,6 +20,8 @@ class FaultyFileSystem final : public FileSystem {
   // The read of block `blockIndex` (0-based) fails with `error`; earlier
   // blocks are read normally.
   void FailRead(const std::string& path, int blockIndex, int error) { readFailures_[path] = {blockIndex, error}; }
+  // Listing this folder throws, as an unexpected failure would.
+  void ThrowWhenListing(const std::string& folder) { throwingFolder_ = folder; }
 
   int opens = 0;
 
@@ -29,6 +32,7 @@ class FaultyFileSystem final : public FileSystem {
   };
   std::map<std::string, int> openFailures_;
   std::map<std::string, ReadFailure> readFailures_;
+  std::string throwingFolder_;
 };
 
 }  // namespace ovik::testing
