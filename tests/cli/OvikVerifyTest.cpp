@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <regex>
 #include <thread>
 
 namespace ovik {
@@ -27,12 +29,18 @@ struct Outcome {
   int exitCode = -1;  // -1 when the program did not exit normally
 };
 
+enum class ErrorOutput { Pipe, Terminal };
+
 // Runs ovik-verify with the arguments; `whileRunning` is called with its
 // process id once it has started. A program that does not end within a
 // minute is killed and the outcome says so.
-Outcome RunVerifier(const Lines& args, const std::function<void(pid_t)>& whileRunning = nullptr) {
+Outcome RunVerifier(const Lines& args, const std::function<void(pid_t)>& whileRunning = nullptr,
+                    ErrorOutput errorOutput = ErrorOutput::Pipe) {
   int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return {};
+  if (pipe(out) != 0) return {};
+  if (errorOutput == ErrorOutput::Terminal ? openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0
+                                           : pipe(err) != 0)
+    return {};
   const pid_t child = fork();
   if (child == 0) {
     dup2(out[1], STDOUT_FILENO);
@@ -196,6 +204,25 @@ TEST(OvikVerify, HelpAndVersion) {
   const Outcome version = RunVerifier({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("ovik-verify ") + kVersionText + "\n");
+}
+
+TEST(OvikVerify, ProgressOnlyOnATerminalAndTimedFromTheRunsStart) {
+  SamplePair pair;
+  const Outcome piped = RunVerifier({"--progress", "--quiet", pair.src, pair.dst});
+  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(piped.out, "Errors\n");
+
+  const Outcome outcome = RunVerifier({"--progress", "--quiet", pair.src, pair.dst}, nullptr, ErrorOutput::Terminal);
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.out, "Errors\n");
+  const std::regex frame(R"((\d+)% [\d,]+ bytes checked, [\d,]+ files, (\S+))");
+  int frames = 0;
+  for (std::sregex_iterator it(outcome.err.begin(), outcome.err.end(), frame), end; it != end; ++it, ++frames) {
+    EXPECT_LE(std::stoi((*it)[1]), 100);
+    EXPECT_EQ((*it)[2].str().rfind("00:00:0", 0), 0u) << "elapsed time of a short run: " << (*it)[2];
+  }
+  EXPECT_GE(frames, 1);
+  EXPECT_TRUE(outcome.err.ends_with("\r\033[K")) << "the progress line is wiped at the end";
 }
 
 TEST(CliOptions, FoldersAndOptions) {
