@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -35,7 +36,7 @@ enum class ErrorOutput { Pipe, Terminal };
 // process id once it has started. A program that does not end within a
 // minute is killed and the outcome says so.
 Outcome RunVerifier(const Lines& args, const std::function<void(pid_t)>& whileRunning = nullptr,
-                    ErrorOutput errorOutput = ErrorOutput::Pipe) {
+                    ErrorOutput errorOutput = ErrorOutput::Pipe, const Lines& environment = {}) {
   int out[2], err[2];
   if (pipe(out) != 0) return {};
   if (errorOutput == ErrorOutput::Terminal ? openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0
@@ -47,6 +48,7 @@ Outcome RunVerifier(const Lines& args, const std::function<void(pid_t)>& whileRu
     dup2(err[1], STDERR_FILENO);
     close(out[0]);
     close(err[0]);
+    for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
     std::vector<char*> argv{const_cast<char*>(OVIK_VERIFY_BINARY)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -223,6 +225,25 @@ TEST(OvikVerify, ProgressOnlyOnATerminalAndTimedFromTheRunsStart) {
   }
   EXPECT_GE(frames, 1);
   EXPECT_TRUE(outcome.err.ends_with("\r\033[K")) << "the progress line is wiped at the end";
+}
+
+TEST(OvikVerify, UserLocaleOrdersTheLinesAndFormatsTheTime) {
+  if (std::setlocale(LC_ALL, "en_US.UTF-8") == nullptr)
+    GTEST_SKIP() << "locale en_US.UTF-8 is not installed (generate it with locale-gen)";
+  std::setlocale(LC_ALL, "C");
+  TempTree tree;
+  for (const char* name : {"apple", "Banana", "cherry"}) {
+    tree.WriteFile(std::string("src/") + name, "x");
+    tree.WriteFile(std::string("dst/") + name, "x");
+  }
+  tree.WriteFile("src/a-missing", "x");
+  const Outcome outcome =
+      RunVerifier({tree.Path("src"), tree.Path("dst")}, nullptr, ErrorOutput::Pipe, {"LC_ALL=en_US.UTF-8"});
+  const Lines lines = SplitLines(outcome.out);
+  ASSERT_EQ(lines.size(), 20u) << outcome.out;
+  EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 6),
+            (Lines{"!Destn file missing: a-missing", "Ok: apple", "Ok: Banana", "Ok: cherry"}));
+  EXPECT_TRUE(lines[18].ends_with(" AM")) << lines[18];
 }
 
 TEST(CliOptions, FoldersAndOptions) {
