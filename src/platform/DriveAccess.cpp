@@ -6,8 +6,7 @@
 
 namespace ovik {
 
-bool DriveIsAccessible(const std::string& mountPoint, const DriveSystem& system,
-                       std::chrono::milliseconds timeout) {
+bool DriveIsAccessible(const std::string& mountPoint, const DriveSystem& system, std::chrono::milliseconds timeout) {
   auto answer = std::make_shared<std::promise<bool>>();
   std::future<bool> result = answer->get_future();
   // The worker owns its copy of everything it touches except `system`, which

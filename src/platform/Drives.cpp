@@ -13,13 +13,14 @@ namespace {
 
 // Kernel and service file systems that hold no user files.
 constexpr std::array kPseudoFileSystems = {
-    "autofs",   "binfmt_misc", "bpf",    "cgroup",  "cgroup2",  "configfs", "debugfs",    "devpts",
-    "devtmpfs", "efivarfs",    "fusectl", "hugetlbfs", "mqueue", "nsfs",    "proc",      "pstore",
-    "rpc_pipefs", "securityfs", "selinuxfs", "sysfs", "tracefs", "fuse.gvfsd-fuse", "fuse.portal",
+    "autofs",    "binfmt_misc", "bpf",      "cgroup",          "cgroup2",     "configfs",
+    "debugfs",   "devpts",      "devtmpfs", "efivarfs",        "fusectl",     "hugetlbfs",
+    "mqueue",    "nsfs",        "proc",     "pstore",          "rpc_pipefs",  "securityfs",
+    "selinuxfs", "sysfs",       "tracefs",  "fuse.gvfsd-fuse", "fuse.portal",
 };
 constexpr std::array kRemoteFileSystems = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "ceph", "glusterfs", "fuse.glusterfs",
-    "afs", "davfs", "fuse.davfs2", "fuse.rclone",
+    "nfs",  "nfs4",      "cifs",           "smb3", "smbfs", "fuse.sshfs",  "sshfs",       "9p",
+    "ceph", "glusterfs", "fuse.glusterfs", "afs",  "davfs", "fuse.davfs2", "fuse.rclone",
 };
 constexpr std::array kOpticalFileSystems = {"iso9660", "udf"};
 constexpr std::array kRamFileSystems = {"tmpfs", "ramfs"};
@@ -37,9 +38,7 @@ bool IsUnderAny(const List& areas, const std::string& mountPoint) {
   return std::any_of(areas.begin(), areas.end(), [&](const char* area) { return FolderIsOnMount(mountPoint, area); });
 }
 
-bool IsUserRamDisk(const MountRecord& mount) {
-  return !IsUnderAny(kSystemMountAreas, mount.mountPoint);
-}
+bool IsUserRamDisk(const MountRecord& mount) { return !IsUnderAny(kSystemMountAreas, mount.mountPoint); }
 
 bool IsRealDrive(const MountRecord& mount, const DriveSystem& system) {
   if (mount.mountPoint == "/") return true;

@@ -30,9 +30,7 @@ bool ListedBefore(const ContentsEntry& a, const ContentsEntry& b) {
 
 }  // namespace
 
-std::string ContentsText(const ContentsEntry& entry) {
-  return entry.isFolder ? "[" + entry.name + "]" : entry.name;
-}
+std::string ContentsText(const ContentsEntry& entry) { return entry.isFolder ? "[" + entry.name + "]" : entry.name; }
 
 bool LooksExecutable(const ContentsEntry& entry) {
   if (entry.isFolder) return false;

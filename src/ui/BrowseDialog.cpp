@@ -156,9 +156,7 @@ void TfrmBrowse::drvDrivesClick() {
   drvDrives_->setCurrentIndex(IsSrc ? LastSrcDriveIndex : LastDstDriveIndex);
 }
 
-void TfrmBrowse::drvDrivesChange() {
-  (IsSrc ? LastSrcDriveIndex : LastDstDriveIndex) = drvDrives_->currentIndex();
-}
+void TfrmBrowse::drvDrivesChange() { (IsSrc ? LastSrcDriveIndex : LastDstDriveIndex) = drvDrives_->currentIndex(); }
 
 void TfrmBrowse::btnSelectClick() {
   SelFolder = fldFolders_->Folder();

@@ -63,4 +63,3 @@ void TfrmBrowse::FormResize() {
 }
 
 }  // namespace ovik
-

@@ -19,8 +19,8 @@ std::vector<std::string> MountPoints(const std::vector<DriveInfo>& drives) {
 }
 
 const DriveInfo& DriveAt(const std::vector<DriveInfo>& drives, const std::string& mountPoint) {
-  const auto found = std::find_if(drives.begin(), drives.end(),
-                                  [&](const DriveInfo& d) { return d.mountPoint == mountPoint; });
+  const auto found =
+      std::find_if(drives.begin(), drives.end(), [&](const DriveInfo& d) { return d.mountPoint == mountPoint; });
   EXPECT_NE(found, drives.end()) << mountPoint;
   return *found;
 }
@@ -39,9 +39,7 @@ TEST(MountTable, ParsesFieldsAroundOptionalTagsAndDecodesEscapes) {
   EXPECT_EQ(records[1].mountPoint, "/proc");
 }
 
-TEST(MountTable, LeavesIncompleteEscapesAlone) {
-  EXPECT_EQ(DecodeMountEscapes("a\\134b\\04"), "a\\b\\04");
-}
+TEST(MountTable, LeavesIncompleteEscapesAlone) { EXPECT_EQ(DecodeMountEscapes("a\\134b\\04"), "a\\b\\04"); }
 
 class DriveListing : public ::testing::Test {
  protected:
@@ -120,8 +118,8 @@ TEST_F(DriveListing, WritesItemTextsByKind) {
   system.Mount("/mnt/ram", "ramfs", "none");
   std::vector<std::string> texts;
   for (const DriveInfo& drive : ListDrives(system)) texts.push_back(DriveItemText(drive));
-  EXPECT_EQ(texts, (std::vector<std::string>{"/ [System Disk]", "/media/STICK", "/mnt/disc []",
-                                             "/mnt/ram []", "/mnt/share //Server/Share"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{"/ [System Disk]", "/media/STICK", "/mnt/disc []", "/mnt/ram []",
+                                             "/mnt/share //Server/Share"}));
 }
 
 TEST(DriveText, ARemoteDriveWithoutSourceShowsItsLabel) {

@@ -9,6 +9,7 @@
 #include "support/TempTree.h"
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -226,13 +227,15 @@ TEST_F(BrowseDialogTest, AnInaccessibleDriveWarnsAndRestoresTheRecordedItem) {
   ASSERT_EQ(drives->count(), 3);
   ASSERT_EQ(drives->currentIndex(), 0);
   QString warning, title;
-  AnswerModal([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    warning = box->text();
-    title = box->windowTitle();
-    box->accept();
-  }, dialog.get());
+  AnswerModal(
+      [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        warning = box->text();
+        title = box->windowTitle();
+        box->accept();
+      },
+      dialog.get());
   PickDrive(1);
   EXPECT_EQ(title, "Warning");
   EXPECT_EQ(Bytes(warning), "Unable to access media on drive " + tree.Path("blank"));
@@ -268,6 +271,34 @@ TEST_F(BrowseDialogTest, TheDriveListFillsOnlyOnce) {
   system.Mount(tree.Path("home"), "vfat", "/dev/sdz1");
   ShowOn(tree.Path("src") + "/", true);
   EXPECT_EQ(Child<DriveListBox>("drvDrives")->count(), 3);
+}
+
+TEST_F(BrowseDialogTest, ADoubleClickInTheFolderListOpensTheRow) {
+  ShowOn(tree.Path("src") + "/", true);
+  auto* folders = Child<FolderListBox>("fldFolders");
+  const auto sub = folders->findItems("sub", Qt::MatchExactly);
+  ASSERT_EQ(sub.size(), 1);
+  emit folders->itemDoubleClicked(sub.front());
+  EXPECT_EQ(folders->Folder(), tree.Path("src/sub"));
+  EXPECT_EQ(Child<ContentsListBox>("filFiles")->Folder(), tree.Path("src/sub"));
+  emit folders->itemDoubleClicked(folders->item(0));
+  EXPECT_EQ(folders->Folder(), "/");
+  EXPECT_EQ(dialog->SelFolder, "/");
+  // A single move of the highlight opens nothing.
+  folders->setCurrentRow(1);
+  EXPECT_EQ(folders->Folder(), "/");
+}
+
+TEST_F(BrowseDialogTest, TabVisitsFoldersDrivesOkAndCancel) {
+  ShowOn(tree.Path("src") + "/", true);
+  ASSERT_EQ(QApplication::focusWidget(), Child<QWidget>("fldFolders"));
+  std::vector<std::string> visited;
+  for (int i = 0; i < 4; ++i) {
+    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QApplication::sendEvent(QApplication::focusWidget(), &tab);
+    visited.push_back(QApplication::focusWidget()->objectName().toStdString());
+  }
+  EXPECT_EQ(visited, (std::vector<std::string>{"drvDrives", "btnSelect", "btnCancel", "fldFolders"}));
 }
 
 class BrowseFolderTest : public BrowseDialogTest {
@@ -325,6 +356,25 @@ TEST_F(BrowseFolderTest, TheWrittenFolderHasNoTrailingSeparatorExceptTheRoot) {
   EXPECT_EQ(host.fields[0], tree.Path("home/Documents"));
   Browse(true, [&](TfrmBrowse& d) { OpenAndChoose(d, "/"); });
   EXPECT_EQ(host.fields[0], "/");
+}
+
+
+TEST_F(BrowseFolderTest, EnterChoosesTheOpenedFolderAndEscapeCancels) {
+  auto press = [](TfrmBrowse& d, Qt::Key key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(d.findChild<QWidget*>("fldFolders"), &event);
+  };
+  Browse(false, [&](TfrmBrowse& d) {
+    d.findChild<FolderListBox*>("fldFolders")->SetFolder(tree.Path("src/Beta"));
+    d.findChild<FolderListBox*>("fldFolders")->setCurrentRow(0);
+    press(d, Qt::Key_Return);
+  });
+  EXPECT_EQ(host.fields[1], tree.Path("src/Beta"));
+  Browse(false, [&](TfrmBrowse& d) {
+    d.findChild<FolderListBox*>("fldFolders")->SetFolder(tree.Path("src"));
+    press(d, Qt::Key_Escape);
+  });
+  EXPECT_EQ(host.fields[1], tree.Path("src/Beta"));
 }
 
 }  // namespace
