@@ -1,25 +1,27 @@
 #include "platform/DriveAccess.h"
 
-#include <future>
 #include <memory>
 #include <thread>
 
 namespace ovik {
 
-bool DriveIsAccessible(const std::string& mountPoint, const DriveSystem& system, std::chrono::milliseconds timeout) {
+std::future<bool> ProbeDrive(const std::string& mountPoint, const DriveSystem& system) {
   auto answer = std::make_shared<std::promise<bool>>();
   std::future<bool> result = answer->get_future();
-  // The worker owns its copy of everything it touches except `system`, which
-  // lives for the process (the machine's) or for the test that owns it.
   std::thread([answer, mountPoint, &system] {
+    bool known = false;
     try {
-      answer->set_value(system.MediumSizeKnown(mountPoint));
+      known = system.MediumSizeKnown(mountPoint);
     } catch (...) {
-      answer->set_value(false);
     }
+    answer->set_value(known);
   }).detach();
-  if (result.wait_for(timeout) != std::future_status::ready) return false;
-  return result.get();
+  return result;
+}
+
+bool DriveIsAccessible(const std::string& mountPoint, const DriveSystem& system, std::chrono::milliseconds timeout) {
+  std::future<bool> answer = ProbeDrive(mountPoint, system);
+  return answer.wait_for(timeout) == std::future_status::ready && answer.get();
 }
 
 }  // namespace ovik

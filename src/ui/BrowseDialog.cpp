@@ -1,8 +1,8 @@
 #include "ui/BrowseDialog.h"
 
-#include "platform/DriveAccess.h"
 #include "ui/BrowseContentsList.h"
 #include "ui/BrowseDriveList.h"
+#include "ui/BrowseDriveProbe.h"
 #include "ui/BrowseFolderList.h"
 #include "ui/BrowsePaths.h"
 
@@ -149,7 +149,7 @@ void TfrmBrowse::filFilesDblClick() {
 
 void TfrmBrowse::drvDrivesClick() {
   const std::string mountPoint = drvDrives_->MountPointAt(drvDrives_->currentIndex());
-  if (mountPoint.empty() || DriveIsAccessible(mountPoint, system_, DriveAnswerTimeout)) return;
+  if (mountPoint.empty() || DriveAnswersInTime(mountPoint, system_, DriveAnswerTimeout)) return;
   QMessageBox box(QMessageBox::Warning, "Warning", "Unable to access media on drive " + Shown(mountPoint),
                   QMessageBox::Ok, this);
   box.exec();
