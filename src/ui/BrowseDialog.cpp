@@ -44,7 +44,7 @@ TfrmBrowse::TfrmBrowse(QWidget* parent, DriveSystem& system) : QDialog(parent), 
   CreateControls();
   ConnectHandlers();
   SetTabOrder();
-  fldFolders_->StartAt(fldFolders_->Folder());
+  fldFolders_->StartAtProcessFolder();
   resize(kDesignClientSize);
 }
 
@@ -95,12 +95,16 @@ bool TfrmBrowse::event(QEvent* event) {
   return handled;
 }
 
+// Each showing is handled here and not only on activation, which some
+// window managers deliver late or not at all.
 void TfrmBrowse::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (shownBefore_) return;
-  shownBefore_ = true;
-  CentreOnScreen();
-  drvDrives_->FillOnce(ListDrives(system_));
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    CentreOnScreen();
+    drvDrives_->FillOnce(ListDrives(system_));
+  }
+  FormActivate();
 }
 
 void TfrmBrowse::CentreOnScreen() {

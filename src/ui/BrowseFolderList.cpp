@@ -67,13 +67,12 @@ FolderListBox::FolderListBox(QWidget* parent) : QListWidget(parent) {
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   connect(this, &QListWidget::itemDoubleClicked, this, &FolderListBox::OpenRow);
-  folder_ = ProcessFolder();
 }
 
 void FolderListBox::SetContentsList(ContentsListBox* contents) { contents_ = contents; }
 
-void FolderListBox::StartAt(const std::string& folder) {
-  folder_ = folder;
+void FolderListBox::StartAtProcessFolder() {
+  folder_ = ProcessFolder();
   Rebuild();
   if (contents_ != nullptr) contents_->SetFolder(folder_);
 }

@@ -18,8 +18,9 @@ class FolderListBox : public QListWidget {
 
   // The list hands every folder it changes into to `contents`.
   void SetContentsList(ContentsListBox* contents);
-  // Stands on `folder` without reporting a change, as before the first showing.
-  void StartAt(const std::string& folder);
+  // Stands on the process's current folder without reporting a change, as
+  // the list does before its first showing.
+  void StartAtProcessFolder();
 
   // A full path, no trailing separator except on the root.
   const std::string& Folder() const { return folder_; }
