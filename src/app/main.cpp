@@ -1,6 +1,20 @@
+#include "ui/BrowseDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/UsageWindow.h"
+
 #include <QApplication>
+
+#include <clocale>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  // The user's locale orders the details list and formats the elapsed time.
+  std::setlocale(LC_ALL, "");
+
+  ovik::TfrmMain frmMain;
+  auto* frmBrowse = new ovik::TfrmBrowse(&frmMain);
+  auto* frmUsage = new ovik::TfrmUsage(&frmMain);
+  frmMain.AttachWindows(frmBrowse, frmUsage);
+  frmMain.show();
+  return QApplication::exec();
 }

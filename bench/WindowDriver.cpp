@@ -1,0 +1,152 @@
+// Runs one verify in the main window and reports its wall time, for the
+// benchmark and the screenshots. Usage:
+//   ovik-window-driver SOURCE DESTINATION [--details] [--shot FILE.png]
+//                      [--select N] [--cached]
+// --lines N skips the verify: it feeds N made-up result lines to the
+// window's display the way a run does, then sorts them, and reports the
+// time of each step and the peak memory.
+// --shot-after S saves the picture S seconds into the run instead of after it.
+// --cached reads the destination through the page cache, as
+// `ovik-verify --cached` does, so the two can be compared.
+#include "engine/VerifyView.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct DriverOptions {
+  std::string source;
+  std::string destination;
+  bool details = false;
+  bool cached = false;
+  int select = 0;
+  long lines = 0;
+  double shotAfter = -1;
+  QString shot;
+};
+
+bool ParseOptions(int argc, char** argv, DriverOptions& options) {
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--details") == 0) options.details = true;
+    else if (std::strcmp(argv[i], "--cached") == 0) options.cached = true;
+    else if (std::strcmp(argv[i], "--shot-after") == 0 && i + 1 < argc) options.shotAfter = std::atof(argv[++i]);
+    else if (std::strcmp(argv[i], "--lines") == 0 && i + 1 < argc) options.lines = std::atol(argv[++i]);
+    else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) options.shot = QFile::decodeName(argv[++i]);
+    else if (std::strcmp(argv[i], "--select") == 0 && i + 1 < argc) options.select = std::atoi(argv[++i]);
+    else if (positional == 0 && ++positional) options.source = argv[i];
+    else if (positional == 1 && ++positional) options.destination = argv[i];
+    else return false;
+  }
+  return positional == 2 || (positional == 0 && options.lines > 0);
+}
+
+double SecondsSince(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
+
+long PeakResidentKib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// Lines shaped like a run's: mostly "Ok", some errors, names in folders.
+std::string MadeUpLine(long n) {
+  static const char* const prefixes[] = {"Ok", "Ok", "Ok", "Ok", "Ok", "Ok", "Ok", "!Destn file missing",
+                                         "!Mismatched sizes", "!Mismatched contents at offset 4,096"};
+  return std::string(prefixes[n % 10]) + ": Photos " + std::to_string(n / 1000 % 97) + "/Album " +
+         std::to_string(n / 100) + "/IMG_" + std::to_string(1000000 - n) + ".jpg";
+}
+
+int FillAndSort(ovik::TfrmMain& window, long count) {
+  ovik::VerifyView& view = window.View();
+  window.ToggleDetails();
+  view.SetResultsSorted(false);
+  QElapsedTimer timer;
+  timer.start();
+  for (long n = 0; n < count; ++n) {
+    view.AppendResult(MadeUpLine(n));
+    view.ScrollResultsAlong();
+    view.Pump();
+  }
+  view.Pump();
+  const double fill = SecondsSince(timer);
+  timer.restart();
+  view.SetResultsVisible(false);
+  view.SetResultsSorted(true);
+  view.SetResultsVisible(true);
+  view.ScrollResultsToTop();
+  view.Pump();
+  const double sort = SecondsSince(timer);
+  std::printf("lines %ld: fill %.2f s, sort %.2f s, peak RSS %ld MiB\n", count, fill, sort,
+              PeakResidentKib() / 1024);
+  return 0;
+}
+
+int Drive(ovik::TfrmMain& window, const DriverOptions& options) {
+  if (options.lines > 0) return FillAndSort(window, options.lines);
+  window.SetFolderFieldText(true, options.source);
+  window.SetFolderFieldText(false, options.destination);
+  if (options.details) window.ToggleDetails();
+  if (options.cached) window.Engine().destinationReadRole = ovik::ReadRole::DestinationCached;
+  QApplication::processEvents();
+
+  // Timers fire at the run's pumps, so this one catches the window mid-run.
+  if (options.shotAfter >= 0 && !options.shot.isEmpty())
+    QTimer::singleShot(static_cast<int>(options.shotAfter * 1000), &window,
+                       [&window, &options] { window.grab().save(options.shot); });
+  QElapsedTimer timer;
+  timer.start();
+  window.btnCompare->click();
+  const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+  std::printf("%.3f\n", seconds);
+
+  if (options.select > 0) {
+    window.lstResults->setFocus();
+    for (int row = 0; row < options.select; ++row)
+      window.lstResults->selectionModel()->select(window.lstResults->model()->index(row, 0),
+                                                  QItemSelectionModel::Select);
+  }
+  if (!options.shot.isEmpty() && options.shotAfter < 0) {
+    QApplication::processEvents();
+    if (!window.grab().save(options.shot)) return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  std::setlocale(LC_ALL, "");
+  DriverOptions options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: ovik-window-driver SOURCE DESTINATION [--details] [--shot FILE.png] [--select N] [--cached]\n");
+    return 2;
+  }
+  ovik::TfrmMain window;
+  window.show();
+  int status = 0;
+  QTimer::singleShot(0, &window, [&] {
+    status = Drive(window, options);
+    QApplication::exit(status);
+  });
+  QApplication::exec();
+  // The window's close asks for confirmation; the driver ends without it.
+  window.hide();
+  return status;
+}

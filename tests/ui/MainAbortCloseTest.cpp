@@ -1,0 +1,176 @@
+#include "MainTestSupport.h"
+
+#include "support/TempTree.h"
+#include "ui/MainDetailsModel.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+namespace ovik::testing {
+namespace {
+
+class MainWindowAbortAndClose : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 60; ++i) {
+      const std::string name = "d" + std::to_string(i % 3) + "/f" + std::to_string(i);
+      tree.WriteFile("src/" + name, PatternBytes(4000, static_cast<unsigned>(i)));
+      tree.WriteFile("dst/" + name, PatternBytes(4000, static_cast<unsigned>(i)));
+    }
+    window = MakeMainWindow();
+    window->SetFolderFieldText(true, tree.Path("src"));
+    window->SetFolderFieldText(false, tree.Path("dst"));
+  }
+
+  // Runs `step` once, at the first pump of the walk after some lines.
+  void RunWithStepDuringWalk(std::function<void()> step) {
+    bool done = false;
+    OnEveryPump probe([&] {
+      if (window->lblStatus->text() != "Verifying destn..." || window->DetailsModel().LineCount() < 5) return false;
+      done = true;
+      step();
+      return true;
+    });
+    window->btnCompare->click();
+    ASSERT_TRUE(done);
+  }
+
+  TempTree tree;
+  std::unique_ptr<TfrmMain> window;
+};
+
+TEST_F(MainWindowAbortAndClose, AbortAnsweredYesStopsTheWalkAndKeepsItsLines) {
+  BoxAnswerer answerer(QMessageBox::Yes);
+  RunWithStepDuringWalk([&] { window->btnAbort->click(); });
+
+  EXPECT_EQ(answerer.seen().title, "Confirm");
+  EXPECT_EQ(answerer.seen().text, "Abort Ovik?");
+  EXPECT_EQ(answerer.seen().buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(answerer.seen().defaultButton, QMessageBox::Yes);
+  EXPECT_EQ(answerer.seen().escapeButton, QMessageBox::No);
+  EXPECT_LE(answerer.seen().offCentre.manhattanLength(), 2) << "centred on the screen";
+
+  EXPECT_EQ(LabelText(window->lblStatus), "Aborted");
+  EXPECT_EQ(TextColour(window->lblStatus), QColor(255, 0, 0));
+  const std::size_t lines = window->DetailsModel().LineCount();
+  EXPECT_GE(lines, 5u);
+  EXPECT_LT(lines, 60u);
+  EXPECT_EQ(window->lstResults->model()->rowCount(), static_cast<int>(lines));
+  EXPECT_TRUE(window->DetailsModel().IsSorted());
+  EXPECT_TRUE(window->mnuFileSaveAll->isEnabled());
+  EXPECT_EQ(window->windowTitle(), "Ovik-Stopped");
+  EXPECT_TRUE(window->lblProgress->isVisibleTo(window->grpResults)) << "the file in hand stays shown";
+  EXPECT_FALSE(window->btnAbort->isEnabled());
+  EXPECT_TRUE(window->btnCompare->isEnabled());
+}
+
+TEST_F(MainWindowAbortAndClose, AbortAnsweredNoLetsTheRunFinish) {
+  BoxAnswerer answerer(QMessageBox::No);
+  RunWithStepDuringWalk([&] { window->btnAbort->click(); });
+  EXPECT_EQ(answerer.seen().count, 1);
+  EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
+  EXPECT_EQ(window->DetailsModel().LineCount(), 60u);
+}
+
+TEST_F(MainWindowAbortAndClose, EscReachesAbortOnlyWhileItIsEnabled) {
+  BoxAnswerer answerer(QMessageBox::Yes);
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &escape);
+  QApplication::processEvents();
+  EXPECT_EQ(answerer.seen().count, 0);
+
+  RunWithStepDuringWalk([&] {
+    QKeyEvent duringRun(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &duringRun);
+  });
+  EXPECT_EQ(answerer.seen().count, 1);
+  EXPECT_EQ(LabelText(window->lblStatus), "Aborted");
+}
+
+TEST_F(MainWindowAbortAndClose, ClosingDuringARunIsRefusedWithAWarning) {
+  BoxAnswerer answerer(QMessageBox::Ok);
+  bool closed = true;
+  RunWithStepDuringWalk([&] { closed = window->close(); });
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(answerer.seen().title, "Warning");
+  EXPECT_EQ(answerer.seen().text, "Verify in progress, click Abort before closing");
+  EXPECT_EQ(answerer.seen().buttons, QMessageBox::Ok);
+  EXPECT_EQ(answerer.seen().escapeButton, QMessageBox::Ok);
+  EXPECT_LE(answerer.seen().offCentre.manhattanLength(), 2) << "centred on the screen";
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(LabelText(window->lblStatus), "Verified OK") << "the run goes on";
+}
+
+TEST_F(MainWindowAbortAndClose, ExitDuringARunIsRefusedToo) {
+  BoxAnswerer answerer(QMessageBox::Ok);
+  RunWithStepDuringWalk([&] { window->mnuFileExit->trigger(); });
+  EXPECT_EQ(answerer.seen().title, "Warning");
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowAbortAndClose, AfterARunClosingAsksAndHonoursTheAnswer) {
+  BoxAnswerer answerer(QMessageBox::Yes);
+  RunWithStepDuringWalk([&] { window->btnAbort->click(); });
+  ASSERT_EQ(LabelText(window->lblStatus), "Aborted");
+
+  answerer.SetAnswer(QMessageBox::No);
+  EXPECT_FALSE(window->close());
+  EXPECT_EQ(answerer.seen().title, "Confirm");
+  EXPECT_EQ(answerer.seen().text, "Close Ovik?");
+  EXPECT_EQ(answerer.seen().defaultButton, QMessageBox::Yes);
+  EXPECT_EQ(answerer.seen().escapeButton, QMessageBox::No);
+  EXPECT_TRUE(window->isVisible());
+
+  answerer.SetAnswer(QMessageBox::Yes);
+  window->mnuFileExit->trigger();
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowAbortAndClose, DoubleClickInAFieldIsIgnoredDuringARun) {
+  // A double-click would open the folder picker; during the run it must not.
+  RunWithStepDuringWalk([&] {
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(window->edtSrc, &click);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  });
+  EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
+}
+
+TEST_F(MainWindowAbortAndClose, TheListFollowsTheNewestLinesDuringTheWalk) {
+  window->btnDetails->click();
+  bool checked = false;
+  OnEveryPump probe([&] {
+    const int rows = window->lstResults->model()->rowCount();
+    if (rows < 30) return false;
+    checked = true;
+    const QRect newest = window->lstResults->visualRect(window->lstResults->model()->index(rows - 1, 0));
+    EXPECT_TRUE(window->lstResults->viewport()->rect().contains(newest)) << rows;
+    return true;
+  });
+  window->btnCompare->click();
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(window->lstResults->indexAt(QPoint(1, 1)).row(), 0) << "back at the top once sorted";
+}
+
+TEST_F(MainWindowAbortAndClose, EnterStartsVerifyUnlessAButtonHasTheFocus) {
+  window->btnDetails->setFocus();
+  QKeyEvent onButton(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(window->btnDetails, &onButton);
+  EXPECT_TRUE(window->grpDetails->isVisibleTo(window.get())) << "the focused button took Enter";
+  EXPECT_EQ(window->windowTitle(), "Ovik");
+
+  window->edtSrc->setFocus();
+  QKeyEvent onField(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(window->edtSrc, &onField);
+  EXPECT_EQ(window->windowTitle(), "Ovik-Stopped");
+  EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
+}
+
+}  // namespace
+}  // namespace ovik::testing

@@ -1,0 +1,160 @@
+#include "MainTestSupport.h"
+
+#include "support/TempTree.h"
+#include "ui/MainDetailsModel.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+namespace ovik::testing {
+namespace {
+
+TEST(MainWindowEnabling, StartsWithEmptyFieldsAndOnlySafeCommands) {
+  auto window = MakeMainWindow();
+  EXPECT_FALSE(window->btnCompare->isEnabled());
+  EXPECT_FALSE(window->btnSwap->isEnabled());
+  EXPECT_FALSE(window->btnAbort->isEnabled());
+  EXPECT_TRUE(window->btnBrowseSrc->isEnabled());
+  EXPECT_FALSE(window->mnuFileSaveAll->isEnabled());
+  EXPECT_FALSE(window->mnuEdit->menuAction()->isEnabled());
+  EXPECT_FALSE(window->mnuEditCopyAll->isEnabled());
+  EXPECT_TRUE(window->mnuFileExit->isEnabled());
+  EXPECT_EQ(window->focusWidget(), window->btnDetails);
+  EXPECT_EQ(window->windowTitle(), "Ovik");
+  EXPECT_TRUE(window->edtSrc->isReadOnly());
+  EXPECT_FALSE(window->grpDetails->isVisible());
+  EXPECT_EQ(LabelText(window->lblNumSrcFiles), "-");
+}
+
+TEST(MainWindowEnabling, TabOrderRunsFromMoreDetailsThroughTheFolderRow) {
+  auto window = MakeMainWindow();
+  std::vector<std::string> order;
+  QWidget* widget = window->btnDetails;
+  for (int step = 0; step < 9; ++step) {
+    order.push_back(widget->objectName().toStdString());
+    do widget = widget->nextInFocusChain();
+    while (!(widget->focusPolicy() & Qt::TabFocus) || widget->objectName().isEmpty());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"btnDetails", "edtSrc", "edtDst", "btnBrowseSrc", "btnBrowseDst",
+                                             "btnCompare", "btnAbort", "btnSwap", "lstResults"}));
+}
+
+TEST(MainWindowEnabling, CaptionsCarryTheirAccessKeys) {
+  auto window = MakeMainWindow();
+  EXPECT_EQ(window->btnCompare->text(), "&Verify");
+  EXPECT_EQ(window->btnAbort->text(), "&Abort");
+  EXPECT_EQ(window->btnBrowseSrc->text(), "Browse &source...");
+  EXPECT_EQ(window->btnBrowseDst->text(), "Browse &destn...");
+  EXPECT_EQ(window->btnSwap->text(), "S&wap");
+  EXPECT_EQ(window->btnDetails->text(), "&More details");
+  EXPECT_EQ(window->mnuFileSaveAll->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  EXPECT_EQ(window->mnuCopySelectedOnly->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F3));
+  EXPECT_EQ(window->mnuFileSaveSelectedOnly->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
+}
+
+TEST(MainWindowEnabling, VerifyNeedsTwoDifferentFoldersComparedExactly) {
+  auto window = MakeMainWindow();
+  window->SetFolderFieldText(true, "/data/photos");
+  EXPECT_FALSE(window->btnCompare->isEnabled());
+  EXPECT_TRUE(window->btnSwap->isEnabled());
+
+  window->SetFolderFieldText(false, "/data/photos/");
+  EXPECT_FALSE(window->btnCompare->isEnabled()) << "a trailing separator makes no difference";
+  EXPECT_FALSE(window->btnSwap->isEnabled());
+
+  window->SetFolderFieldText(false, "/data/Photos");
+  EXPECT_TRUE(window->btnCompare->isEnabled()) << "letter case makes a difference";
+  EXPECT_TRUE(window->btnSwap->isEnabled());
+
+  window->SetFolderFieldText(true, "/data/photos");
+  window->SetFolderFieldText(false, "");
+  EXPECT_FALSE(window->btnCompare->isEnabled());
+  EXPECT_TRUE(window->btnSwap->isEnabled());
+}
+
+TEST(MainWindowEnabling, TheRootFolderCountsAsAFolder) {
+  auto window = MakeMainWindow();
+  window->SetFolderFieldText(true, "/");
+  EXPECT_TRUE(window->btnSwap->isEnabled());
+  window->SetFolderFieldText(false, "/mnt/backup");
+  EXPECT_TRUE(window->btnCompare->isEnabled());
+  window->SetFolderFieldText(false, "/");
+  EXPECT_FALSE(window->btnCompare->isEnabled());
+}
+
+TEST(MainWindowEnabling, SwapWithOneFieldEmptyMovesTheTextAcross) {
+  auto window = MakeMainWindow();
+  window->SetFolderFieldText(true, "/media/disc");
+  window->btnSwap->click();
+  EXPECT_EQ(window->FolderFieldText(true), "");
+  EXPECT_EQ(window->FolderFieldText(false), "/media/disc");
+  EXPECT_EQ(window->edtDst->text(), "/media/disc");
+  EXPECT_TRUE(window->edtSrc->text().isEmpty());
+  EXPECT_FALSE(window->btnCompare->isEnabled());
+  EXPECT_TRUE(window->btnSwap->isEnabled());
+}
+
+TEST(MainWindowEnabling, FieldsKeepBytesThatAreNotValidText) {
+  auto window = MakeMainWindow();
+  const std::string latin1 = "/data/caf\xe9";
+  window->SetFolderFieldText(true, latin1);
+  window->SetFolderFieldText(false, "/data/caf\xef\xbf\xbd");
+  EXPECT_EQ(window->FolderFieldText(true), latin1);
+  EXPECT_TRUE(window->btnCompare->isEnabled()) << "two byte strings that show alike are still different";
+}
+
+class MainWindowReset : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tree.WriteFile("src/a.txt", "alpha");
+    tree.WriteFile("dst/a.txt", "alphX");
+    window = MakeMainWindow();
+    window->SetFolderFieldText(true, tree.Path("src"));
+    window->SetFolderFieldText(false, tree.Path("dst"));
+    window->btnCompare->click();
+    ASSERT_EQ(LabelText(window->lblStatus), "Errors");
+    ASSERT_EQ(window->DetailsModel().LineCount(), 1u);
+  }
+
+  void ExpectResultsCleared() {
+    EXPECT_EQ(LabelText(window->lblStatus), "");
+    EXPECT_EQ(LabelText(window->lblNumSrcFiles), "-");
+    EXPECT_EQ(LabelText(window->lblNumErrors), "-");
+    EXPECT_EQ(TextColour(window->lblNumErrors), QColor(0, 0, 0));
+    EXPECT_EQ(window->DetailsModel().LineCount(), 0u);
+    EXPECT_EQ(window->lstResults->model()->rowCount(), 0);
+    EXPECT_FALSE(window->mnuFileSaveAll->isEnabled());
+    EXPECT_FALSE(window->mnuEdit->menuAction()->isEnabled());
+  }
+
+  TempTree tree;
+  std::unique_ptr<TfrmMain> window;
+};
+
+TEST_F(MainWindowReset, ARealChangeOfAFieldClearsTheResults) {
+  window->SetFolderFieldText(false, tree.Path("dst") + "/");
+  ExpectResultsCleared();
+  EXPECT_TRUE(window->btnCompare->isEnabled());
+}
+
+TEST_F(MainWindowReset, SettingTheSameTextAgainKeepsTheResults) {
+  window->SetFolderFieldText(true, tree.Path("src"));
+  EXPECT_EQ(LabelText(window->lblStatus), "Errors");
+  EXPECT_EQ(window->DetailsModel().LineCount(), 1u);
+  EXPECT_TRUE(window->mnuFileSaveAll->isEnabled());
+}
+
+TEST_F(MainWindowReset, SwapClearsTheResults) {
+  window->btnSwap->click();
+  ExpectResultsCleared();
+  EXPECT_EQ(window->FolderFieldText(true), tree.Path("dst"));
+  EXPECT_EQ(window->FolderFieldText(false), tree.Path("src"));
+  EXPECT_TRUE(window->btnCompare->isEnabled());
+}
+
+}  // namespace
+}  // namespace ovik::testing
