@@ -17,6 +17,8 @@ struct CliOptions {
   bool version = false;
   std::string source;
   std::string destination;
+  std::string reportFile;  // the text form of the details, when not empty
+  std::string csvFile;     // the CSV form of the details, when not empty
 };
 
 // Parses the arguments after the program name. Returns nothing and sets

@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "cli/CliOptions.h"
+#include "cli/CliReports.h"
 #include "cli/ConsoleView.h"
 #include "common/NumberFormat.h"
 #include "engine/VerifyEngine.h"
@@ -76,9 +77,12 @@ void PrintTotals(std::FILE* out, const ConsoleView& view, const VerifyEngine& en
   PrintLine(out, "Elapsed time: " + FormatElapsedTime(elapsed));
 }
 
-// One line on a terminal, redrawn in place.
+// One line on a terminal, redrawn in place. The first line is drawn before
+// the run has set its start time; it shows zero elapsed time rather than the
+// time since the machine started.
 void PaintProgress(std::FILE* err, const ConsoleView& view, const VerifyEngine& engine) {
-  const double elapsed = SystemClock().SteadyNow() - engine.totals.StartSteady;
+  const bool started = engine.runState == RunState::Verifying;
+  const double elapsed = started ? SystemClock().SteadyNow() - engine.totals.StartSteady : 0.0;
   std::string line = "\r\033[K" + std::to_string(view.ProgressPosition()) + "% " +
                      FormatThousands(engine.totals.DstByteTotal) + " bytes checked, " +
                      FormatThousands(engine.totals.DstFileCount) + " files, " + FormatElapsedTime(elapsed) +
@@ -137,6 +141,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   }
   PrintLine(out, view.Status());
   std::fflush(out);
+  if (!WriteCliReports(*options, view.Lines(), err)) return kExitReportFailed;
   return ExitStatusOf(engine.verdict);
 }
 

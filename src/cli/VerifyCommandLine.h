@@ -10,6 +10,7 @@ inline constexpr int kExitVerifiedOk = 0;
 inline constexpr int kExitErrors = 1;
 inline constexpr int kExitNoSourceFiles = 2;
 inline constexpr int kExitAborted = 3;
+inline constexpr int kExitReportFailed = 4;
 inline constexpr int kExitUsage = 64;
 
 // Runs ovik-verify with the arguments after the program name, printing to

@@ -1,19 +1,26 @@
 #include "ui/MainBrowseFolder.h"
 
+#include "common/PathUtils.h"
 #include "ui/BrowseDialog.h"
-
-#include <QFileDialog>
+#include "ui/BrowseStartFolder.h"
 
 namespace ovik {
 
-// Stand-in until the folder browser exists: Qt's own folder picker.
+namespace {
+
+std::string WithoutTrailingSeparator(const std::string& folder) {
+  return folder == "/" ? folder : StripTrailingBackslash(folder);
+}
+
+}  // namespace
+
 void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog) {
   host.ResetRunStateToIdle();
-  const QString start = QFile::decodeName(QByteArray::fromStdString(host.FolderFieldText(isSource)));
-  const QString chosen = QFileDialog::getExistingDirectory(dialog.parentWidget(), QString(), start);
-  if (chosen.isEmpty()) return;
-  const std::string text = QFile::encodeName(chosen).toStdString();
-  if (text != host.FolderFieldText(isSource)) host.SetFolderFieldText(isSource, text);
+  dialog.IsSrc = isSource;
+  dialog.SelFolder = BrowseStartFolder(host.FolderFieldText(isSource), dialog.System());
+  if (dialog.exec() != QDialog::Accepted) return;
+  const std::string chosen = WithoutTrailingSeparator(dialog.SelFolder);
+  if (chosen != host.FolderFieldText(isSource)) host.SetFolderFieldText(isSource, chosen);
 }
 
 }  // namespace ovik

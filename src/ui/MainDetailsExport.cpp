@@ -1,9 +1,33 @@
 #include "ui/MainDetailsExport.h"
 
+#include "reports/ReportSave.h"
+#include "ui/MainFileError.h"
+#include "ui/MainSaveDialog.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+
 namespace ovik {
+namespace {
 
-void SaveDetails(QWidget*, const DetailsContext&, ReportFilter) {}
+ReportContent ContentOf(const DetailsContext& details) {
+  return {details.sourceText, details.destText, details.lines, details.isSelected};
+}
 
-void CopyDetails(const DetailsContext&, ReportFilter) {}
+}  // namespace
+
+void SaveDetails(QWidget* parent, const DetailsContext& details, ReportFilter filter) {
+  const std::optional<ReportFileChoice> choice = AskReportFile(parent);
+  if (!choice) return;
+  SaveReport(choice->path, ContentOf(details), filter, choice->format, [&](const FileFailure& failure) {
+    ShowFileError(parent, choice->path, failure.code, failure.action);
+  });
+}
+
+void CopyDetails(const DetailsContext& details, ReportFilter filter) {
+  const std::string text = DetailsText(ContentOf(details), filter);
+  QGuiApplication::clipboard()->setText(QFile::decodeName(QByteArray::fromStdString(text)));
+}
 
 }  // namespace ovik

@@ -1,0 +1,30 @@
+#include "ui/BrowseStartFolder.h"
+
+#include "common/PathUtils.h"
+#include "platform/EnvVar.h"
+#include "platform/FolderEntries.h"
+
+namespace ovik {
+
+namespace {
+
+std::string ProfileCandidate(const DriveSystem& system) {
+  const std::string profile = GetEnvVar("UserProfile", system);
+  if (profile.empty()) return {};
+  const std::string documents = DocumentsFolder(profile, system);
+  return FolderHasEntries(documents, system) ? documents : profile;
+}
+
+}  // namespace
+
+std::string BrowseStartFolder(const std::string& fieldText, const DriveSystem& system) {
+  std::string folder = fieldText;
+  if (!FolderHasEntries(folder, system)) {
+    folder = ProfileCandidate(system);
+    // The root is the last resort, used without a test.
+    if (!FolderHasEntries(folder, system)) folder = "/";
+  }
+  return AddTrailingBackslash(folder);
+}
+
+}  // namespace ovik

@@ -1,0 +1,311 @@
+#include "Version.h"
+#include "cli/CliOptions.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <clocale>
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <thread>
+
+namespace ovik {
+namespace {
+
+using testing::PatternBytes;
+using testing::TempTree;
+using Lines = std::vector<std::string>;
+
+struct Outcome {
+  std::string out;
+  std::string err;
+  int exitCode = -1;  // -1 when the program did not exit normally
+};
+
+enum class ErrorOutput { Pipe, Terminal };
+
+// Runs ovik-verify with the arguments; `whileRunning` is called with its
+// process id once it has started. A program that does not end within a
+// minute is killed and the outcome says so.
+Outcome RunVerifier(const Lines& args, const std::function<void(pid_t)>& whileRunning = nullptr,
+                    ErrorOutput errorOutput = ErrorOutput::Pipe, const Lines& environment = {}) {
+  int out[2], err[2];
+  if (pipe(out) != 0) return {};
+  if (errorOutput == ErrorOutput::Terminal ? openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0
+                                           : pipe(err) != 0)
+    return {};
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    dup2(err[1], STDERR_FILENO);
+    close(out[0]);
+    close(err[0]);
+    for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
+    std::vector<char*> argv{const_cast<char*>(OVIK_VERIFY_BINARY)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(OVIK_VERIFY_BINARY, argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  if (whileRunning) whileRunning(child);
+
+  Outcome outcome;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* sinks[2] = {&outcome.out, &outcome.err};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  int open = 2;
+  while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+    if (poll(fds, 2, 1000) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[65536];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  if (open > 0) kill(child, SIGKILL);
+  for (const pollfd& fd : fds)
+    if (fd.fd >= 0) close(fd.fd);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
+  return outcome;
+}
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start != text.size()) lines.push_back(text.substr(start) + "<no line end>");
+  return lines;
+}
+
+// A source with one good file, one missing and one mismatched in a
+// sub-folder, and its damaged copy.
+struct SamplePair {
+  TempTree tree;
+  std::string src = tree.Path("src");
+  std::string dst = tree.Path("dst");
+  SamplePair() {
+    tree.WriteFile("src/good", "12345");
+    tree.WriteFile("dst/good", "12345");
+    tree.WriteFile("src/Gone", "x");
+    tree.WriteFile("src/sub/changed", "abcdef");
+    tree.WriteFile("dst/sub/changed", "abcXef");
+  }
+};
+
+TEST(OvikVerify, FullOutputShape) {
+  SamplePair pair;
+  const Outcome outcome = RunVerifier({pair.src + "/", pair.dst});
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.err, "");
+  Lines lines = SplitLines(outcome.out);
+  ASSERT_EQ(lines.size(), 19u) << outcome.out;
+  EXPECT_TRUE(lines[17].rfind("Elapsed time: 00:00:0", 0) == 0) << lines[17];
+  lines[17] = "Elapsed time:";
+  EXPECT_EQ(lines, (Lines{"Source folder: " + pair.src + "/",
+                          "Destination folder: " + pair.dst,
+                          "!Destn file missing: Gone",
+                          "!Mismatched contents at offset 3: sub/changed",
+                          "Ok: good",
+                          "",
+                          "Source files: 3",
+                          "Source sub-folders: 1",
+                          "Source bytes: 12",
+                          "Checked files: 2",
+                          "Checked sub-folders: 1",
+                          "Checked bytes: 11",
+                          "Errors: 2",
+                          "Destn files missing: 1",
+                          "Source read errors: 0",
+                          "Destn read errors: 0",
+                          "Mismatches: 1",
+                          "Elapsed time:",
+                          "Errors"}));
+}
+
+TEST(OvikVerify, FiltersAndQuiet) {
+  SamplePair pair;
+  const auto detailLines = [](const Outcome& outcome) {
+    Lines lines = SplitLines(outcome.out);
+    const auto blank = std::find(lines.begin(), lines.end(), "");
+    return Lines(lines.begin() + 2, blank);
+  };
+  const Outcome errors = RunVerifier({"--errors-only", pair.src, pair.dst});
+  EXPECT_EQ(errors.exitCode, 1);
+  EXPECT_EQ(detailLines(errors), (Lines{"!Destn file missing: Gone", "!Mismatched contents at offset 3: sub/changed"}));
+  const Outcome nonErrors = RunVerifier({pair.src, pair.dst, "--non-errors-only"});
+  EXPECT_EQ(detailLines(nonErrors), Lines{"Ok: good"});
+  EXPECT_EQ(SplitLines(nonErrors.out).back(), "Errors");
+  const Outcome quiet = RunVerifier({"--quiet", "--errors-only", pair.src, pair.dst});
+  EXPECT_EQ(quiet.out, "Errors\n");
+  EXPECT_EQ(quiet.exitCode, 1);
+}
+
+TEST(OvikVerify, ExitStatusFollowsTheVerdict) {
+  TempTree tree;
+  tree.WriteFile("same/a", "a");
+  tree.WriteFile("copy/a", "a");
+  tree.MakeFolder("empty/sub");
+  const Outcome ok = RunVerifier({"--quiet", tree.Path("same"), tree.Path("copy")});
+  EXPECT_EQ(ok.out, "Verified OK\n");
+  EXPECT_EQ(ok.exitCode, 0);
+  const Outcome none = RunVerifier({tree.Path("empty"), tree.Path("copy")});
+  EXPECT_EQ(SplitLines(none.out).back(), "No source files");
+  EXPECT_EQ(none.exitCode, 2);
+  const Outcome missing = RunVerifier({"--quiet", tree.Path("nowhere"), tree.Path("copy")});
+  EXPECT_EQ(missing.out, "No source files\n");
+  EXPECT_EQ(missing.exitCode, 2);
+}
+
+TEST(OvikVerify, RootAsDestination) {
+  TempTree tree;
+  const std::string name = "ovik-test-no-such-entry-" + std::to_string(getpid());
+  tree.WriteFile("src/" + name, "x");
+  const Outcome outcome = RunVerifier({"--errors-only", tree.Path("src"), "/"});
+  EXPECT_EQ(outcome.exitCode, 1);
+  const Lines lines = SplitLines(outcome.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "Destination folder: /");
+  EXPECT_EQ(lines[2], "!Destn file missing: " + name);
+}
+
+TEST(OvikVerify, BadUsageExits64WithUsageOnStandardError) {
+  const Lines badCalls[] = {{}, {"only-one"}, {"a", "b", "c"}, {"--bogus", "a", "b"},
+                            {"--errors-only", "--non-errors-only", "a", "b"}, {"", "b"}};
+  for (const Lines& args : badCalls) {
+    const Outcome outcome = RunVerifier(args);
+    EXPECT_EQ(outcome.exitCode, 64) << ::testing::PrintToString(args);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_NE(outcome.err.find("Usage: ovik-verify"), std::string::npos);
+  }
+}
+
+TEST(OvikVerify, HelpAndVersion) {
+  const Outcome help = RunVerifier({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage: ovik-verify", 0), 0u);
+  const Outcome version = RunVerifier({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("ovik-verify ") + kVersionText + "\n");
+}
+
+TEST(OvikVerify, ProgressOnlyOnATerminalAndTimedFromTheRunsStart) {
+  SamplePair pair;
+  const Outcome piped = RunVerifier({"--progress", "--quiet", pair.src, pair.dst});
+  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(piped.out, "Errors\n");
+
+  const Outcome outcome = RunVerifier({"--progress", "--quiet", pair.src, pair.dst}, nullptr, ErrorOutput::Terminal);
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.out, "Errors\n");
+  const std::regex frame(R"((\d+)% [\d,]+ bytes checked, [\d,]+ files, (\S+))");
+  int frames = 0;
+  for (std::sregex_iterator it(outcome.err.begin(), outcome.err.end(), frame), end; it != end; ++it, ++frames) {
+    EXPECT_LE(std::stoi((*it)[1]), 100);
+    EXPECT_EQ((*it)[2].str().rfind("00:00:0", 0), 0u) << "elapsed time of a short run: " << (*it)[2];
+  }
+  EXPECT_GE(frames, 1);
+  EXPECT_TRUE(outcome.err.ends_with("\r\033[K")) << "the progress line is wiped at the end";
+}
+
+TEST(OvikVerify, UserLocaleOrdersTheLinesAndFormatsTheTime) {
+  if (std::setlocale(LC_ALL, "en_US.UTF-8") == nullptr)
+    GTEST_SKIP() << "locale en_US.UTF-8 is not installed (generate it with locale-gen)";
+  std::setlocale(LC_ALL, "C");
+  TempTree tree;
+  for (const char* name : {"apple", "Banana", "cherry"}) {
+    tree.WriteFile(std::string("src/") + name, "x");
+    tree.WriteFile(std::string("dst/") + name, "x");
+  }
+  tree.WriteFile("src/a-missing", "x");
+  const Outcome outcome =
+      RunVerifier({tree.Path("src"), tree.Path("dst")}, nullptr, ErrorOutput::Pipe, {"LC_ALL=en_US.UTF-8"});
+  const Lines lines = SplitLines(outcome.out);
+  ASSERT_EQ(lines.size(), 20u) << outcome.out;
+  EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 6),
+            (Lines{"!Destn file missing: a-missing", "Ok: apple", "Ok: Banana", "Ok: cherry"}));
+  EXPECT_TRUE(lines[18].ends_with(" AM")) << lines[18];
+}
+
+TEST(CliOptions, FoldersAndOptions) {
+  std::string error;
+  auto options = ParseCliOptions({"/", "/"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->source, "/");
+  EXPECT_EQ(options->destination, "/");
+  EXPECT_EQ(options->filter, ReportFilter::All);
+
+  options = ParseCliOptions({"--quiet", "--", "--errors-only", "-"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->quiet);
+  EXPECT_EQ(options->source, "--errors-only");
+  EXPECT_EQ(options->destination, "-");
+
+  options = ParseCliOptions({"--errors-only", "--errors-only", "s", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->filter, ReportFilter::ErrorsOnly);
+  EXPECT_FALSE(ParseCliOptions({"--errors-only", "--non-errors-only", "s", "d"}, error));
+  EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+}
+
+// True once the process has a file of `folder` open.
+bool HasFileOpenBelow(pid_t pid, const std::string& folder) {
+  std::error_code ignored;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored)) {
+    const auto target = std::filesystem::read_symlink(fd.path(), ignored).string();
+    if (target.rfind(folder + "/", 0) == 0) return true;
+  }
+  return false;
+}
+
+TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
+  TempTree tree;
+  // Many names for one 8 MiB file: a long run that costs little to set up.
+  tree.WriteFile("data", PatternBytes(8 << 20, 4));
+  tree.MakeFolder("src");
+  tree.MakeFolder("dst");
+  for (int i = 0; i < 200; ++i) {
+    const std::string name = "/f" + std::to_string(i);
+    std::filesystem::create_hard_link(tree.Path("data"), tree.Path("src") + name);
+    std::filesystem::create_hard_link(tree.Path("data"), tree.Path("dst") + name);
+  }
+  for (int signal : {SIGINT, SIGTERM}) {
+    bool sent = false;
+    const Outcome outcome = RunVerifier({"--cached", tree.Path("src"), tree.Path("dst")}, [&](pid_t pid) {
+      // Once a file is open the run is under way and the handler is in place.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      while (!HasFileOpenBelow(pid, tree.Path("src")) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      sent = kill(pid, signal) == 0;
+    });
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(outcome.exitCode, 3) << "signal " << signal;
+    const Lines lines = SplitLines(outcome.out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), "Source folder: " + tree.Path("src"));
+    EXPECT_EQ(lines.back(), "Aborted");
+    EXPECT_LT(lines.size(), 200u + 16u) << "the run stopped early";
+  }
+}
+
+}  // namespace
+}  // namespace ovik

@@ -1,0 +1,132 @@
+#include "cli/CliOptions.h"
+#include "cli/VerifyCommandLine.h"
+#include "support/CsvParser.h"
+#include "support/FileBytes.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace ovik {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempTree;
+
+struct CliResult {
+  int status = -1;
+  std::string err;
+};
+
+std::string ReadStream(std::FILE* stream) {
+  std::rewind(stream);
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, stream)) > 0;) text.append(buffer, n);
+  return text;
+}
+
+CliResult RunCli(const std::vector<std::string>& args) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), std::fclose);
+  CliResult result;
+  result.status = RunVerifyCommandLine(args, out.get(), err.get());
+  result.err = ReadStream(err.get());
+  return result;
+}
+
+// A source with one good copy, one file differing at byte 1024 and one
+// file missing from the destination.
+class ReportOptionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string block = testing::PatternBytes(2048);
+    std::string changed = block;
+    changed[1024] = static_cast<char>(changed[1024] ^ 0x5a);
+    tree_.WriteFile("src/a.txt", "same");
+    tree_.WriteFile("src/sub/b.bin", block);
+    tree_.WriteFile("src/gone, \"really\".txt", "x");
+    tree_.WriteFile("dst/a.txt", "same");
+    tree_.WriteFile("dst/sub/b.bin", changed);
+  }
+
+  std::string Src() const { return tree_.Path("src"); }
+  std::string Dst() const { return tree_.Path("dst"); }
+  std::string Header() const { return "Source folder: " + Src() + "\r\nDestination folder: " + Dst() + "\r\n"; }
+
+  TempTree tree_;
+};
+
+TEST_F(ReportOptionsTest, WritesTextAndCsvReportsByteForByte) {
+  const std::string text = tree_.Path("report.txt");
+  const std::string csv = tree_.Path("report.csv");
+  const CliResult result = RunCli({"--quiet", "--report", text, "--csv=" + csv, Src(), Dst()});
+  EXPECT_EQ(result.status, kExitErrors);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(ReadFileBytes(text), Header() +
+                                     "!Destn file missing: gone, \"really\".txt\r\n"
+                                     "!Mismatched contents at offset 1,024: sub/b.bin\r\n"
+                                     "Ok: a.txt\r\n");
+  EXPECT_EQ(ReadFileBytes(csv), "\"Source folder\",\"" + Src() + "\"\r\n\"Destination folder\",\"" + Dst() +
+                                    "\"\r\n"
+                                    "\"!Destn file missing\",\"gone, \"\"really\"\".txt\"\r\n"
+                                    "\"!Mismatched contents at offset 1,024\",\"sub/b.bin\"\r\n"
+                                    "\"Ok\",\"a.txt\"\r\n");
+  EXPECT_TRUE(testing::ParseCsv(ReadFileBytes(csv)).has_value());
+}
+
+TEST_F(ReportOptionsTest, ReportsFollowTheFilterOption) {
+  const std::string text = tree_.Path("ok.txt");
+  EXPECT_EQ(RunCli({"--quiet", "--non-errors-only", "--report", text, Src(), Dst()}).status, kExitErrors);
+  EXPECT_EQ(ReadFileBytes(text), Header() + "Ok: a.txt\r\n");
+}
+
+TEST_F(ReportOptionsTest, ErrorsOnlyAfterACleanRunWritesEmptyFiles) {
+  const std::string text = tree_.Path("errors.txt");
+  const std::string csv = tree_.Path("errors.csv");
+  const CliResult result =
+      RunCli({"--quiet", "--errors-only", "--report", text, "--csv", csv, Src() + "/sub", Src() + "/sub"});
+  EXPECT_EQ(result.status, kExitVerifiedOk);
+  EXPECT_EQ(ReadFileBytes(text), "");
+  EXPECT_EQ(ReadFileBytes(csv), "");
+}
+
+TEST_F(ReportOptionsTest, FailedCreateAndWriteArePrintedAndGiveStatusFour) {
+  const std::string missing = tree_.Path("no such folder/r.txt");
+  const CliResult result = RunCli({"--quiet", "--report", missing, "--csv", "/dev/full", Src(), Dst()});
+  EXPECT_EQ(result.status, kExitReportFailed);
+  EXPECT_EQ(result.err, "Error 2 creating file\n" + missing + "\nError 28 writing file\n/dev/full\n");
+}
+
+TEST_F(ReportOptionsTest, ExitStatusOfTheProgramIsFourWhenAReportFails) {
+  const std::string command = std::string("'") + OVIK_VERIFY_BINARY + "' --quiet --report /dev/full '" + Src() +
+                              "' '" + Dst() + "' >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kExitReportFailed);
+}
+
+TEST(ReportOptionParseTest, FileNameIsRequired) {
+  std::string error;
+  EXPECT_FALSE(ParseCliOptions({"a", "b", "--report"}, error).has_value());
+  EXPECT_EQ(error, "--report needs a file name");
+  EXPECT_FALSE(ParseCliOptions({"--csv=", "a", "b"}, error).has_value());
+  EXPECT_EQ(error, "--csv needs a file name");
+}
+
+TEST(ReportOptionParseTest, FileNameIsNotTakenForAFolder) {
+  std::string error;
+  const auto options = ParseCliOptions({"--report", "r.txt", "a", "--csv", "-", "b"}, error);
+  ASSERT_TRUE(options.has_value()) << error;
+  EXPECT_EQ(options->reportFile, "r.txt");
+  EXPECT_EQ(options->csvFile, "-");
+  EXPECT_EQ(options->source, "a");
+  EXPECT_EQ(options->destination, "b");
+}
+
+}  // namespace
+}  // namespace ovik

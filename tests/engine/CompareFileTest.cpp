@@ -1,0 +1,217 @@
+#include "common/NumberFormat.h"
+#include "support/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace ovik {
+namespace {
+
+using testing::EngineHarness;
+using testing::PatternBytes;
+using Lines = std::vector<std::string>;
+
+std::string Flipped(std::string bytes, std::size_t offset) {
+  bytes[offset] = static_cast<char>(~bytes[offset]);
+  return bytes;
+}
+
+TEST(CompareFile, EachResultPrefixWithItsCounterAndColours) {
+  EngineHarness h;
+  const std::string bytes = PatternBytes(1000);
+  h.WriteBoth("ok.bin", bytes);
+  h.tree.WriteFile("src/missing.bin", bytes);
+  h.WriteBoth("src-unreadable", bytes);
+  h.fileSystem.FailOpen(h.Src("src-unreadable"), EACCES);
+  h.WriteBoth("dst-unreadable", bytes);
+  h.fileSystem.FailOpen(h.Dst("dst-unreadable"), EACCES);
+  h.tree.WriteFile("src/sizes.bin", bytes);
+  h.tree.WriteFile("dst/sizes.bin", bytes + "x");
+  h.tree.WriteFile("src/contents.bin", bytes);
+  h.tree.WriteFile("dst/contents.bin", Flipped(bytes, 3));
+
+  h.Verify();
+
+  EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: missing.bin", "!Destn read error: dst-unreadable",
+                                 "!Mismatched contents at offset 3: contents.bin", "!Mismatched sizes: sizes.bin",
+                                 "!Source read error: src-unreadable", "Ok: ok.bin"}));
+  const VerifyTotals& t = h.engine.totals;
+  EXPECT_EQ(t.SrcFileCount, 6);
+  EXPECT_EQ(t.DstFileCount, 5) << "every result but a missing destination counts";
+  EXPECT_EQ(t.ErrorCount, 5);
+  EXPECT_EQ(t.DstMissingCount, 1);
+  EXPECT_EQ(t.SrcReadErrorCount, 1);
+  EXPECT_EQ(t.DstReadErrorCount, 1);
+  EXPECT_EQ(t.MismatchCount, 2);
+  // Ok adds its 1000 bytes, the content mismatch its whole first block, the
+  // size mismatch nothing (the counts differ in the first pass).
+  EXPECT_EQ(t.DstByteTotal, 2000);
+  for (ViewLabel label : {ViewLabel::NumDstFilesMissing, ViewLabel::NumSrcReadErrs, ViewLabel::NumDstReadErrs}) {
+    EXPECT_EQ(h.view.Label(label).text, "1");
+    EXPECT_EQ(h.view.Label(label).colour, Colour::Red);
+  }
+  EXPECT_EQ(h.LabelText(ViewLabel::NumMismatches), "2");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumErrors), "5");
+  EXPECT_EQ(h.view.Label(ViewLabel::NumErrors).colour, Colour::Red);
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstFiles), "5");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "2,000");
+  EXPECT_EQ(h.view.progressColour, Colour::Red);
+  EXPECT_EQ(h.view.progress, 33);  // 2000 × 100 ÷ 6000
+  EXPECT_EQ(h.view.status, "Errors");
+  EXPECT_EQ(h.view.statusColour, Colour::Red);
+  EXPECT_EQ(h.engine.verdict, Verdict::Errors);
+  EXPECT_EQ(h.view.scrolls, 6) << "the list scrolls along once per line";
+}
+
+TEST(CompareFile, CleanRunIsGreen) {
+  EngineHarness h;
+  h.WriteBoth("a", PatternBytes(5000));
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"Ok: a"});
+  EXPECT_EQ(h.view.status, "Verified OK");
+  EXPECT_EQ(h.view.statusColour, Colour::Green);
+  EXPECT_EQ(h.view.progress, 100);
+  EXPECT_EQ(h.view.progressColour, Colour::Green);
+  for (ViewLabel label : {ViewLabel::NumErrors, ViewLabel::NumDstFilesMissing, ViewLabel::NumSrcReadErrs,
+                          ViewLabel::NumDstReadErrs, ViewLabel::NumMismatches}) {
+    EXPECT_EQ(h.view.Label(label).text, "0");
+    EXPECT_EQ(h.view.Label(label).colour, Colour::Green);
+  }
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "5,000");
+}
+
+TEST(CompareFile, FirstDifferenceAtBlockBoundaries) {
+  EngineHarness h;
+  constexpr std::size_t size = 250000;
+  const std::string bytes = PatternBytes(size, 7);
+  const std::size_t offsets[] = {0, 1, 102399, 102400, 204799, 204800, size - 1};
+  std::int64_t expectedBytes = 0;
+  Lines expected;
+  for (std::size_t offset : offsets) {
+    const std::string name = "flip" + std::to_string(offset);
+    h.tree.WriteFile("src/" + name, bytes);
+    h.tree.WriteFile("dst/" + name, Flipped(bytes, offset));
+    expected.push_back("!Mismatched contents at offset " + FormatThousands(static_cast<std::int64_t>(offset)) +
+                       ": " + name);
+    // The block holding the difference is counted whole.
+    expectedBytes += static_cast<std::int64_t>(std::min(size, (offset / BlockSize + 1) * BlockSize));
+  }
+  h.Verify();
+  std::sort(expected.begin(), expected.end());
+  Lines lines = h.view.lines;
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(h.engine.totals.MismatchCount, 7);
+  EXPECT_EQ(h.engine.totals.DstByteTotal, expectedBytes);
+}
+
+struct SizeCase {
+  const char* name;
+  std::size_t srcSize;
+  std::size_t dstSize;
+  const char* prefix;
+  std::int64_t bytesChecked;
+};
+
+TEST(CompareFile, LengthsAndBlockMultiples) {
+  const SizeCase cases[] = {
+      {"empty", 0, 0, "Ok", 0},
+      {"one-block", 102400, 102400, "Ok", 102400},
+      {"two-blocks", 204800, 204800, "Ok", 204800},
+      {"odd", 102401, 102401, "Ok", 102401},
+      {"dst-longer-by-1", 5, 6, "!Mismatched sizes", 0},
+      {"dst-longer-after-full-block", 102400, 102401, "!Mismatched sizes", 102400},
+      {"dst-shorter", 204800, 204799, "!Mismatched sizes", 102400},
+      {"dst-empty", 10, 0, "!Mismatched sizes", 0},
+      {"src-empty", 0, 1, "!Mismatched sizes", 0},
+      {"dst-one-block-short", 204800, 102400, "!Mismatched sizes", 102400},
+  };
+  EngineHarness h;
+  const std::string pattern = PatternBytes(300000, 11);
+  std::int64_t expectedBytes = 0;
+  Lines expected;
+  for (const SizeCase& c : cases) {
+    h.tree.WriteFile(std::string("src/") + c.name, pattern.substr(0, c.srcSize));
+    h.tree.WriteFile(std::string("dst/") + c.name, pattern.substr(0, c.dstSize));
+    expected.push_back(std::string(c.prefix) + ": " + c.name);
+    expectedBytes += c.bytesChecked;
+  }
+  h.Verify();
+  Lines lines = h.view.lines;
+  std::sort(lines.begin(), lines.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(h.engine.totals.DstByteTotal, expectedBytes);
+  EXPECT_EQ(h.engine.totals.DstFileCount, 10);
+}
+
+TEST(CompareFile, ContentsDifferingBeforeTheSizeDoes) {
+  EngineHarness h;
+  const std::string bytes = PatternBytes(250000, 5);
+  h.tree.WriteFile("src/early", bytes);
+  h.tree.WriteFile("dst/early", Flipped(bytes, 10) + "tail");
+  // A difference inside the pass in which the counts differ is not seen.
+  h.tree.WriteFile("src/late", bytes);
+  h.tree.WriteFile("dst/late", Flipped(bytes, 210000) + "tail");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"!Mismatched contents at offset 10: early", "!Mismatched sizes: late"}));
+}
+
+TEST(CompareFile, EmptyFilesAreOkAndWriteAZeroByteTotal) {
+  EngineHarness h;
+  h.WriteBoth("empty", "");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"Ok: empty"});
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "0");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumSrcBytes), "0");
+  EXPECT_EQ(h.view.progress, 0) << "no source bytes: the bar stays at 0";
+  EXPECT_EQ(h.view.status, "Verified OK");
+}
+
+TEST(CompareFile, FolderWhereAFileIsExpectedIsMissing) {
+  EngineHarness h;
+  h.tree.WriteFile("src/name", "data");
+  h.tree.MakeFolder("dst/name");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Destn file missing: name"});
+  EXPECT_EQ(h.engine.totals.DstFileCount, 0);
+}
+
+TEST(CompareFile, UnopenableDestinationDatedBefore1980ExistsAndIsAReadError) {
+  EngineHarness h;
+  h.WriteBoth("old", "data");
+  const timespec epoch[2] = {{0, 0}, {0, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, h.Dst("old").c_str(), epoch, 0), 0);
+  h.fileSystem.FailOpen(h.Dst("old"), EACCES);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Destn read error: old"});
+}
+
+TEST(CompareFile, SpecialFileAtTheDestinationIsNotOpened) {
+  EngineHarness h;
+  h.tree.WriteFile("src/pipe", "data");
+  ASSERT_EQ(mkfifo(h.Dst("pipe").c_str(), 0644), 0);
+  alarm(20);
+  h.Verify();
+  alarm(0);
+  ASSERT_EQ(h.view.lines.size(), 1u);
+  EXPECT_EQ(h.view.lines[0], "!Destn file missing: pipe");
+}
+
+TEST(CompareFile, SourceThatChangedLengthSinceTheListing) {
+  EngineHarness h;
+  h.WriteBoth("grown", "12345");
+  h.engine.ResetResults();
+  h.engine.SourceRootLength = static_cast<std::int32_t>(h.Src().size());
+  h.engine.CompareFile(h.Src("grown"), h.Dst("grown"), 4);
+  EXPECT_EQ(h.view.lines, Lines{"!Mismatched sizes: grown"});
+  EXPECT_EQ(h.engine.totals.DstByteTotal, 5);
+}
+
+}  // namespace
+}  // namespace ovik

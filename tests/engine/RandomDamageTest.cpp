@@ -1,0 +1,155 @@
+#include "common/NumberFormat.h"
+#include "reports/DetailOrder.h"
+#include "support/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace ovik {
+namespace {
+
+using testing::EngineHarness;
+using testing::PatternBytes;
+
+constexpr std::int64_t kBlock = static_cast<std::int64_t>(BlockSize);
+
+// What a damaged copy must produce: its line and its share of the totals.
+struct Expected {
+  std::vector<std::string> lines;
+  VerifyTotals totals;
+};
+
+class DamagedCopy {
+ public:
+  DamagedCopy(EngineHarness& h, unsigned seed) : h_(h), random_(seed) {}
+
+  Expected Build(int fileCount) {
+    for (const char* folder : kFolders) {
+      h_.tree.MakeFolder(std::string("src/") + folder);
+      h_.tree.MakeFolder(std::string("dst/") + folder);
+    }
+    h_.tree.MakeFolder("src/gone");  // a source folder without a destination twin
+    expected_.totals.SrcFolderCount = static_cast<std::int32_t>(std::size(kFolders)) + 1;
+    expected_.totals.DstFolderCount = static_cast<std::int32_t>(std::size(kFolders));
+    for (const char* hidden : {".hid/never", "d1/.cache/never"}) h_.tree.WriteFile(std::string("src/") + hidden, "x");
+
+    for (int i = 0; i < fileCount; ++i) AddFile(i);
+    SortDetailLines(expected_.lines);
+    return expected_;
+  }
+
+ private:
+  static constexpr const char* kFolders[] = {"d1", "d1/Sub", "d2", "d2/x", "d2/x/y", "caf\xe9"};
+
+  std::int64_t Uniform(std::int64_t low, std::int64_t high) {
+    return std::uniform_int_distribution<std::int64_t>(low, high)(random_);
+  }
+
+  std::string FolderFor() {
+    const std::int64_t pick = Uniform(0, static_cast<std::int64_t>(std::size(kFolders)) + 1);
+    if (pick == 0) return "";
+    if (pick == 1) return "gone/";
+    return std::string(kFolders[pick - 2]) + "/";
+  }
+
+  std::int64_t SizeFor() {
+    static constexpr std::int64_t edges[] = {0, 1, kBlock - 1, kBlock, kBlock + 1, 2 * kBlock};
+    switch (Uniform(0, 3)) {
+      case 0: return edges[Uniform(0, std::size(edges) - 1)];
+      case 1: return Uniform(1, 5000);
+      default: return Uniform(0, 3 * kBlock);
+    }
+  }
+
+  std::int64_t FlipOffsetFor(std::int64_t size) {
+    const std::int64_t candidates[] = {0, kBlock - 1, kBlock, size - 1, Uniform(0, size - 1)};
+    for (;;) {
+      const std::int64_t offset = candidates[Uniform(0, std::size(candidates) - 1)];
+      if (offset < size) return offset;
+    }
+  }
+
+  void AddFile(int index) {
+    std::string name = "File" + std::to_string(index);
+    if (index % 3 == 0) name = "file" + std::to_string(index) + ".BIN";
+    if (index % 17 == 0) name += "\xff";
+    const std::string relative = FolderFor() + name;
+    const std::int64_t size = SizeFor();
+    const std::string bytes = PatternBytes(static_cast<std::size_t>(size), static_cast<unsigned>(index));
+    h_.tree.WriteFile("src/" + relative, bytes);
+
+    VerifyTotals& t = expected_.totals;
+    ++t.SrcFileCount;
+    t.SrcByteTotal += size;
+    const bool destinationFolderExists = relative.rfind("gone/", 0) != 0;
+    const std::int64_t damage = Uniform(0, 9);
+    if (!destinationFolderExists || damage == 0) {
+      Expect("!Destn file missing", relative);
+      ++t.ErrorCount;
+      ++t.DstMissingCount;
+      return;
+    }
+    ++t.DstFileCount;
+    std::string copy = bytes;
+    if (damage <= 4 || (damage <= 7 && size == 0)) {
+      Expect("Ok", relative);
+      t.DstByteTotal += size;
+    } else if (damage <= 7) {
+      const std::int64_t offset = FlipOffsetFor(size);
+      copy[static_cast<std::size_t>(offset)] ^= static_cast<char>(Uniform(1, 255));
+      Expect("!Mismatched contents at offset " + FormatThousands(offset), relative);
+      ++t.ErrorCount;
+      ++t.MismatchCount;
+      t.DstByteTotal += std::min(size, (offset / kBlock + 1) * kBlock);
+    } else {
+      if (damage == 8 && size > 0) copy.resize(static_cast<std::size_t>(Uniform(0, size - 1)));
+      else copy += PatternBytes(static_cast<std::size_t>(Uniform(1, 150000)), 99);
+      Expect("!Mismatched sizes", relative);
+      ++t.ErrorCount;
+      ++t.MismatchCount;
+      // Whole blocks before the pass in which the counts differ.
+      t.DstByteTotal += std::min<std::int64_t>(size, static_cast<std::int64_t>(copy.size())) / kBlock * kBlock;
+    }
+    h_.tree.WriteFile("dst/" + relative, copy);
+  }
+
+  void Expect(const std::string& prefix, const std::string& relative) {
+    expected_.lines.push_back(prefix + ": " + relative);
+  }
+
+  EngineHarness& h_;
+  std::mt19937_64 random_;
+  Expected expected_;
+};
+
+class RandomDamage : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(RandomDamage, EveryFileGetsTheLineItsDamageMustProduce) {
+  EngineHarness h;
+  const Expected expected = DamagedCopy(h, GetParam()).Build(120);
+  ASSERT_GT(expected.totals.DstMissingCount, 0);
+  ASSERT_GT(expected.totals.MismatchCount, 10);
+  h.Verify();
+
+  EXPECT_EQ(h.view.lines, expected.lines);
+  const VerifyTotals& actual = h.engine.totals;
+  const VerifyTotals& want = expected.totals;
+  EXPECT_EQ(actual.SrcFileCount, want.SrcFileCount);
+  EXPECT_EQ(actual.SrcFolderCount, want.SrcFolderCount);
+  EXPECT_EQ(actual.SrcByteTotal, want.SrcByteTotal);
+  EXPECT_EQ(actual.DstFolderCount, want.DstFolderCount);
+  EXPECT_EQ(actual.DstFileCount, want.DstFileCount);
+  EXPECT_EQ(actual.DstByteTotal, want.DstByteTotal);
+  EXPECT_EQ(actual.ErrorCount, want.ErrorCount);
+  EXPECT_EQ(actual.DstMissingCount, want.DstMissingCount);
+  EXPECT_EQ(actual.MismatchCount, want.MismatchCount);
+  EXPECT_EQ(actual.SrcReadErrorCount, 0);
+  EXPECT_EQ(actual.DstReadErrorCount, 0);
+  EXPECT_EQ(h.view.status, want.ErrorCount > 0 ? "Errors" : "Verified OK");
+}
+
+INSTANTIATE_TEST_SUITE_P(FixedSeeds, RandomDamage, ::testing::Values(1u, 7u, 2026u));
+
+}  // namespace
+}  // namespace ovik

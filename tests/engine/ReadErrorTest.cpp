@@ -1,0 +1,132 @@
+#include "support/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace ovik {
+namespace {
+
+using testing::EngineHarness;
+using testing::PatternBytes;
+using Lines = std::vector<std::string>;
+
+TEST(ReadErrors, SourceFailingInTheMiddleCountsTheBlocksBefore) {
+  EngineHarness h;
+  h.WriteBoth("f", PatternBytes(250000));
+  h.fileSystem.FailRead(h.Src("f"), 1, EIO);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Source read error: f"});
+  EXPECT_EQ(h.engine.totals.SrcReadErrorCount, 1);
+  EXPECT_EQ(h.engine.totals.DstFileCount, 1);
+  EXPECT_EQ(h.engine.totals.DstByteTotal, 102400);
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "102,400");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumSrcReadErrs), "1");
+  EXPECT_EQ(h.view.Label(ViewLabel::NumSrcReadErrs).colour, Colour::Red);
+}
+
+TEST(ReadErrors, DestinationFailingInTheMiddle) {
+  EngineHarness h;
+  h.WriteBoth("f", PatternBytes(250000));
+  h.fileSystem.FailRead(h.Dst("f"), 2, EIO);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Destn read error: f"});
+  EXPECT_EQ(h.engine.totals.DstReadErrorCount, 1);
+  EXPECT_EQ(h.engine.totals.DstFileCount, 1);
+  EXPECT_EQ(h.engine.totals.DstByteTotal, 204800);
+}
+
+TEST(ReadErrors, DestinationFailingAtTheFirstBlockAddsNoBytes) {
+  EngineHarness h;
+  h.WriteBoth("f", "abc");
+  h.fileSystem.FailRead(h.Dst("f"), 0, EIO);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Destn read error: f"});
+  EXPECT_EQ(h.engine.totals.DstFileCount, 1);
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "-");
+}
+
+TEST(ReadErrors, SourceIsReportedWhenBothSidesFail) {
+  EngineHarness h;
+  h.WriteBoth("read", PatternBytes(250000));
+  h.fileSystem.FailRead(h.Src("read"), 1, EIO);
+  h.fileSystem.FailRead(h.Dst("read"), 1, EIO);
+  h.WriteBoth("open", "x");
+  h.fileSystem.FailOpen(h.Src("open"), EACCES);
+  h.fileSystem.FailOpen(h.Dst("open"), EACCES);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"!Source read error: open", "!Source read error: read"}));
+  EXPECT_EQ(h.engine.totals.SrcReadErrorCount, 2);
+  EXPECT_EQ(h.engine.totals.DstReadErrorCount, 0);
+  EXPECT_EQ(h.engine.totals.ErrorCount, 2);
+}
+
+TEST(ReadErrors, SourceThatCannotBeOpenedAgainstAMissingDestination) {
+  EngineHarness h;
+  h.tree.WriteFile("src/f", "x");
+  h.fileSystem.FailOpen(h.Src("f"), EACCES);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Source read error: f"}) << "the destination is not looked at";
+}
+
+// Runs a verify in a child process that has given up root, and returns
+// what it saw: the result lines, then the status.
+Lines VerifyAsNobody(const std::string& source, const std::string& destination) {
+  int out[2];
+  if (pipe(out) != 0) return {"pipe failed"};
+  const pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    alarm(60);
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+    testing::RecordingView view;
+    VerifyEngine engine(view);
+    engine.VerifyCommand(source, destination);
+    std::string report;
+    for (const std::string& line : view.lines) report += line + "\n";
+    report += view.status + "\n";
+    const bool written = write(out[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+    _exit(written ? 0 : 11);
+  }
+  close(out[1]);
+  std::string report;
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {"child failed with status " + std::to_string(status)};
+  Lines lines;
+  for (std::size_t start = 0, end; (end = report.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(report.substr(start, end - start));
+  return lines;
+}
+
+TEST(ReadErrors, UnprivilegedUserMeetsFilesItMayNotRead) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to the unprivileged user";
+  testing::TempTree tree;
+  tree.WriteFile("src/fine", "ok");
+  tree.WriteFile("dst/fine", "ok");
+  tree.WriteFile("src/locked", "secret");
+  tree.WriteFile("dst/locked", "secret");
+  tree.WriteFile("src/dstlocked", "data");
+  tree.WriteFile("dst/dstlocked", "data");
+  tree.WriteFile("src/closed/inside", "never seen");
+  tree.WriteFile("dst/closed/inside", "never seen");
+  for (const char* folder : {"", "src", "dst", "src/closed", "dst/closed"})
+    ASSERT_EQ(chmod(tree.Path(folder).c_str(), 0755), 0);
+  ASSERT_EQ(chmod(tree.Path("src/locked").c_str(), 0), 0);
+  ASSERT_EQ(chmod(tree.Path("dst/dstlocked").c_str(), 0), 0);
+  ASSERT_EQ(chmod(tree.Path("src/closed").c_str(), 0), 0);
+
+  EXPECT_EQ(VerifyAsNobody(tree.Path("src"), tree.Path("dst")),
+            (Lines{"!Destn read error: dstlocked", "!Source read error: locked", "Ok: fine", "Errors"}));
+}
+
+}  // namespace
+}  // namespace ovik

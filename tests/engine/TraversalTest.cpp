@@ -1,0 +1,139 @@
+#include "support/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace ovik {
+namespace {
+
+using testing::EngineHarness;
+using Lines = std::vector<std::string>;
+
+TEST(Traversal, MissingSourceRootHasNoSourceFiles) {
+  EngineHarness h;
+  h.engine.VerifyCommand(h.tree.Path("nowhere"), h.Dst());
+  EXPECT_TRUE(h.view.lines.empty());
+  EXPECT_EQ(h.view.status, "No source files");
+  EXPECT_EQ(h.view.statusColour, Colour::Red);
+  EXPECT_EQ(h.LabelText(ViewLabel::NumSrcFiles), "0");
+  EXPECT_FALSE(h.view.saveAndCopyEnabled);
+}
+
+TEST(Traversal, OnlyEmptySubFoldersHaveNoSourceFiles) {
+  EngineHarness h;
+  h.tree.MakeFolder("src/a/b");
+  h.tree.MakeFolder("src/c");
+  h.tree.MakeFolder("dst/a");
+  h.Verify();
+  EXPECT_EQ(h.view.status, "No source files");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumSrcFolders), "3");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstFolders), "1");
+}
+
+TEST(Traversal, MissingDestinationRootReportsEveryFileMissing) {
+  EngineHarness h;
+  h.tree.WriteFile("src/a", "1");
+  h.tree.WriteFile("src/sub/b", "2");
+  h.engine.VerifyCommand(h.Src(), h.tree.Path("nowhere"));
+  EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: a", "!Destn file missing: sub/b"}));
+  EXPECT_EQ(h.view.status, "Errors");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstFolders), "-");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstFiles), "-");
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "-");
+  EXPECT_EQ(h.view.progress, 0);
+}
+
+TEST(Traversal, HiddenFoldersAreSkippedHiddenFilesVerified) {
+  EngineHarness h;
+  h.WriteBoth(".hidden-file", "h");
+  h.WriteBoth("sub/.also-hidden", "h");
+  h.tree.WriteFile("src/.git/config", "never looked at");
+  h.tree.WriteFile("src/sub/.cache/x", "never looked at");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"Ok: .hidden-file", "Ok: sub/.also-hidden"}));
+  EXPECT_EQ(h.engine.totals.SrcFolderCount, 1);
+  EXPECT_EQ(h.engine.totals.SrcFileCount, 2);
+  EXPECT_EQ(h.view.status, "Verified OK");
+}
+
+TEST(Traversal, FileWhereTheSourceHasAFolderCountsAsAnExistingFolder) {
+  EngineHarness h;
+  h.tree.WriteFile("src/x/f", "1");
+  h.tree.WriteFile("dst/x", "a file, not a folder");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Destn file missing: x/f"});
+  EXPECT_EQ(h.engine.totals.DstFolderCount, 1);
+}
+
+TEST(Traversal, NestedNamesAreRelativeToTheRootGivenWithATrailingSeparator) {
+  EngineHarness h;
+  h.WriteBoth("a/b/c/deep.txt", "deep");
+  h.WriteBoth("top.txt", "top");
+  h.engine.VerifyCommand(h.Src() + "/", h.Dst() + "/");
+  EXPECT_EQ(h.view.lines, (Lines{"Ok: a/b/c/deep.txt", "Ok: top.txt"}));
+  EXPECT_EQ(h.engine.totals.SrcFolderCount, 3);
+  EXPECT_EQ(h.engine.totals.DstFolderCount, 3);
+  EXPECT_EQ(h.engine.totals.SrcByteTotal, 7);
+}
+
+TEST(Traversal, SymbolicLinkCyclesAreSkippedOtherFolderLinksWalked) {
+  EngineHarness h;
+  h.WriteBoth("a/f", "data");
+  h.WriteBoth("b/f", "data");  // the destination has a real folder where the source has a link
+  std::filesystem::remove_all(h.Src("b"));
+  ASSERT_EQ(symlink("a", h.Src("b").c_str()), 0);
+  ASSERT_EQ(symlink("..", h.Src("a/up").c_str()), 0);
+  ASSERT_EQ(symlink(".", h.Src("a/self").c_str()), 0);
+  ASSERT_EQ(symlink(h.Src().c_str(), h.Src("a/root").c_str()), 0);
+  alarm(30);
+  h.Verify();
+  alarm(0);
+  EXPECT_EQ(h.view.lines, (Lines{"Ok: a/f", "Ok: b/f"}));
+  EXPECT_EQ(h.engine.totals.SrcFolderCount, 2);
+}
+
+TEST(Traversal, NamesThatAreNotUtf8VerifyByteForByte) {
+  EngineHarness h;
+  h.WriteBoth("caf\xe9", "coffee");
+  h.WriteBoth("d\xff\xfe/inner", "x");
+  h.tree.WriteFile("src/only-src-\x80", "y");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: only-src-\x80", "Ok: caf\xe9", "Ok: d\xff\xfe/inner"}));
+}
+
+TEST(Traversal, SpecialFilesAreNeitherCountedNorOpened) {
+  EngineHarness h;
+  h.WriteBoth("real", "r");
+  ASSERT_EQ(mkfifo(h.Src("fifo").c_str(), 0644), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, h.Src("sock").c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  alarm(20);
+  h.Verify();
+  alarm(0);
+  close(sock);
+  EXPECT_EQ(h.view.lines, Lines{"Ok: real"});
+  EXPECT_EQ(h.engine.totals.SrcFileCount, 1);
+  EXPECT_EQ(h.fileSystem.opens, 2);
+}
+
+TEST(Traversal, DanglingSourceLinkIsASourceReadError) {
+  EngineHarness h;
+  ASSERT_EQ(symlink("nowhere", h.Src("dangling").c_str()), 0);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Source read error: dangling"});
+  EXPECT_EQ(h.engine.totals.SrcFileCount, 1);
+  EXPECT_EQ(h.engine.totals.DstFileCount, 1);
+}
+
+}  // namespace
+}  // namespace ovik

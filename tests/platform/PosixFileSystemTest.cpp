@@ -1,0 +1,206 @@
+#include "platform/PosixFileSystem.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+
+namespace ovik {
+namespace {
+
+using testing::PatternBytes;
+using testing::TempTree;
+
+// Every entry of a folder that passes the filter, by name.
+std::map<std::string, DirEntry> ListAll(const std::string& folder, std::uint32_t filter) {
+  std::map<std::string, DirEntry> entries;
+  auto listing = SystemFileSystem().List(folder, filter);
+  if (!listing) return entries;
+  DirEntry entry;
+  while (listing->Next(entry)) entries[entry.name] = entry;
+  return entries;
+}
+
+struct stat StatWithMode(mode_t mode) {
+  struct stat st {};
+  st.st_mode = mode;
+  return st;
+}
+
+TEST(Attributes, HiddenIsADotNameOtherThanDotAndDotDot) {
+  const struct stat file = StatWithMode(S_IFREG | 0644);
+  EXPECT_EQ(AttributesFromStat(file, ".profile"), faHidden | faArchive);
+  EXPECT_EQ(AttributesFromStat(file, "..."), faHidden | faArchive);
+  EXPECT_EQ(AttributesFromStat(file, "a.txt"), faArchive);
+  const struct stat dir = StatWithMode(S_IFDIR | 0755);
+  EXPECT_EQ(AttributesFromStat(dir, "."), faDirectory);
+  EXPECT_EQ(AttributesFromStat(dir, ".."), faDirectory);
+  EXPECT_EQ(AttributesFromStat(dir, ".git"), faDirectory | faHidden);
+}
+
+TEST(Attributes, ReadOnlyWhenNoWriteBitIsSet) {
+  EXPECT_EQ(AttributesFromStat(StatWithMode(S_IFREG | 0444), "f"), faReadOnly);
+  EXPECT_EQ(AttributesFromStat(StatWithMode(S_IFREG | 0000), "f"), faReadOnly);
+  EXPECT_EQ(AttributesFromStat(StatWithMode(S_IFREG | 0404 | S_IWOTH), "f"), faArchive);
+  EXPECT_EQ(AttributesFromStat(StatWithMode(S_IFDIR | 0555), "d"), faDirectory | faReadOnly);
+}
+
+TEST(Filters, ExcludeOnlySpecialAttributesTheFilterLacks) {
+  // Folders (16): plain directories and plain files pass, hidden ones do not.
+  EXPECT_TRUE(PassesFilter(faDirectory, kFoldersFilter));
+  EXPECT_TRUE(PassesFilter(faArchive, kFoldersFilter));
+  EXPECT_TRUE(PassesFilter(faReadOnly, kFoldersFilter));
+  EXPECT_TRUE(PassesFilter(0, kFoldersFilter));
+  EXPECT_FALSE(PassesFilter(faDirectory | faHidden, kFoldersFilter));
+  EXPECT_FALSE(PassesFilter(faArchive | faHidden, kFoldersFilter));
+  EXPECT_FALSE(PassesFilter(faDirectory | faSysFile, kFoldersFilter));
+  // Files (39): every file, hidden and system ones too; no directories.
+  EXPECT_TRUE(PassesFilter(faArchive | faHidden | faReadOnly, kFilesFilter));
+  EXPECT_TRUE(PassesFilter(faSysFile, kFilesFilter));
+  EXPECT_FALSE(PassesFilter(faDirectory, kFilesFilter));
+  EXPECT_FALSE(PassesFilter(faVolumeId, kFilesFilter));
+  // Anything (63).
+  EXPECT_TRUE(PassesFilter(faDirectory | faHidden | faSysFile | faVolumeId, kAnythingFilter));
+}
+
+TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
+  TempTree tree;
+  tree.WriteFile("plain.txt", "abc");
+  tree.WriteFile(".hidden.txt", "hidden");
+  tree.WriteFile(".dotdir/inner", "x");
+  tree.MakeFolder("sub");
+  tree.WriteFile("readonly.txt", "ro");
+  chmod(tree.Path("readonly.txt").c_str(), 0444);
+  ASSERT_EQ(symlink("sub", tree.Path("linkToSub").c_str()), 0);
+
+  const auto files = ListAll(tree.root(), kFilesFilter);
+  EXPECT_EQ(files.size(), 3u);
+  EXPECT_EQ(files.at("plain.txt").attributes, faArchive);
+  EXPECT_EQ(files.at("plain.txt").size, 3);
+  EXPECT_EQ(files.at(".hidden.txt").attributes, faHidden | faArchive);
+  EXPECT_EQ(files.at("readonly.txt").attributes, faReadOnly);
+
+  const auto folders = ListAll(tree.root(), kFoldersFilter);
+  EXPECT_TRUE(folders.count("sub"));
+  EXPECT_TRUE(folders.count("."));
+  EXPECT_TRUE(folders.count(".."));
+  EXPECT_FALSE(folders.count(".dotdir"));
+  ASSERT_TRUE(folders.count("linkToSub"));
+  EXPECT_TRUE(folders.at("linkToSub").attributes & faDirectory);
+  EXPECT_EQ(folders.at("linkToSub").id, folders.at("sub").id);
+  EXPECT_TRUE(folders.count("plain.txt")) << "plain files pass the folders filter";
+
+  EXPECT_EQ(ListAll(tree.root(), kAnythingFilter).size(), 8u);
+}
+
+TEST(Listing, FolderThatCannotBeListedIsNull) {
+  TempTree tree;
+  EXPECT_EQ(SystemFileSystem().List(tree.Path("missing"), kAnythingFilter), nullptr);
+  tree.WriteFile("file", "x");
+  EXPECT_EQ(SystemFileSystem().List(tree.Path("file"), kAnythingFilter), nullptr);
+}
+
+TEST(Listing, SizeBeyondFourGigabytesIsKept) {
+  TempTree tree;
+  const std::string path = tree.Path("sparse");
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  const off_t size = (off_t{5} << 30) + 7;
+  const bool truncated = ftruncate(fd, size) == 0;
+  close(fd);
+  if (!truncated) GTEST_SKIP() << "the temporary folder does not hold sparse files";
+  EXPECT_EQ(ListAll(tree.root(), kFilesFilter).at("sparse").size, size);
+}
+
+TEST(SpecialFiles, AreNeverListedAndNeverOpened) {
+  TempTree tree;
+  ASSERT_EQ(mkfifo(tree.Path("fifo").c_str(), 0644), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = tree.Path("sock");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socketPath.c_str());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(symlink("fifo", tree.Path("linkToFifo").c_str()), 0);
+
+  EXPECT_TRUE(ListAll(tree.root(), kFilesFilter).empty());
+  EXPECT_FALSE(SystemFileSystem().FindEntry(tree.Path("fifo"), kAnythingFilter));
+
+  alarm(10);  // opening a FIFO for reading would block without a writer
+  for (const char* name : {"fifo", "sock", "linkToFifo"}) {
+    const OpenResult opened = SystemFileSystem().OpenForRead(tree.Path(name), ReadRole::Source);
+    EXPECT_EQ(opened.file, nullptr) << name;
+    EXPECT_NE(opened.error, 0) << name;
+  }
+  alarm(0);
+  close(sock);
+}
+
+TEST(SymbolicLinks, DanglingLinkIsAFileThatCannotBeOpened) {
+  TempTree tree;
+  ASSERT_EQ(symlink("nowhere", tree.Path("dangling").c_str()), 0);
+  const auto files = ListAll(tree.root(), kFilesFilter);
+  ASSERT_TRUE(files.count("dangling"));
+  EXPECT_EQ(files.at("dangling").size, 0);
+  EXPECT_FALSE(files.at("dangling").attributes & faDirectory);
+  const OpenResult opened = SystemFileSystem().OpenForRead(tree.Path("dangling"), ReadRole::Source);
+  EXPECT_EQ(opened.file, nullptr);
+  EXPECT_EQ(opened.error, ENOENT);
+  EXPECT_TRUE(SystemFileSystem().FindEntry(tree.Path("dangling"), kFilesFilter));
+}
+
+TEST(FindEntry, FiltersTheEntryThatNamesThePath) {
+  TempTree tree;
+  tree.WriteFile("d/f", "12345");
+  const auto file = SystemFileSystem().FindEntry(tree.Path("d/f"), kFilesFilter);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->name, "f");
+  EXPECT_EQ(file->size, 5);
+  EXPECT_FALSE(SystemFileSystem().FindEntry(tree.Path("d"), kFilesFilter));
+  EXPECT_TRUE(SystemFileSystem().FindEntry(tree.Path("d"), kAnythingFilter));
+  EXPECT_FALSE(SystemFileSystem().FindEntry(tree.Path("nothing"), kAnythingFilter));
+  EXPECT_FALSE(SystemFileSystem().FindEntry("", kAnythingFilter));
+}
+
+TEST(ReadBlock, FillsWholeBlocksUntilTheEnd) {
+  TempTree tree;
+  const std::string bytes = PatternBytes(250000, 3);
+  tree.WriteFile("f", bytes);
+  for (ReadRole role : {ReadRole::Source, ReadRole::DestinationMedium, ReadRole::DestinationCached}) {
+    OpenResult opened = SystemFileSystem().OpenForRead(tree.Path("f"), role);
+    ASSERT_NE(opened.file, nullptr);
+    std::string buffer(102400, '\0');
+    auto* data = reinterpret_cast<std::byte*>(buffer.data());
+    int error = 0;
+    std::string readBack;
+    std::vector<std::int64_t> counts;
+    for (;;) {
+      const std::int64_t count = opened.file->ReadBlock(data, buffer.size(), error);
+      counts.push_back(count);
+      if (count <= 0) break;
+      readBack.append(buffer, 0, static_cast<std::size_t>(count));
+    }
+    EXPECT_EQ(counts, (std::vector<std::int64_t>{102400, 102400, 45200, 0}));
+    EXPECT_EQ(readBack, bytes);
+  }
+}
+
+TEST(OpenForRead, RefusesFolders) {
+  TempTree tree;
+  tree.MakeFolder("d");
+  const OpenResult opened = SystemFileSystem().OpenForRead(tree.Path("d"), ReadRole::Source);
+  EXPECT_EQ(opened.file, nullptr);
+  EXPECT_EQ(opened.error, EISDIR);
+}
+
+}  // namespace
+}  // namespace ovik
