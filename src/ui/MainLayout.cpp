@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -66,11 +67,13 @@ void TfrmMain::ArrangeMainWindow() {
   const int clientHeight = std::max(clientArea->height(), kMinimumClientHeightWithDetails);
   grpDetails->resize(grpResults->width(), clientHeight - grpDetails->y() - 8);
 
-  // The list shows whole lines only.
-  const int frame = 2 * lstResults->frameWidth();
-  const int available = grpDetails->height() - lstResults->y() - 4 - frame;
+  // The list shows whole lines only, above its sideways scroll bar when
+  // lines are wider than the list.
+  const QScrollBar* sideways = lstResults->horizontalScrollBar();
+  const int chrome = 2 * lstResults->frameWidth() + (sideways->maximum() > 0 ? sideways->sizeHint().height() : 0);
+  const int available = grpDetails->height() - lstResults->y() - 4 - chrome;
   const int rowHeight = ListRowHeight();
-  const int listHeight = std::max(rowHeight, available / rowHeight * rowHeight) + frame;
+  const int listHeight = std::max(rowHeight, available / rowHeight * rowHeight) + chrome;
   lstResults->resize(grpResults->width() - lstResults->x() - kMargin, listHeight);
 }
 

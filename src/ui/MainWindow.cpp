@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 
 #include <exception>
@@ -80,6 +81,8 @@ void TfrmMain::ConnectHandlers() {
   connect(btnBrowseDst, &QPushButton::clicked, this, &TfrmMain::btnBrowseDstClick);
   connect(btnSwap, &QPushButton::clicked, this, &TfrmMain::btnSwapClick);
   connect(btnDetails, &QPushButton::clicked, this, &TfrmMain::btnDetailsClick);
+  // The sideways scroll bar comes and goes with the widest line.
+  connect(lstResults->horizontalScrollBar(), &QScrollBar::rangeChanged, this, &TfrmMain::ArrangeMainWindow);
   connect(mnuFileSaveAll, &QAction::triggered, this, &TfrmMain::mnuFileSaveAllClick);
   connect(mnuFileSaveErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveErrorsOnlyClick);
   connect(mnuFileSaveNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveNonErrorsOnlyClick);

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,18 @@ TEST(MainWindowLayout, DetailsNeedAtLeast400AndTheListShowsWholeLines) {
   EXPECT_EQ(window->btnDetails->text(), "&More details");
   EXPECT_FALSE(window->grpDetails->isVisible());
   EXPECT_EQ(window->clientArea->height(), 206);
+}
+
+TEST(MainWindowLayout, TheListKeepsWholeLinesAboveItsSidewaysScrollBar) {
+  auto window = MakeMainWindow();
+  window->btnDetails->click();
+  window->View().AppendResult("Ok: " + std::string(400, 'w'));
+  window->View().SetResultsSorted(true);
+  QApplication::processEvents();
+  const QScrollBar* sideways = window->lstResults->horizontalScrollBar();
+  ASSERT_GT(sideways->maximum(), 0);
+  const int rowHeight = std::max(window->lstResults->fontMetrics().height(), 13);
+  EXPECT_EQ(window->lstResults->viewport()->height() % rowHeight, 0);
 }
 
 TEST(MainWindowLayout, RowHeadsEndBeforeTheFirstColumnAndCaptionsFit) {
