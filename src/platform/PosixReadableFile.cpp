@@ -9,6 +9,11 @@
 namespace ovik {
 namespace {
 
+// A file no larger than this is read whole by its first block read, so the
+// sequential hint would change nothing for it (the kernel's default
+// read-ahead window is 128 KiB).
+constexpr off_t kSmallestFileWorthAHint = 128 * 1024;
+
 // Writes out the file's dirty pages, waits for them and drops its cached
 // pages, so that the next reads come from the device. No device cache flush
 // is asked for: that would cost a full flush per file.
@@ -20,11 +25,14 @@ void DropCachedPages(int fd) {
 
 class PosixReadableFile final : public ReadableFile {
  public:
-  PosixReadableFile(int fd, ReadRole role) : fd_(fd), role_(role) {
+  PosixReadableFile(int fd, off_t sizeWhenOpened, ReadRole role)
+      : fd_(fd), sizeWhenOpened_(sizeWhenOpened), role_(role) {
     if (role_ == ReadRole::DestinationMedium) DropCachedPages(fd_);
-    posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (sizeWhenOpened_ > kSmallestFileWorthAHint) posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   ~PosixReadableFile() override {
+    // Whatever this read brought into the cache goes, so that a second run
+    // reads the medium again and the cache keeps room for the source.
     if (role_ == ReadRole::DestinationMedium) posix_fadvise(fd_, 0, 0, POSIX_FADV_DONTNEED);
     close(fd_);
   }
@@ -33,21 +41,33 @@ class PosixReadableFile final : public ReadableFile {
 
   std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) override {
     std::size_t filled = 0;
-    while (filled < size) {
+    while (filled < size && !atEnd_) {
       const ssize_t count = read(fd_, buffer + filled, size - filled);
-      if (count == 0) break;
+      if (count == 0) {
+        atEnd_ = true;
+        break;
+      }
       if (count < 0) {
         if (errno == EINTR) continue;
         error = errno;
         return -1;
       }
       filled += static_cast<std::size_t>(count);
+      offset_ += count;
+      // A short read that stops exactly at the length the file had when it
+      // was opened is its end; asking again would only return nothing.
+      // Anywhere else a short read is retried (network file systems return
+      // them before the end).
+      if (filled < size && offset_ == sizeWhenOpened_) atEnd_ = true;
     }
     return static_cast<std::int64_t>(filled);
   }
 
  private:
   int fd_;
+  off_t sizeWhenOpened_;
+  off_t offset_ = 0;
+  bool atEnd_ = false;
   ReadRole role_;
 };
 
@@ -73,8 +93,10 @@ OpenResult OpenRegularFileForRead(const std::string& path, ReadRole role) {
     close(fd);
     return {nullptr, ErrorForNonRegular(opened)};
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return {std::make_unique<PosixReadableFile>(fd, role), 0};
+  // Blocking reads again. O_RDONLY and O_CLOEXEC are not status flags, so
+  // no other status flag is set and none is lost.
+  fcntl(fd, F_SETFL, 0);
+  return {std::make_unique<PosixReadableFile>(fd, opened.st_size, role), 0};
 }
 
 }  // namespace ovik

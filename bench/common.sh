@@ -1,0 +1,85 @@
+# Helpers shared by the benchmark scripts. Source it; do not run it.
+
+OVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VERIFY="$OVIK_ROOT/build/release/src/cli/ovik-verify"
+
+# Builds the release verifier; shows the build log only when it fails.
+build_verifier() {
+  local log
+  log=$(mktemp)
+  if ! (cd "$OVIK_ROOT" && cmake --preset release && cmake --build --preset release --target ovik-verify) >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "build failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}
+
+# Makes the scratch folder every tree lives in and removes it on exit.
+make_scratch() {
+  SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/ovik-bench.XXXXXX")
+  trap 'cleanup_scratch' EXIT
+  trap 'exit 130' INT TERM
+}
+
+cleanup_scratch() {
+  if declare -F before_scratch_removal >/dev/null; then before_scratch_removal; fi
+  rm -rf "$SCRATCH"
+}
+
+# Runs a command with output discarded and prints its wall time in seconds.
+# Fails when the command's exit status is not the expected one.
+wall_seconds() {
+  local expected=$1
+  shift
+  local start=$EPOCHREALTIME status=0
+  "$@" >/dev/null 2>&1 || status=$?
+  local end=$EPOCHREALTIME
+  if [[ $status -ne $expected ]]; then
+    echo "unexpected exit status $status (wanted $expected): $*" >&2
+    exit 1
+  fi
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
+}
+
+# Median of the numbers given as arguments.
+median() {
+  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", a / b }'
+}
+
+# Peak resident set size of a command, in KiB.
+peak_rss_kib() {
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'
+}
+
+# Writes `count` files of random bytes, sizes uniform in [min, max], spread
+# over `folders` folders under `root`. The same seed gives the same tree.
+make_random_tree() {
+  local root=$1 folders=$2 count=$3 min=$4 max=$5
+  perl -e '
+    use strict; use warnings;
+    my ($root, $folders, $count, $min, $max) = @ARGV;
+    open(my $rnd, "<:raw", "/dev/urandom") or die;
+    my $pool = "";
+    read($rnd, $pool, 4 << 20) == 4 << 20 or die;
+    srand(42);
+    my $per = int(($count + $folders - 1) / $folders);
+    for my $f (0 .. $folders - 1) {
+      my $dir = sprintf("%s/d%03d", $root, $f);
+      mkdir $dir or die "$dir: $!";
+      for my $i (0 .. $per - 1) {
+        last if $f * $per + $i >= $count;
+        my $size = $min + int(rand($max - $min + 1));
+        my $at = int(rand(length($pool) - $size));
+        open(my $out, ">:raw", sprintf("%s/f%03d.bin", $dir, $i)) or die;
+        print $out substr($pool, $at, $size);
+        close($out) or die;
+      }
+    }
+  ' "$root" "$folders" "$count" "$min" "$max"
+}

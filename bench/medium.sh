@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Reads a destination tree that lives on a loop-mounted ext4 image, whose
+# loop device bypasses the host's page cache, so that reads of the medium
+# really go to the disk under the image:
+#   - ovik-verify --cached (destination warm in the cache) against the
+#     default medium read,
+#   - the medium read against a plain sequential read of the same bytes
+#     (cat, and dd iflag=direct for the large files) with the destination's
+#     pages gone. Target: the medium read reaches at least 90% of the plain
+#     read's speed.
+# Needs root, a free loop device and mkfs.ext4.
+# RUNS=n alternating runs (default 3); SMALL_FILES=n files in the small tree
+# (default 50000, in folders of 100).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+RUNS=${RUNS:-3}
+SMALL_FILES=${SMALL_FILES:-50000}
+
+require_loop_support() {
+  if [[ $(id -u) -ne 0 ]]; then echo "medium.sh needs root (loop devices, mount)" >&2; exit 2; fi
+  for tool in losetup mkfs.ext4 mount umount; do
+    command -v "$tool" >/dev/null || { echo "medium.sh needs $tool" >&2; exit 2; }
+  done
+}
+
+LOOP_DEVICE=""
+MOUNTED=""
+
+before_scratch_removal() {
+  if [[ -n $MOUNTED ]]; then umount "$MOUNTED" || true; fi
+  if [[ -n $LOOP_DEVICE ]]; then losetup -d "$LOOP_DEVICE" || true; fi
+}
+
+# An ext4 image with every lazy initialisation done at once, so no kernel
+# thread writes to it while we time reads.
+attach_image() {
+  local image=$1 size=$2
+  truncate -s "$size" "$image"
+  mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 "$image"
+  LOOP_DEVICE=$(losetup --find --show --direct-io=on "$image")
+}
+
+mount_image() {
+  mount "$LOOP_DEVICE" "$1"
+  MOUNTED=$1
+}
+
+# Unmounting evicts every cached page of the file system: the next reads of
+# the tree come from the device.
+remount_cold() {
+  umount "$MOUNTED"
+  mount "$LOOP_DEVICE" "$MOUNTED"
+}
+
+read_all_with_cat() {
+  find "$1" -type f -exec cat {} + >/dev/null
+}
+
+read_all_with_direct_dd() {
+  local file
+  for file in "$1"/*; do dd if="$file" of=/dev/null bs=1M iflag=direct status=none; done
+}
+
+mib_per_second() {  # bytes, seconds
+  awk -v b="$1" -v s="$2" 'BEGIN { printf "%.0f", b / 1048576 / s }'
+}
+
+# Runs one tree through the four reads RUNS times and prints the medians.
+measure_tree() {
+  local name=$1 src=$2 dst=$3 direct_dd=$4
+  local bytes cached=() medium=() plain=() direct=() c m p d
+  bytes=$(du -sb --apparent-size "$src" | cut -f1)
+  echo "$name ($(awk -v b="$bytes" 'BEGIN { printf "%.0f", b / 1048576 }') MiB)"
+  read_all_with_cat "$src"
+  for ((run = 1; run <= RUNS; run++)); do
+    read_all_with_cat "$dst"
+    c=$(wall_seconds 0 "$VERIFY" --cached --quiet "$src" "$dst")
+    m=$(wall_seconds 0 "$VERIFY" --quiet "$src" "$dst")
+    remount_cold
+    p=$(wall_seconds 0 read_all_with_cat "$dst")
+    d=""
+    if [[ $direct_dd == yes ]]; then
+      remount_cold
+      d=$(wall_seconds 0 read_all_with_direct_dd "$dst")
+      direct+=("$d")
+    fi
+    cached+=("$c") medium+=("$m") plain+=("$p")
+    printf '  run %s: --cached %ss, medium %ss, cat cold %ss%s\n' "$run" "$c" "$m" "$p" "${d:+, dd iflag=direct $d s}"
+  done
+  c=$(median "${cached[@]}") m=$(median "${medium[@]}") p=$(median "${plain[@]}")
+  printf '  median ovik-verify --cached   %8ss %6s MiB/s\n' "$c" "$(mib_per_second "$bytes" "$c")"
+  printf '  median ovik-verify (medium)   %8ss %6s MiB/s\n' "$m" "$(mib_per_second "$bytes" "$m")"
+  printf '  median cat, pages dropped     %8ss %6s MiB/s\n' "$p" "$(mib_per_second "$bytes" "$p")"
+  if [[ $direct_dd == yes ]]; then
+    d=$(median "${direct[@]}")
+    printf '  median dd bs=1M iflag=direct  %8ss %6s MiB/s\n' "$d" "$(mib_per_second "$bytes" "$d")"
+    printf '  medium read vs dd iflag=direct: %s%%\n' "$(awk -v a="$d" -v b="$m" 'BEGIN { printf "%.0f", 100 * a / b }')"
+  fi
+  printf '  medium read vs cat: %s%% (target >= 90%%)\n' "$(awk -v a="$p" -v b="$m" 'BEGIN { printf "%.0f", 100 * a / b }')"
+}
+
+require_loop_support
+build_verifier
+make_scratch
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+mkdir -p "$SCRATCH/src/large" "$SCRATCH/src/small" "$SCRATCH/mnt"
+echo "making the trees under $SCRATCH ..."
+for i in 1 2 3 4; do head -c 256M /dev/urandom >"$SCRATCH/src/large/large$i.bin"; done
+make_random_tree "$SCRATCH/src/small" $(((SMALL_FILES + 99) / 100)) "$SMALL_FILES" 1024 16384
+attach_image "$SCRATCH/medium.img" 3G
+mount_image "$SCRATCH/mnt"
+cp -a "$SCRATCH/src/large" "$SCRATCH/src/small" "$SCRATCH/mnt/"
+sync
+
+measure_tree "4 files of 256 MiB" "$SCRATCH/src/large" "$SCRATCH/mnt/large" yes
+measure_tree "$SMALL_FILES files of 1-16 KiB" "$SCRATCH/src/small" "$SCRATCH/mnt/small" no
