@@ -30,7 +30,7 @@ compare_with_diff() {
   local name=$1 tree=$2 ratios=() diffs=() oviks=() d o
   wall_seconds 0 diff -rq "$tree/src" "$tree/dst" >/dev/null  # warm the cache
   wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst" >/dev/null
-  printf '%s\n  %-4s %10s %10s %8s\n' "$name" run "diff -rq" ovik ratio
+  printf '%s\n  %-6s %10s %10s %8s\n' "$name" run "diff -rq" ovik ratio
   for ((run = 1; run <= RUNS; run++)); do
     if ((run % 2)); then
       d=$(wall_seconds 0 diff -rq "$tree/src" "$tree/dst")
@@ -40,10 +40,10 @@ compare_with_diff() {
       d=$(wall_seconds 0 diff -rq "$tree/src" "$tree/dst")
     fi
     diffs+=("$d") oviks+=("$o") ratios+=("$(ratio "$o" "$d")")
-    printf '  %-4s %9ss %9ss %7sx\n' "$run" "$d" "$o" "${ratios[-1]}"
+    printf '  %-6s %9ss %9ss %7sx\n' "$run" "$d" "$o" "${ratios[-1]}"
   done
   RESULT_RATIO=$(median "${ratios[@]}")
-  printf '  median    %9ss %9ss %7sx\n' "$(median "${diffs[@]}")" "$(median "${oviks[@]}")" "$RESULT_RATIO"
+  printf '  %-6s %9ss %9ss %7sx\n' median "$(median "${diffs[@]}")" "$(median "${oviks[@]}")" "$RESULT_RATIO"
 }
 
 verdict() {  # value, limit
