@@ -50,6 +50,7 @@ verdict() {  # value, limit
   awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "MISSED" }'
 }
 
+if [[ ! -x /usr/bin/time ]]; then echo "engine.sh needs /usr/bin/time (Debian package time)" >&2; exit 2; fi
 build_verifier
 make_scratch
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -9,9 +9,9 @@
 namespace ovik {
 namespace {
 
-// A file no larger than this is read whole by its first block read, so the
-// sequential hint would change nothing for it (the kernel's default
-// read-ahead window is 128 KiB).
+// The kernel's first read-ahead on a file already covers 128 KiB (its
+// default window), so for a file no larger than that the sequential hint
+// would change nothing and only cost a system call.
 constexpr off_t kSmallestFileWorthAHint = 128 * 1024;
 
 // Writes out the file's dirty pages, waits for them and drops its cached
@@ -41,12 +41,10 @@ class PosixReadableFile final : public ReadableFile {
 
   std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) override {
     std::size_t filled = 0;
-    while (filled < size && !atEnd_) {
+    bool atEnd = false;
+    while (filled < size && !atEnd) {
       const ssize_t count = read(fd_, buffer + filled, size - filled);
-      if (count == 0) {
-        atEnd_ = true;
-        break;
-      }
+      if (count == 0) break;
       if (count < 0) {
         if (errno == EINTR) continue;
         error = errno;
@@ -58,7 +56,7 @@ class PosixReadableFile final : public ReadableFile {
       // was opened is its end; asking again would only return nothing.
       // Anywhere else a short read is retried (network file systems return
       // them before the end).
-      if (filled < size && offset_ == sizeWhenOpened_) atEnd_ = true;
+      atEnd = filled < size && offset_ == sizeWhenOpened_;
     }
     return static_cast<std::int64_t>(filled);
   }
@@ -67,7 +65,6 @@ class PosixReadableFile final : public ReadableFile {
   int fd_;
   off_t sizeWhenOpened_;
   off_t offset_ = 0;
-  bool atEnd_ = false;
   ReadRole role_;
 };
 

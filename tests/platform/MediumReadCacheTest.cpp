@@ -141,14 +141,16 @@ TEST(ReadEnd, BytesAddedAfterAFullBlockAtTheOpeningLengthAreStillRead) {
   EXPECT_EQ(opened.file->ReadBlock(buffer.get(), 4096, error), 0);
 }
 
-TEST(ReadEnd, AnEmptyFileEndsAtOnceAndKeepsEnding) {
+TEST(ReadEnd, BytesAddedAfterTheEndWasReachedComeWithTheNextBlock) {
   TempTree tree;
-  tree.WriteFile("f", "");
+  tree.WriteFile("f", PatternBytes(10));
   OpenResult opened = SystemFileSystem().OpenForRead(tree.Path("f"), ReadRole::DestinationMedium);
   ASSERT_NE(opened.file, nullptr);
   auto buffer = AlignedBuffer(4096);
   int error = 0;
-  EXPECT_EQ(opened.file->ReadBlock(buffer.get(), 4096, error), 0);
+  EXPECT_EQ(opened.file->ReadBlock(buffer.get(), 4096, error), 10);
+  Append(tree.Path("f"), PatternBytes(5, 2));
+  EXPECT_EQ(opened.file->ReadBlock(buffer.get(), 4096, error), 5);
   EXPECT_EQ(opened.file->ReadBlock(buffer.get(), 4096, error), 0);
 }
 
