@@ -18,13 +18,11 @@ std::string ProfileCandidate(const DriveSystem& system) {
 }  // namespace
 
 std::string BrowseStartFolder(const std::string& fieldText, const DriveSystem& system) {
-  std::string folder = fieldText;
-  if (!FolderHasEntries(folder, system)) {
-    folder = ProfileCandidate(system);
-    // The root is the last resort, used without a test.
-    if (!FolderHasEntries(folder, system)) folder = "/";
-  }
-  return AddTrailingBackslash(folder);
+  if (FolderHasEntries(fieldText, system)) return AddTrailingBackslash(fieldText);
+  const std::string profile = ProfileCandidate(system);
+  if (FolderHasEntries(profile, system)) return AddTrailingBackslash(profile);
+  // The root is the last resort, used without a test.
+  return std::string(1, kPathSeparator);
 }
 
 }  // namespace ovik
