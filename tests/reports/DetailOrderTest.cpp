@@ -1,6 +1,8 @@
 #include "reports/DetailOrder.h"
 #include "reports/ReportFilter.h"
 
+#include "support/ScopedLocale.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,21 +15,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Switches LC_COLLATE for one test and restores it afterwards.
-class CollateLocale {
- public:
-  explicit CollateLocale(const char* name) : saved_(std::setlocale(LC_COLLATE, nullptr)) {
-    ok_ = std::setlocale(LC_COLLATE, name) != nullptr;
-  }
-  ~CollateLocale() { std::setlocale(LC_COLLATE, saved_.c_str()); }
-  CollateLocale(const CollateLocale&) = delete;
-  CollateLocale& operator=(const CollateLocale&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  std::string saved_;
-  bool ok_ = false;
-};
 
 // The lines in the order the list must show them.
 const Lines kOrdered = {
@@ -54,7 +41,7 @@ Lines Shuffled(Lines lines, unsigned seed) {
 }
 
 void ExpectListOrderIn(const char* locale) {
-  CollateLocale collate(locale);
+  testing::ScopedLocale collate(LC_COLLATE, locale);
   if (!collate.ok()) GTEST_SKIP() << "locale " << locale << " is not installed (generate it with locale-gen)";
   for (unsigned seed : {1u, 2u, 3u}) {
     Lines lines = Shuffled(kOrdered, seed);
@@ -68,7 +55,7 @@ TEST(DetailOrder, ErrorsFirstGroupedThenOkIgnoringCaseInCUtf8) { ExpectListOrder
 TEST(DetailOrder, ErrorsFirstGroupedThenOkIgnoringCaseInEnUs) { ExpectListOrderIn("en_US.UTF-8"); }
 
 TEST(DetailOrder, LinesDifferingOnlyInCaseHaveOneOrderWhateverTheInput) {
-  CollateLocale collate("C.UTF-8");
+  testing::ScopedLocale collate(LC_COLLATE, "C.UTF-8");
   const Lines variants = {"Ok: README", "Ok: readme", "Ok: ReadMe", "Ok: rEADME"};
   Lines first = variants;
   SortDetailLines(first);
@@ -80,7 +67,7 @@ TEST(DetailOrder, LinesDifferingOnlyInCaseHaveOneOrderWhateverTheInput) {
 }
 
 TEST(DetailOrder, InvalidUtf8SortsDeterministicallyWithoutCrashing) {
-  CollateLocale collate("C.UTF-8");
+  testing::ScopedLocale collate(LC_COLLATE, "C.UTF-8");
   const Lines lines = {"Ok: caf\xe9",  "Ok: cafe",   "Ok: \xff\xfe", "!Destn file missing: \xc3",
                        "Ok: \xe2\x82", "Ok: caf\xc3\xa9", "Ok: ", "", "\x80"};
   Lines first = lines;
