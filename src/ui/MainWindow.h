@@ -100,6 +100,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void SetTabOrder();
   void ConnectHandlers();
   QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, int left, int top);
+  static QLabel* SetLabelFont(QLabel* label, const QFont& font);
   QPushButton* AddButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
   QAction* AddMenuItem(QMenu* menu, const char* name, const QString& text, const QKeySequence& shortcut);
   void PlaceRowHead(QLabel* label, int rightEdge);

@@ -49,6 +49,12 @@ QLabel* TfrmMain::AddLabel(QWidget* parent, const char* name, const QString& tex
   return label;
 }
 
+QLabel* TfrmMain::SetLabelFont(QLabel* label, const QFont& font) {
+  label->setFont(font);
+  label->adjustSize();
+  return label;
+}
+
 QPushButton* TfrmMain::AddButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(name);
@@ -101,19 +107,13 @@ void TfrmMain::BuildSelectFrame() {
   edtSrc->installEventFilter(this);
   edtDst->installEventFilter(this);
   btnSwap = AddButton(grpSelect, "btnSwap", "S&wap", {170, 39, 41, 17});
-  lblStretch = AddLabel(grpSelect, "lblStretch", "Stretch window as reqd -->", 456, 40);
-  lblStretch->setFont(ItalicFont());
-  lblStretch->adjustSize();
+  lblStretch = SetLabelFont(AddLabel(grpSelect, "lblStretch", "Stretch window as reqd -->", 456, 40), ItalicFont());
 }
 
 void TfrmMain::BuildResultsFrame() {
   grpResults = AddGroup(clientArea, "grpResults", {6, 80, 595, 123});
-  lblStatus = AddLabel(grpResults, "lblStatus", "Status", 11, 21);
-  lblStatus->setFont(StatusLineFont());
-  lblStatus->adjustSize();
-  lblTotals = AddLabel(grpResults, "lblTotals", "Totals", 194, 15);
-  lblTotals->setFont(BoldFont());
-  lblTotals->adjustSize();
+  lblStatus = SetLabelFont(AddLabel(grpResults, "lblStatus", "Status", 11, 21), StatusLineFont());
+  lblTotals = SetLabelFont(AddLabel(grpResults, "lblTotals", "Totals", 194, 15), BoldFont());
   lblSrc = AddLabel(grpResults, "lblSrc", "Source", 241, 15);
   lblDst = AddLabel(grpResults, "lblDst", "Checked", 354, 15);
   lblErrors = AddLabel(grpResults, "lblErrors", "Errors", 469, 15);
@@ -134,9 +134,7 @@ void TfrmMain::BuildResultsFrame() {
   lblElapsed = AddLabel(grpResults, "lblElapsed", "Elapsed time:", 11, 47);
   lblElapsedTime = AddLabel(grpResults, "lblElapsedTime", "", 79, 47);
   btnDetails = AddButton(grpResults, "btnDetails", "&More details", {469, 50, 73, 23});
-  lblProgress = AddLabel(grpResults, "lblProgress", "Current file", 11, 70);
-  lblProgress->setFont(BoldFont());
-  lblProgress->adjustSize();
+  lblProgress = SetLabelFont(AddLabel(grpResults, "lblProgress", "Current file", 11, 70), BoldFont());
   lblFileBytes = AddLabel(grpResults, "lblFileBytes", "Bytes checked:", 11, 86);
   lblNumFileBytes = AddLabel(grpResults, "lblNumFileBytes", "", 92, 86);
   pbrVerifyProgress = new QProgressBar(grpResults);
@@ -161,9 +159,7 @@ void TfrmMain::BuildResultsFrame() {
 void TfrmMain::BuildDetailsFrame() {
   grpDetails = AddGroup(clientArea, "grpDetails", {6, 200, 595, 177});
   grpDetails->hide();
-  lblErrorDetails = AddLabel(grpDetails, "lblErrorDetails", "Error details", 53, 11);
-  lblErrorDetails->setFont(BoldFont());
-  lblErrorDetails->adjustSize();
+  lblErrorDetails = SetLabelFont(AddLabel(grpDetails, "lblErrorDetails", "Error details", 53, 11), BoldFont());
   lblDstFilesMissing = AddLabel(grpDetails, "lblDstFilesMissing", "Destn files missing", 128, 11);
   lblNumDstFilesMissing = AddLabel(grpDetails, "lblNumDstFilesMissing", "-", 128, 27);
   lblSrcReadErrs = AddLabel(grpDetails, "lblSrcReadErrs", "Source read errors", 241, 11);
@@ -172,9 +168,7 @@ void TfrmMain::BuildDetailsFrame() {
   lblNumDstReadErrs = AddLabel(grpDetails, "lblNumDstReadErrs", "-", 354, 27);
   lblMismatches = AddLabel(grpDetails, "lblMismatches", "Mismatches", 469, 11);
   lblNumMismatches = AddLabel(grpDetails, "lblNumMismatches", "-", 469, 27);
-  lblList = AddLabel(grpDetails, "lblList", "File details", 8, 32);
-  lblList->setFont(BoldFont());
-  lblList->adjustSize();
+  lblList = SetLabelFont(AddLabel(grpDetails, "lblList", "File details", 8, 32), BoldFont());
 
   lstResults = new QListView(grpDetails);
   detailsModel_ = new DetailsListModel(lstResults->fontMetrics(), this);
