@@ -153,6 +153,15 @@ class DetailsExportTest : public ::testing::Test {
     return {"/media/disc/", "/home/me/copy", lines, [selected](std::size_t row) { return selected.count(row) > 0; }};
   }
 
+  // Saves through the dialog, choosing `entry` and `path` in it; true when
+  // the dialog came and was answered.
+  bool SaveAs(const char* entry, const std::string& path, const std::vector<std::string>& lines, ReportFilter filter) {
+    ModalAnswerer answerer;
+    answerer.Then(ChooseFile(entry, path));
+    SaveDetails(nullptr, Context(lines), filter);
+    return answerer.AllAnswered();
+  }
+
   TempTree tree_;
 };
 
@@ -181,10 +190,7 @@ TEST_F(DetailsExportTest, SaveDialogIsSetUpForReports) {
 
 TEST_F(DetailsExportTest, CsvEntryWritesCsvThatParsesIntoTwoCleanColumns) {
   const std::string path = tree_.Path("report.csv");
-  ModalAnswerer answerer;
-  answerer.Then(ChooseFile(kCsvFilesEntry, path));
-  SaveDetails(nullptr, Context(kMixedLines), ReportFilter::All);
-  ASSERT_TRUE(answerer.AllAnswered());
+  ASSERT_TRUE(SaveAs(kCsvFilesEntry, path, kMixedLines, ReportFilter::All));
 
   const auto records = testing::ParseCsv(ReadFileBytes(path));
   ASSERT_TRUE(records.has_value());
@@ -201,10 +207,7 @@ TEST_F(DetailsExportTest, CsvEntryWritesCsvThatParsesIntoTwoCleanColumns) {
 
 TEST_F(DetailsExportTest, TextEntryWithCsvNameWritesTheTextForm) {
   const std::string path = tree_.Path("errors.csv");
-  ModalAnswerer answerer;
-  answerer.Then(ChooseFile(kTextFilesEntry, path));
-  SaveDetails(nullptr, Context(kMixedLines), ReportFilter::ErrorsOnly);
-  ASSERT_TRUE(answerer.AllAnswered());
+  ASSERT_TRUE(SaveAs(kTextFilesEntry, path, kMixedLines, ReportFilter::ErrorsOnly));
   EXPECT_EQ(ReadFileBytes(path),
             "Source folder: /media/disc/\r\nDestination folder: /home/me/copy\r\n"
             "!Destn file missing: gone \"quoted\", with comma.txt\r\n"
@@ -238,10 +241,7 @@ TEST_F(DetailsExportTest, DialogOffersTheLastNameAndEntryAgain) {
 
 TEST_F(DetailsExportTest, ErrorsOnlyAfterACleanRunWritesAnEmptyFile) {
   const std::string path = tree_.Path("clean.txt");
-  ModalAnswerer answerer;
-  answerer.Then(ChooseFile(kTextFilesEntry, path));
-  SaveDetails(nullptr, Context(kCleanLines), ReportFilter::ErrorsOnly);
-  ASSERT_TRUE(answerer.AllAnswered());
+  ASSERT_TRUE(SaveAs(kTextFilesEntry, path, kCleanLines, ReportFilter::ErrorsOnly));
   EXPECT_EQ(ReadFileBytes(path), "");
 }
 
