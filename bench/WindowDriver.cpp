@@ -9,7 +9,7 @@
 // --cached reads the destination through the page cache, as
 // `ovik-verify --cached` does, so the two can be compared.
 #include "engine/VerifyView.h"
-#include "ui/MainWindow.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "ui/BrowseDialog.h"
-#include "ui/MainWindow.h"
-#include "ui/UsageWindow.h"
+#include "ui/browse/BrowseDialog.h"
+#include "ui/main/MainWindow.h"
+#include "ui/usage/UsageWindow.h"
 
 #include <QApplication>
 

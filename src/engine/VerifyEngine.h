@@ -3,7 +3,7 @@
 #include "engine/VerifyTotals.h"
 #include "engine/VerifyView.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Drives.h"
+#include "platform/drives/Drives.h"
 
 #include <string>
 

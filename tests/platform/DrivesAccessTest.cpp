@@ -1,6 +1,6 @@
-#include "platform/DriveAccess.h"
+#include "platform/drives/DriveAccess.h"
 #include "platform/EnvVar.h"
-#include "platform/FolderEntries.h"
+#include "platform/drives/FolderEntries.h"
 
 #include "support/FakeDriveSystem.h"
 #include "support/TempTree.h"

@@ -1,5 +1,5 @@
-#include "platform/Drives.h"
-#include "platform/DrivesMountTable.h"
+#include "platform/drives/Drives.h"
+#include "platform/drives/DrivesMountTable.h"
 
 #include "support/FakeDriveSystem.h"
 

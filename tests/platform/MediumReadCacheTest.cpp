@@ -1,7 +1,7 @@
 // What each way of reading leaves in the page cache, and where a block read
 // finds the end of a file.
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>

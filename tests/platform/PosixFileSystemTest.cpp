@@ -1,4 +1,4 @@
-#include "platform/PosixFileSystem.h"
+#include "platform/files/PosixFileSystem.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>

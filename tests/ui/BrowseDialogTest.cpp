@@ -1,8 +1,8 @@
-#include "ui/BrowseContentsList.h"
-#include "ui/BrowseDialog.h"
-#include "ui/BrowseDriveList.h"
-#include "ui/BrowseFolderList.h"
-#include "ui/MainBrowseFolder.h"
+#include "ui/browse/BrowseContentsList.h"
+#include "ui/browse/BrowseDialog.h"
+#include "ui/browse/BrowseDriveList.h"
+#include "ui/browse/BrowseFolderList.h"
+#include "ui/main/MainBrowseFolder.h"
 
 #include "BrowseTestSupport.h"
 #include "support/FakeDriveSystem.h"

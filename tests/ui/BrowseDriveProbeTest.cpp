@@ -1,4 +1,4 @@
-#include "ui/BrowseDriveProbe.h"
+#include "ui/browse/BrowseDriveProbe.h"
 
 #include "BrowseTestSupport.h"
 #include "support/FakeDriveSystem.h"

@@ -1,4 +1,4 @@
-#include "ui/BrowsePaths.h"
+#include "ui/browse/BrowsePaths.h"
 
 #include <gtest/gtest.h>
 

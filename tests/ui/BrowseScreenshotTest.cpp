@@ -1,6 +1,6 @@
 // Renders the folder browser over a small demo tree and, when
 // OVIK_SCREENSHOT_DIR is set, saves the picture there for the docs.
-#include "ui/BrowseDialog.h"
+#include "ui/browse/BrowseDialog.h"
 
 #include "BrowseTestSupport.h"
 #include "support/FakeDriveSystem.h"

@@ -1,4 +1,4 @@
-#include "ui/BrowseStartFolder.h"
+#include "ui/browse/BrowseStartFolder.h"
 
 #include "support/FakeDriveSystem.h"
 #include "support/TempTree.h"

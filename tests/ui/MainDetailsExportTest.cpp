@@ -1,8 +1,8 @@
 #include "support/CsvParser.h"
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
-#include "ui/MainDetailsExport.h"
-#include "ui/MainSaveDialog.h"
+#include "ui/main/MainDetailsExport.h"
+#include "ui/main/MainSaveDialog.h"
 
 #include <QApplication>
 #include <QClipboard>

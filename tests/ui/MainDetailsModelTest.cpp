@@ -1,6 +1,6 @@
 #include "MainTestSupport.h"
 
-#include "ui/MainDetailsModel.h"
+#include "ui/main/MainDetailsModel.h"
 
 #include <QFont>
 

@@ -1,7 +1,7 @@
 #include "MainTestSupport.h"
 
 #include "support/TempTree.h"
-#include "ui/MainDetailsModel.h"
+#include "ui/main/MainDetailsModel.h"
 
 #include <QAction>
 #include <QImage>

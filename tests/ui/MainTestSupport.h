@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/MainGroupFrame.h"
-#include "ui/MainWindow.h"
+#include "ui/main/MainGroupFrame.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>

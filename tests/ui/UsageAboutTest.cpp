@@ -5,8 +5,8 @@
 
 #include "UsageQtApplication.h"
 #include "Version.h"
-#include "ui/UsageAboutBox.h"
-#include "ui/UsageAboutText.h"
+#include "ui/usage/UsageAboutBox.h"
+#include "ui/usage/UsageAboutText.h"
 
 namespace ovik {
 namespace {

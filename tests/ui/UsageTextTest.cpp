@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/UsageText.h"
+#include "ui/usage/UsageText.h"
 
 namespace ovik {
 namespace {

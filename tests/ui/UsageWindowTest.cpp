@@ -6,8 +6,8 @@
 #include <QTextBlock>
 
 #include "UsageQtApplication.h"
-#include "ui/UsageLayout.h"
-#include "ui/UsageWindow.h"
+#include "ui/usage/UsageLayout.h"
+#include "ui/usage/UsageWindow.h"
 
 namespace ovik {
 namespace {

@@ -1,0 +1,48 @@
+#include "ui/main/MainSaveDialog.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+namespace ovik {
+namespace {
+
+// What the dialog offers again next time; it lives as long as the process.
+struct LastSaveChoice {
+  QString fileName;
+  QString filterEntry;
+};
+
+LastSaveChoice& LastChoice() {
+  static LastSaveChoice last;
+  return last;
+}
+
+void PrepareSaveDialog(QFileDialog& dialog, const LastSaveChoice& last) {
+  dialog.setObjectName("dlgSave");
+  // Qt's own dialog, so that the chosen filter entry is known exactly.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix("csv");
+  dialog.setNameFilters({kCsvFilesEntry, kTextFilesEntry});
+  // The filter entry first: choosing an entry can change the extension
+  // of the name in the dialog.
+  if (!last.filterEntry.isEmpty()) dialog.selectNameFilter(last.filterEntry);
+  if (!last.fileName.isEmpty()) dialog.selectFile(last.fileName);
+}
+
+}  // namespace
+
+std::optional<ReportFileChoice> AskReportFile(QWidget* parent) {
+  QFileDialog dialog(parent);
+  PrepareSaveDialog(dialog, LastChoice());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+
+  LastChoice() = {files.first(), dialog.selectedNameFilter()};
+  const bool csv = dialog.selectedNameFilter() == kCsvFilesEntry;
+  return ReportFileChoice{QFile::encodeName(files.first()).toStdString(), csv ? ReportFormat::Csv : ReportFormat::Text};
+}
+
+}  // namespace ovik

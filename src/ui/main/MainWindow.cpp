@@ -1,0 +1,254 @@
+#include "ui/main/MainWindow.h"
+
+#include "common/PathUtils.h"
+#include "platform/ProcessLock.h"
+#include "ui/browse/BrowseDialog.h"
+#include "ui/main/MainDetailsExport.h"
+#include "ui/main/MainDetailsModel.h"
+#include "ui/main/MainFonts.h"
+#include "ui/main/MainGroupFrame.h"
+#include "ui/main/MainMessageBoxes.h"
+#include "ui/main/MainVerifyView.h"
+#include "ui/usage/UsageAboutBox.h"
+#include "ui/usage/UsageWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <exception>
+
+namespace ovik {
+namespace {
+
+QString Decode(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+
+// The window's client area at design time: 6 + 595 + 6 pixels wide.
+constexpr int kDesignClientWidth = 607;
+
+// The root folder "/" keeps its separator: stripped, it would read as no
+// folder at all.
+std::string ComparableFolder(const std::string& text) { return text == "/" ? text : StripTrailingBackslash(text); }
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent, FileSystem& fileSystem) : QMainWindow(parent) {
+  setObjectName("frmMain");
+  setWindowTitle("Ovik");
+  setFont(MainWindowFont());
+  BuildControls();
+  view_ = std::make_unique<MainVerifyView>(*this);
+  engine_ = std::make_unique<VerifyEngine>(*view_, fileSystem);
+  ConnectHandlers();
+  FormCreate();
+  ArrangeMainWindow();
+  // The client area lies below the menu bar and fills the rest.
+  resize(kDesignClientWidth, 206 + menuBar()->sizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+TfrmMain::~TfrmMain() = default;
+
+VerifyView& TfrmMain::View() { return *view_; }
+
+void TfrmMain::FormCreate() {
+  processLock_ = std::make_unique<ProcessLock>("Ovik-Tarvex");
+  engine_->ResetResults();
+  UpdateButtons();
+  engine_->runState = RunState::Idle;
+  engine_->UpdateTitle();
+  view_->Flush();
+}
+
+void TfrmMain::ConnectHandlers() {
+  connect(btnCompare, &QPushButton::clicked, this, &TfrmMain::btnCompareClick);
+  connect(btnAbort, &QPushButton::clicked, this, &TfrmMain::btnAbortClick);
+  connect(btnBrowseSrc, &QPushButton::clicked, this, &TfrmMain::btnBrowseSrcClick);
+  connect(btnBrowseDst, &QPushButton::clicked, this, &TfrmMain::btnBrowseDstClick);
+  connect(btnSwap, &QPushButton::clicked, this, &TfrmMain::btnSwapClick);
+  connect(btnDetails, &QPushButton::clicked, this, &TfrmMain::btnDetailsClick);
+  // The sideways scroll bar comes and goes with the widest line.
+  connect(lstResults->horizontalScrollBar(), &QScrollBar::rangeChanged, this, &TfrmMain::ArrangeMainWindow);
+  connect(mnuFileSaveAll, &QAction::triggered, this, &TfrmMain::mnuFileSaveAllClick);
+  connect(mnuFileSaveErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveErrorsOnlyClick);
+  connect(mnuFileSaveNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveNonErrorsOnlyClick);
+  connect(mnuFileSaveSelectedOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveSelectedOnlyClick);
+  connect(mnuFileExit, &QAction::triggered, this, &TfrmMain::mnuFileExitClick);
+  connect(mnuEditCopyAll, &QAction::triggered, this, &TfrmMain::mnuEditCopyAllClick);
+  connect(mnuEditCopyErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuEditCopyErrorsOnlyClick);
+  connect(mnuEditCopyNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuEditCopyNonErrorsOnlyClick);
+  connect(mnuCopySelectedOnly, &QAction::triggered, this, &TfrmMain::mnuCopySelectedOnlyClick);
+  connect(mnuHelpUsage, &QAction::triggered, this, &TfrmMain::mnuHelpUsageClick);
+  connect(mnuHelpAbout, &QAction::triggered, this, &TfrmMain::mnuHelpAboutClick);
+}
+
+void TfrmMain::AttachWindows(TfrmBrowse* browse, TfrmUsage* usage) {
+  frmBrowse_ = browse;
+  frmUsage_ = usage;
+}
+
+TfrmBrowse& TfrmMain::BrowseWindow() {
+  if (frmBrowse_ == nullptr) frmBrowse_ = new TfrmBrowse(this);
+  return *frmBrowse_;
+}
+
+TfrmUsage& TfrmMain::UsageWindow() {
+  if (frmUsage_ == nullptr) frmUsage_ = new TfrmUsage(this);
+  return *frmUsage_;
+}
+
+std::string TfrmMain::FolderFieldText(bool isSource) const { return isSource ? srcFolder_ : dstFolder_; }
+
+// The fields show decoded text but keep the bytes, so a name that is not
+// valid in the locale's encoding still reaches the engine unchanged. Only a
+// real change of the bytes counts as a change.
+void TfrmMain::SetFolderFieldText(bool isSource, const std::string& text) {
+  std::string& folder = isSource ? srcFolder_ : dstFolder_;
+  if (folder == text) return;
+  folder = text;
+  (isSource ? edtSrc : edtDst)->setText(Decode(text));
+  if (isSource) edtSrcChange();
+  else edtDstChange();
+}
+
+void TfrmMain::ResetRunStateToIdle() {
+  engine_->runState = RunState::Idle;
+  engine_->UpdateTitle();
+}
+
+void TfrmMain::UpdateButtons() {
+  const std::string source = ComparableFolder(srcFolder_);
+  const std::string destination = ComparableFolder(dstFolder_);
+  const bool differ = source != destination;
+  btnCompare->setEnabled(differ && !source.empty() && !destination.empty());
+  btnSwap->setEnabled(differ && !(source.empty() && destination.empty()));
+}
+
+void TfrmMain::btnCompareClick() {
+  if (engine_->runState == RunState::Verifying) return;
+  // Copies: the fields cannot change during the run, but the engine must not
+  // hold references into them.
+  const std::string source = srcFolder_;
+  const std::string destination = dstFolder_;
+  try {
+    engine_->VerifyCommand(source, destination);
+    view_->Flush();
+  } catch (const std::exception& error) {
+    // The engine has already restored the commands; the event loop cannot
+    // carry an exception, so its message is shown here.
+    view_->Flush();
+    ShowError(QString::fromLocal8Bit(error.what()));
+  }
+}
+
+void TfrmMain::btnAbortClick() {
+  engine_->AbortCommand();
+  view_->Flush();
+}
+
+void TfrmMain::btnBrowseSrcClick() { BrowseFolder(true); }
+
+void TfrmMain::btnBrowseDstClick() { BrowseFolder(false); }
+
+void TfrmMain::BrowseFolder(bool isSource) { ovik::BrowseFolder(isSource, *this, BrowseWindow()); }
+
+void TfrmMain::btnSwapClick() {
+  const std::string oldSource = srcFolder_;
+  const std::string oldDestination = dstFolder_;
+  SetFolderFieldText(true, oldDestination);
+  SetFolderFieldText(false, oldSource);
+}
+
+void TfrmMain::FormResize() { ArrangeMainWindow(); }
+
+void TfrmMain::btnDetailsClick() { ToggleDetails(); }
+
+void TfrmMain::edtSrcChange() {
+  engine_->ResetResults();
+  UpdateButtons();
+  view_->Flush();
+}
+
+void TfrmMain::edtDstChange() { edtSrcChange(); }
+
+// The folder fields as shown and the list in its order, with its selection.
+DetailsContext TfrmMain::CurrentDetails() const {
+  const QItemSelectionModel* selection = lstResults->selectionModel();
+  const DetailsListModel* model = detailsModel_;
+  return {srcFolder_, dstFolder_, model->Lines(), [selection, model](std::size_t row) {
+            return selection->isSelected(model->index(static_cast<int>(row)));
+          }};
+}
+
+void TfrmMain::SaveDetails(ReportFilter filter) { ovik::SaveDetails(this, CurrentDetails(), filter); }
+
+void TfrmMain::CopyDetails(ReportFilter filter) { ovik::CopyDetails(CurrentDetails(), filter); }
+
+void TfrmMain::mnuFileSaveAllClick() { SaveDetails(ReportFilter::All); }
+void TfrmMain::mnuFileSaveErrorsOnlyClick() { SaveDetails(ReportFilter::ErrorsOnly); }
+void TfrmMain::mnuFileSaveNonErrorsOnlyClick() { SaveDetails(ReportFilter::NonErrorsOnly); }
+void TfrmMain::mnuFileSaveSelectedOnlyClick() { SaveDetails(ReportFilter::SelectedOnly); }
+void TfrmMain::mnuEditCopyAllClick() { CopyDetails(ReportFilter::All); }
+void TfrmMain::mnuEditCopyErrorsOnlyClick() { CopyDetails(ReportFilter::ErrorsOnly); }
+void TfrmMain::mnuEditCopyNonErrorsOnlyClick() { CopyDetails(ReportFilter::NonErrorsOnly); }
+void TfrmMain::mnuCopySelectedOnlyClick() { CopyDetails(ReportFilter::SelectedOnly); }
+
+void TfrmMain::mnuHelpUsageClick() { UsageWindow().exec(); }
+
+void TfrmMain::mnuHelpAboutClick() { ShowAboutBox(this); }
+
+void TfrmMain::mnuFileExitClick() { close(); }
+
+bool TfrmMain::FormCloseQuery() {
+  if (engine_->runState == RunState::Verifying) {
+    ShowWarning("Verify in progress, click Abort before closing");
+    return false;
+  }
+  return AskConfirm("Close Ovik?");
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery()) event->accept();
+  else event->ignore();
+}
+
+// Enter reaches Verify when no button has the focus (a focused button takes
+// Enter itself); Esc reaches Abort while Abort is enabled.
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    if (btnCompare->isEnabled()) btnCompare->click();
+    return;
+  }
+  if (key == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (btnAbort->isEnabled()) btnAbort->click();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == clientArea && event->type() == QEvent::Resize) {
+    FormResize();
+  } else if (event->type() == QEvent::MouseButtonDblClick && (watched == edtSrc || watched == edtDst)) {
+    if (engine_->runState != RunState::Verifying) BrowseFolder(watched == edtSrc);
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace ovik
