@@ -26,6 +26,8 @@ inline constexpr const char* kPrefixOk = "Ok";
 inline constexpr const char* kPrefixDstMissing = "!Destn file missing";
 inline constexpr const char* kPrefixSrcReadError = "!Source read error";
 inline constexpr const char* kPrefixDstReadError = "!Destn read error";
+// The destination twin is the source file itself (a link or mount back to it).
+inline constexpr const char* kPrefixDstIsSource = "!Destn is the source file";
 inline constexpr const char* kPrefixSizeMismatch = "!Mismatched sizes";
 inline constexpr const char* kPrefixContentMismatch = "!Mismatched contents at offset ";
 
