@@ -2,6 +2,7 @@
 
 #include "common/NumberFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ovik {
@@ -11,6 +12,7 @@ struct CompareOutcome {
   std::int64_t matchedBytes = 0;
   bool failed = false;
   bool dstMissing = false;
+  bool dstIsSource = false;
   bool srcReadError = false;
   bool dstReadError = false;
   bool sizeMismatch = false;
@@ -29,13 +31,17 @@ std::size_t EqualPrefixLength(const std::byte* a, const std::byte* b, std::size_
 
 }  // namespace
 
+std::string VerifyEngine::RelativeName(const std::string& path) const {
+  return path.substr(std::min(path.size(), static_cast<std::size_t>(SourceRootLength) + 1));
+}
+
 void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& dstPath,
-                               std::int64_t expectedSize) {
+                               std::int64_t expectedSize, bool sourceListed) {
   ShowElapsed();
   ShowProgress(0);
 
   CompareOutcome outcome;
-  CurrentRelativeName = srcPath.substr(std::min(srcPath.size(), static_cast<std::size_t>(SourceRootLength) + 1));
+  CurrentRelativeName = RelativeName(srcPath);
   view_.SetLabelText(ViewLabel::CurrFileName, CurrentRelativeName);
   view_.SetLabelVisible(ViewLabel::Progress, true);
   view_.SetLabelVisible(ViewLabel::File, true);
@@ -43,19 +49,25 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
 
   std::unique_ptr<ReadableFile> src;
   std::unique_ptr<ReadableFile> dst;
-  {
+  FileId srcId;
+  if (sourceListed) {
     OpenResult opened = fileSystem_.OpenForRead(srcPath, ReadRole::Source);
     src = std::move(opened.file);
-    if (!src) outcome.failed = outcome.srcReadError = true;
+    srcId = opened.id;
   }
+  // A source whose attributes could not be read is not opened at all.
+  if (!src) outcome.failed = outcome.srcReadError = true;
   if (!outcome.failed) {
     OpenResult opened = fileSystem_.OpenForRead(dstPath, destinationReadRole);
     dst = std::move(opened.file);
     if (!dst) {
       outcome.failed = true;
-      // Any non-folder entry of that name exists: it is there but unreadable.
-      if (fileSystem_.FindEntry(dstPath, kFilesFilter)) outcome.dstReadError = true;
+      if (DestinationIsThere(dstPath)) outcome.dstReadError = true;
       else outcome.dstMissing = true;
+    } else if (srcId != FileId{} && opened.id == srcId) {
+      // Reached through a link or a mount back to the source: no copy is
+      // there to compare, and the medium may hold nothing of it.
+      outcome.failed = outcome.dstIsSource = true;
     }
   }
 
@@ -124,7 +136,7 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
   }
 
   ++totals.ErrorCount;
-  if (!outcome.dstMissing) {
+  if (!outcome.dstMissing && !outcome.dstIsSource) {
     ++totals.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
     totals.DstByteTotal += outcome.bytesChecked;
@@ -134,12 +146,11 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
   view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
 
   auto report = [this](std::int32_t& counter, ViewLabel label, std::string_view prefix) {
-    ++counter;
-    WriteCount(label, counter);
-    view_.SetLabelColour(label, Colour::Red);
+    CountError(counter, label);
     AddResultLine(prefix);
   };
   if (outcome.dstMissing) report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstMissing);
+  else if (outcome.dstIsSource) report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstIsSource);
   else if (outcome.srcReadError) report(totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs, kPrefixSrcReadError);
   else if (outcome.dstReadError) report(totals.DstReadErrorCount, ViewLabel::NumDstReadErrs, kPrefixDstReadError);
   else if (outcome.sizeMismatch) report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixSizeMismatch);
@@ -148,10 +159,27 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
            std::string(kPrefixContentMismatch) + FormatThousands(outcome.matchedBytes));
 }
 
-void VerifyEngine::AddResultLine(std::string_view prefix) {
+// The existence test of a destination that could not be opened: a file
+// (not a folder) of that path is there, or it could not be looked at for
+// another reason than that nothing of that name exists.
+bool VerifyEngine::DestinationIsThere(const std::string& dstPath) {
+  const EntryLookup lookup = fileSystem_.LookUp(dstPath);
+  if (lookup.entry) return PassesFilter(lookup.entry->attributes, kFilesFilter);
+  return lookup.error != 0 && !IsNoSuchEntry(lookup.error);
+}
+
+void VerifyEngine::CountError(std::int32_t& counter, ViewLabel label) {
+  ++counter;
+  WriteCount(label, counter);
+  view_.SetLabelColour(label, Colour::Red);
+}
+
+void VerifyEngine::AddResultLine(std::string_view prefix) { AddResultLine(prefix, CurrentRelativeName); }
+
+void VerifyEngine::AddResultLine(std::string_view prefix, std::string_view relativeName) {
   std::string line;
-  line.reserve(prefix.size() + 2 + CurrentRelativeName.size());
-  line.append(prefix).append(": ").append(CurrentRelativeName);
+  line.reserve(prefix.size() + 2 + relativeName.size());
+  line.append(prefix).append(": ").append(relativeName);
   view_.AppendResult(std::move(line));
   view_.ScrollResultsAlong();
 }

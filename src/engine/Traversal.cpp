@@ -1,6 +1,5 @@
 #include "engine/VerifyEngine.h"
 
-#include "common/NumberFormat.h"
 #include "common/PathUtils.h"
 
 #include <algorithm>
@@ -9,44 +8,57 @@ namespace ovik {
 namespace {
 
 bool IsSubFolder(const DirEntry& entry) {
-  return (entry.attributes & faDirectory) != 0 && entry.name != "." && entry.name != "..";
+  return PassesFilter(entry.attributes, kFoldersFilter) && (entry.attributes & faDirectory) != 0 &&
+         entry.name != "." && entry.name != "..";
 }
+
+bool IsFile(const DirEntry& entry) { return PassesFilter(entry.attributes, kFilesFilter); }
 
 }  // namespace
 
-bool VerifyEngine::IsOnWalkedPath(const FileId& id) const {
-  return std::find(walkedPath_.begin(), walkedPath_.end(), id) != walkedPath_.end();
+// A sub-folder reached again through a symbolic link above it would never
+// end; it is skipped. One whose identity could not be read is walked, so
+// that its listing fails and is reported.
+bool VerifyEngine::IsOnWalkedPath(const DirEntry& entry) const {
+  return entry.attributesRead && std::find(walkedPath_.begin(), walkedPath_.end(), entry.id) != walkedPath_.end();
+}
+
+std::vector<DirEntry> VerifyEngine::ListFolder(const std::string& folder, bool& listed) {
+  std::vector<DirEntry> entries;
+  int error = 0;
+  listed = fileSystem_.ListEntries(folder, entries, error);
+  return entries;
 }
 
 void VerifyEngine::ScanSource(const std::string& folder) {
   view_.Pump();
   if (AbortRequested) return;
 
-  DirEntry entry;
-  if (auto folders = fileSystem_.List(folder, kFoldersFilter)) {
-    while (folders->Next(entry)) {
-      // A sub-folder reached again through a symbolic link above it would
-      // never end; it is skipped.
-      if (IsSubFolder(entry) && !IsOnWalkedPath(entry.id)) {
-        ++totals.SrcFolderCount;
-        WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
-        walkedPath_.push_back(entry.id);
-        ScanSource(JoinPath(folder, entry.name));
-        walkedPath_.pop_back();
-      }
-      if (AbortRequested) break;
+  // A folder that cannot be listed counts nothing; the walk reports it.
+  bool listed = false;
+  const std::vector<DirEntry> entries = ListFolder(folder, listed);
+  if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listed;
+
+  for (const DirEntry& entry : entries) {
+    if (!PassesFilter(entry.attributes, kFoldersFilter)) continue;
+    if (IsSubFolder(entry) && !IsOnWalkedPath(entry)) {
+      ++totals.SrcFolderCount;
+      WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
+      walkedPath_.push_back(entry.id);
+      ScanSource(JoinPath(folder, entry.name));
+      walkedPath_.pop_back();
     }
+    if (AbortRequested) break;
   }
   if (AbortRequested) return;
 
-  if (auto files = fileSystem_.List(folder, kFilesFilter)) {
-    while (files->Next(entry)) {
-      ++totals.SrcFileCount;
-      WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
-      totals.SrcByteTotal += entry.size;
-      WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
-      if (AbortRequested) break;
-    }
+  for (const DirEntry& entry : entries) {
+    if (!IsFile(entry)) continue;
+    ++totals.SrcFileCount;
+    WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
+    totals.SrcByteTotal += entry.size;
+    WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+    if (AbortRequested) break;
   }
 }
 
@@ -54,34 +66,50 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
   view_.Pump();
   if (AbortRequested) return;
 
-  DirEntry entry;
-  if (auto folders = fileSystem_.List(srcFolder, kFoldersFilter)) {
-    while (folders->Next(entry)) {
-      if (IsSubFolder(entry) && !IsOnWalkedPath(entry.id)) {
-        const std::string dstSub = JoinPath(dstFolder, entry.name);
-        if (PathExists(dstSub)) {
-          ++totals.DstFolderCount;
-          WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
-        }
-        walkedPath_.push_back(entry.id);
-        VerifyFolder(JoinPath(srcFolder, entry.name), dstSub);
-        walkedPath_.pop_back();
+  bool listed = false;
+  const std::vector<DirEntry> entries = ListFolder(srcFolder, listed);
+  if (!listed) {
+    // Its files were never compared: that must not pass for a good copy.
+    // A root the scan could not list either ends in "No source files".
+    const bool isRoot = srcFolder.size() == static_cast<std::size_t>(SourceRootLength);
+    if (!isRoot || scanListedRoot_) ReportUnlistableFolder(srcFolder);
+    return;
+  }
+
+  for (const DirEntry& entry : entries) {
+    if (!PassesFilter(entry.attributes, kFoldersFilter)) continue;
+    if (IsSubFolder(entry) && !IsOnWalkedPath(entry)) {
+      const std::string dstSub = JoinPath(dstFolder, entry.name);
+      if (PathExists(dstSub)) {
+        ++totals.DstFolderCount;
+        WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
       }
-      if (AbortRequested) break;
+      walkedPath_.push_back(entry.id);
+      VerifyFolder(JoinPath(srcFolder, entry.name), dstSub);
+      walkedPath_.pop_back();
     }
+    if (AbortRequested) break;
   }
   if (AbortRequested) return;
 
-  if (auto files = fileSystem_.List(srcFolder, kFilesFilter)) {
-    while (files->Next(entry)) {
-      CompareFile(JoinPath(srcFolder, entry.name), JoinPath(dstFolder, entry.name), entry.size);
-      if (AbortRequested) break;
-    }
+  for (const DirEntry& entry : entries) {
+    if (!IsFile(entry)) continue;
+    CompareFile(JoinPath(srcFolder, entry.name), JoinPath(dstFolder, entry.name), entry.size,
+                entry.attributesRead);
+    if (AbortRequested) break;
   }
 }
 
+void VerifyEngine::ReportUnlistableFolder(const std::string& srcFolder) {
+  ++totals.ErrorCount;
+  WriteCount(ViewLabel::NumErrors, totals.ErrorCount);
+  view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
+  CountError(totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs);
+  AddResultLine(kPrefixSrcReadError, RelativeName(srcFolder) + "/");
+}
+
 bool VerifyEngine::PathExists(const std::string& path) {
-  return fileSystem_.FindEntry(path, kAnythingFilter).has_value();
+  return FindEntry(fileSystem_, path, kAnythingFilter).has_value();
 }
 
 }  // namespace ovik

@@ -69,7 +69,10 @@ class VerifyEngine {
   void ScanSource(const std::string& folder);
   void VerifyFolder(const std::string& srcFolder, const std::string& dstFolder);
   bool PathExists(const std::string& path);
-  void CompareFile(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize);
+  // `sourceListed` false: the listing named the source file but could not
+  // read its attributes; it is a source read error without being opened.
+  void CompareFile(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize,
+                   bool sourceListed = true);
   void AddResultLine(std::string_view prefix);
 
   void ShowElapsed();
@@ -93,8 +96,15 @@ class VerifyEngine {
   double Elapsed();
   void WriteCount(ViewLabel label, std::int64_t value);
   void WriteErrorCount(ViewLabel label, std::int32_t value);
-  bool IsOnWalkedPath(const FileId& id) const;
+  bool IsOnWalkedPath(const DirEntry& entry) const;
+  std::vector<DirEntry> ListFolder(const std::string& folder, bool& listed);
+  void ReportUnlistableFolder(const std::string& srcFolder);
+  bool DestinationIsThere(const std::string& dstPath);
   void RecordOutcome(const CompareOutcome& outcome);
+  void CountError(std::int32_t& counter, ViewLabel label);
+  void AddResultLine(std::string_view prefix, std::string_view relativeName);
+  // `path` without the source root and the separator after it.
+  std::string RelativeName(const std::string& path) const;
 
   VerifyView& view_;
   FileSystem& fileSystem_;
@@ -103,6 +113,8 @@ class VerifyEngine {
   Buffer dstBuffer_;
   // Folders being walked on the current path, to skip link cycles.
   std::vector<FileId> walkedPath_;
+  // Whether the scan could list the source root.
+  bool scanListedRoot_ = false;
 };
 
 }  // namespace ovik

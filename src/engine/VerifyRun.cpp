@@ -88,8 +88,12 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
   verdict = Verdict::None;
   view_.SetResultsSorted(false);
 
+  // The folders the walks keep open are let go on every way out of the run.
+  OnScopeExit releaseFolders([this] { fileSystem_.ReleaseFolders(); });
+
   ShowStatus("Scanning source...", Colour::Blue);
-  const auto root = fileSystem_.FindEntry(sourceRoot.empty() ? "/" : sourceRoot, kAnythingFilter);
+  scanListedRoot_ = false;
+  const auto root = FindEntry(fileSystem_, sourceRoot.empty() ? "/" : sourceRoot, kAnythingFilter);
   walkedPath_.assign(1, root ? root->id : FileId{});
   ScanSource(sourceRoot);
   ShowTotals();

@@ -88,8 +88,9 @@ TEST_F(ReportOptionsTest, ReportsFollowTheFilterOption) {
 TEST_F(ReportOptionsTest, ErrorsOnlyAfterACleanRunWritesEmptyFiles) {
   const std::string text = tree_.Path("errors.txt");
   const std::string csv = tree_.Path("errors.csv");
+  tree_.WriteFile("copy/b.bin", testing::PatternBytes(2048));
   const CliResult result =
-      RunCli({"--quiet", "--errors-only", "--report", text, "--csv", csv, Src() + "/sub", Src() + "/sub"});
+      RunCli({"--quiet", "--errors-only", "--report", text, "--csv", csv, Src() + "/sub", tree_.Path("copy")});
   EXPECT_EQ(result.status, kExitVerifiedOk);
   EXPECT_EQ(ReadFileBytes(text), "");
   EXPECT_EQ(ReadFileBytes(csv), "");

@@ -192,6 +192,44 @@ TEST(CompareFile, UnopenableDestinationDatedBefore1980ExistsAndIsAReadError) {
   EXPECT_EQ(h.view.lines, Lines{"!Destn read error: old"});
 }
 
+TEST(CompareFile, DestinationThatCannotBeLookedAtIsAReadErrorNotMissing) {
+  for (const auto& [error, line] : {std::pair{EACCES, "!Destn read error: f"}, {EIO, "!Destn read error: f"},
+                                    {ENOENT, "!Destn file missing: f"}, {ENOTDIR, "!Destn file missing: f"}}) {
+    EngineHarness h;
+    h.WriteBoth("f", "data");
+    h.fileSystem.FailOpen(h.Dst("f"), error);
+    h.fileSystem.FailLookUp(h.Dst("f"), error);
+    h.Verify();
+    EXPECT_EQ(h.view.lines, Lines{line}) << error;
+  }
+}
+
+TEST(CompareFile, DestinationThatIsTheSourceFileItselfIsNotRead) {
+  EngineHarness h;
+  const std::string bytes = PatternBytes(5000);
+  h.tree.WriteFile("src/photo.jpg", bytes);  // kept by the copy as a link back to the source
+  ASSERT_EQ(symlink(h.Src("photo.jpg").c_str(), h.Dst("photo.jpg").c_str()), 0);
+  h.tree.WriteFile("src/hard", bytes);
+  ASSERT_EQ(link(h.Src("hard").c_str(), h.Dst("hard").c_str()), 0);
+  h.tree.WriteFile("src/album/a", bytes);
+  ASSERT_EQ(symlink(h.Src("album").c_str(), h.Dst("album").c_str()), 0);
+  h.WriteBoth("copy", bytes);
+  h.fileSystem.FailRead(h.Src("photo.jpg"), 0, EIO);  // a read would show as a read error
+
+  h.Verify();
+
+  EXPECT_EQ(h.view.lines, (Lines{"!Destn is the source file: album/a", "!Destn is the source file: hard",
+                                 "!Destn is the source file: photo.jpg", "Ok: copy"}));
+  const VerifyTotals& t = h.engine.totals;
+  EXPECT_EQ(t.ErrorCount, 3);
+  EXPECT_EQ(t.DstMissingCount, 3);
+  EXPECT_EQ(t.DstFileCount, 1);
+  EXPECT_EQ(t.DstByteTotal, 5000);
+  EXPECT_EQ(h.LabelText(ViewLabel::NumDstFilesMissing), "3");
+  EXPECT_EQ(h.view.Label(ViewLabel::NumDstFilesMissing).colour, Colour::Red);
+  EXPECT_EQ(h.view.status, "Errors");
+}
+
 TEST(CompareFile, SpecialFileAtTheDestinationIsNotOpened) {
   EngineHarness h;
   h.tree.WriteFile("src/pipe", "data");

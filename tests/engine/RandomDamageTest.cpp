@@ -30,8 +30,16 @@ class DamagedCopy {
       h_.tree.MakeFolder(std::string("dst/") + folder);
     }
     h_.tree.MakeFolder("src/gone");  // a source folder without a destination twin
-    expected_.totals.SrcFolderCount = static_cast<std::int32_t>(std::size(kFolders)) + 1;
-    expected_.totals.DstFolderCount = static_cast<std::int32_t>(std::size(kFolders));
+    // A source folder that cannot be listed, and a destination folder that
+    // cannot be searched although the copies are in it.
+    for (const char* folder : {"src/locked", "dst/locked", "src/shut", "dst/shut"}) h_.tree.MakeFolder(folder);
+    h_.fileSystem.MakeUnreachable(h_.Src("locked"));
+    h_.fileSystem.MakeUnreachable(h_.Dst("shut"));
+    Expect("!Source read error", "locked/");
+    ++expected_.totals.ErrorCount;
+    ++expected_.totals.SrcReadErrorCount;
+    expected_.totals.SrcFolderCount = static_cast<std::int32_t>(std::size(kFolders)) + 3;
+    expected_.totals.DstFolderCount = static_cast<std::int32_t>(std::size(kFolders)) + 2;
     for (const char* hidden : {".hid/never", "d1/.cache/never"}) h_.tree.WriteFile(std::string("src/") + hidden, "x");
 
     for (int i = 0; i < fileCount; ++i) AddFile(i);
@@ -47,10 +55,12 @@ class DamagedCopy {
   }
 
   std::string FolderFor() {
-    const std::int64_t pick = Uniform(0, static_cast<std::int64_t>(std::size(kFolders)) + 1);
+    const std::int64_t pick = Uniform(0, static_cast<std::int64_t>(std::size(kFolders)) + 3);
     if (pick == 0) return "";
     if (pick == 1) return "gone/";
-    return std::string(kFolders[pick - 2]) + "/";
+    if (pick == 2) return "locked/";
+    if (pick == 3) return "shut/";
+    return std::string(kFolders[pick - 4]) + "/";
   }
 
   std::int64_t SizeFor() {
@@ -78,12 +88,22 @@ class DamagedCopy {
     const std::int64_t size = SizeFor();
     const std::string bytes = PatternBytes(static_cast<std::size_t>(size), static_cast<unsigned>(index));
     h_.tree.WriteFile("src/" + relative, bytes);
+    if (relative.rfind("locked/", 0) == 0) return;  // never seen
 
     VerifyTotals& t = expected_.totals;
     ++t.SrcFileCount;
     t.SrcByteTotal += size;
     const bool destinationFolderExists = relative.rfind("gone/", 0) != 0;
     const std::int64_t damage = Uniform(0, 9);
+    if (relative.rfind("shut/", 0) == 0) {
+      // Whether or not the copy is there, it cannot be looked at.
+      if (damage != 0) h_.tree.WriteFile("dst/" + relative, bytes);
+      Expect("!Destn read error", relative);
+      ++t.DstFileCount;
+      ++t.ErrorCount;
+      ++t.DstReadErrorCount;
+      return;
+    }
     if (!destinationFolderExists || damage == 0) {
       Expect("!Destn file missing", relative);
       ++t.ErrorCount;
@@ -144,8 +164,8 @@ TEST_P(RandomDamage, EveryFileGetsTheLineItsDamageMustProduce) {
   EXPECT_EQ(actual.ErrorCount, want.ErrorCount);
   EXPECT_EQ(actual.DstMissingCount, want.DstMissingCount);
   EXPECT_EQ(actual.MismatchCount, want.MismatchCount);
-  EXPECT_EQ(actual.SrcReadErrorCount, 0);
-  EXPECT_EQ(actual.DstReadErrorCount, 0);
+  EXPECT_EQ(actual.SrcReadErrorCount, want.SrcReadErrorCount);
+  EXPECT_EQ(actual.DstReadErrorCount, want.DstReadErrorCount);
   EXPECT_EQ(h.view.status, want.ErrorCount > 0 ? "Errors" : "Verified OK");
 }
 

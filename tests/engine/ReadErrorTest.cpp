@@ -107,7 +107,7 @@ Lines VerifyAsNobody(const std::string& source, const std::string& destination) 
   return lines;
 }
 
-TEST(ReadErrors, UnprivilegedUserMeetsFilesItMayNotRead) {
+TEST(ReadErrors, UnprivilegedUserMeetsFilesAndFoldersItMayNotRead) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to the unprivileged user";
   testing::TempTree tree;
   tree.WriteFile("src/fine", "ok");
@@ -118,14 +118,26 @@ TEST(ReadErrors, UnprivilegedUserMeetsFilesItMayNotRead) {
   tree.WriteFile("dst/dstlocked", "data");
   tree.WriteFile("src/closed/inside", "never seen");
   tree.WriteFile("dst/closed/inside", "never seen");
-  for (const char* folder : {"", "src", "dst", "src/closed", "dst/closed"})
+  // Names can be listed, but nothing in it can be looked at.
+  tree.WriteFile("src/listonly/x", "x");
+  tree.WriteFile("src/listonly/sub/y", "y");
+  tree.WriteFile("dst/listonly/x", "x");
+  tree.WriteFile("dst/listonly/sub/y", "y");
+  // The copies are there, in a destination folder that cannot be searched.
+  tree.WriteFile("src/shut/z", "z");
+  tree.WriteFile("dst/shut/z", "z");
+  for (const char* folder : {"", "src", "dst", "src/closed", "dst/closed", "src/listonly", "dst/shut"})
     ASSERT_EQ(chmod(tree.Path(folder).c_str(), 0755), 0);
   ASSERT_EQ(chmod(tree.Path("src/locked").c_str(), 0), 0);
   ASSERT_EQ(chmod(tree.Path("dst/dstlocked").c_str(), 0), 0);
   ASSERT_EQ(chmod(tree.Path("src/closed").c_str(), 0), 0);
+  ASSERT_EQ(chmod(tree.Path("src/listonly").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(tree.Path("dst/shut").c_str(), 0), 0);
 
   EXPECT_EQ(VerifyAsNobody(tree.Path("src"), tree.Path("dst")),
-            (Lines{"!Destn read error: dstlocked", "!Source read error: locked", "Ok: fine", "Errors"}));
+            (Lines{"!Destn read error: dstlocked", "!Destn read error: shut/z", "!Source read error: closed/",
+                   "!Source read error: listonly/sub/", "!Source read error: listonly/x",
+                   "!Source read error: locked", "Ok: fine", "Errors"}));
 }
 
 }  // namespace

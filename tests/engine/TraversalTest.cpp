@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -124,6 +125,86 @@ TEST(Traversal, SpecialFilesAreNeitherCountedNorOpened) {
   EXPECT_EQ(h.view.lines, Lines{"Ok: real"});
   EXPECT_EQ(h.engine.totals.SrcFileCount, 1);
   EXPECT_EQ(h.fileSystem.opens, 2);
+}
+
+TEST(Traversal, FolderThatCannotBeListedIsASourceReadErrorAndItsSiblingsGoOn) {
+  EngineHarness h;
+  h.WriteBoth("a/ok", "1");
+  h.WriteBoth("a/b/never", "2");
+  h.WriteBoth("a/b/c/deeper", "3");
+  h.WriteBoth("a/later/f", "4");
+  h.WriteBoth("top", "5");
+  h.fileSystem.FailListing(h.Src("a/b"), EIO);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"!Source read error: a/b/", "Ok: a/later/f", "Ok: a/ok", "Ok: top"}));
+  const VerifyTotals& t = h.engine.totals;
+  EXPECT_EQ(t.SrcFolderCount, 3) << "the folder counts, nothing below it";
+  EXPECT_EQ(t.SrcFileCount, 3);
+  EXPECT_EQ(t.DstFileCount, 3);
+  EXPECT_EQ(t.DstByteTotal, 3);
+  EXPECT_EQ(t.ErrorCount, 1);
+  EXPECT_EQ(t.SrcReadErrorCount, 1);
+  for (ViewLabel label : {ViewLabel::NumErrors, ViewLabel::NumSrcReadErrs}) {
+    EXPECT_EQ(h.LabelText(label), "1");
+    EXPECT_EQ(h.view.Label(label).colour, Colour::Red);
+  }
+  EXPECT_EQ(h.view.status, "Errors");
+}
+
+TEST(Traversal, FileWhoseAttributesCannotBeReadIsASourceReadErrorWithoutAnOpen) {
+  EngineHarness h;
+  h.WriteBoth("unknown", "data");
+  h.WriteBoth("known", "x");
+  h.fileSystem.HideAttributes(h.Src("unknown"));
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"!Source read error: unknown", "Ok: known"}));
+  EXPECT_EQ(h.engine.totals.SrcFileCount, 2);
+  EXPECT_EQ(h.engine.totals.SrcByteTotal, 1);
+  EXPECT_EQ(h.engine.totals.DstFileCount, 2);
+  EXPECT_EQ(h.fileSystem.opens, 2);
+}
+
+// Lowers the limit of open files for as long as it lives.
+class OpenFileLimit {
+ public:
+  explicit OpenFileLimit(rlim_t limit) {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = limit;
+    setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~OpenFileLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+  OpenFileLimit(const OpenFileLimit&) = delete;
+  OpenFileLimit& operator=(const OpenFileLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+TEST(Traversal, DeepTreesAndLongPathsVerifyWholeUnderALowOpenFileLimit) {
+  const struct {
+    const char* what;
+    std::string component;
+    int levels;
+  } cases[] = {{"1,100 levels", "d", 1100}, {"paths of 5,000 bytes", std::string(199, 'n'), 25}};
+  for (const auto& c : cases) {
+    EngineHarness h;
+    std::string folder;
+    for (int level = 0; level < c.levels; ++level) folder += c.component + "/";
+    for (const char* side : {"src/", "dst/"}) h.tree.WriteDeepFile(side + folder + "same", "bytes");
+    h.tree.WriteDeepFile("src/" + folder + "differs", "abc");
+    h.tree.WriteDeepFile("dst/" + folder + "differs", "abd");
+    h.tree.WriteDeepFile("src/" + folder + "lost", "x");
+    {
+      OpenFileLimit limit(256);
+      h.Verify();
+    }
+    EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: " + folder + "lost",
+                                   "!Mismatched contents at offset 2: " + folder + "differs", "Ok: " + folder + "same"}))
+        << c.what;
+    EXPECT_EQ(h.engine.totals.SrcFolderCount, c.levels) << c.what;
+    EXPECT_EQ(h.engine.totals.DstFolderCount, c.levels) << c.what;
+  }
 }
 
 TEST(Traversal, DanglingSourceLinkIsASourceReadError) {

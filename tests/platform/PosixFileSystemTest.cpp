@@ -21,10 +21,11 @@ using testing::TempTree;
 // Every entry of a folder that passes the filter, by name.
 std::map<std::string, DirEntry> ListAll(const std::string& folder, std::uint32_t filter) {
   std::map<std::string, DirEntry> entries;
-  auto listing = SystemFileSystem().List(folder, filter);
-  if (!listing) return entries;
-  DirEntry entry;
-  while (listing->Next(entry)) entries[entry.name] = entry;
+  std::vector<DirEntry> listed;
+  int error = 0;
+  if (!SystemFileSystem().ListEntries(folder, listed, error)) return entries;
+  for (const DirEntry& entry : listed)
+    if (PassesFilter(entry.attributes, filter)) entries[entry.name] = entry;
   return entries;
 }
 
@@ -100,11 +101,15 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   EXPECT_EQ(ListAll(tree.root(), kAnythingFilter).size(), 8u);
 }
 
-TEST(Listing, FolderThatCannotBeListedIsNull) {
+TEST(Listing, FolderThatCannotBeListedFailsWithItsErrorNumber) {
   TempTree tree;
-  EXPECT_EQ(SystemFileSystem().List(tree.Path("missing"), kAnythingFilter), nullptr);
   tree.WriteFile("file", "x");
-  EXPECT_EQ(SystemFileSystem().List(tree.Path("file"), kAnythingFilter), nullptr);
+  for (const auto& [name, expected] : {std::pair{"missing", ENOENT}, {"file", ENOTDIR}, {"missing/deeper", ENOENT}}) {
+    std::vector<DirEntry> entries;
+    int error = 0;
+    EXPECT_FALSE(SystemFileSystem().ListEntries(tree.Path(name), entries, error)) << name;
+    EXPECT_EQ(error, expected) << name;
+  }
 }
 
 TEST(Listing, SizeBeyondFourGigabytesIsKept) {
@@ -133,7 +138,7 @@ TEST(SpecialFiles, AreNeverListedAndNeverOpened) {
   ASSERT_EQ(symlink("fifo", tree.Path("linkToFifo").c_str()), 0);
 
   EXPECT_TRUE(ListAll(tree.root(), kFilesFilter).empty());
-  EXPECT_FALSE(SystemFileSystem().FindEntry(tree.Path("fifo"), kAnythingFilter));
+  EXPECT_FALSE(FindEntry(SystemFileSystem(), tree.Path("fifo"), kAnythingFilter));
 
   alarm(10);  // opening a FIFO for reading would block without a writer
   for (const char* name : {"fifo", "sock", "linkToFifo"}) {
@@ -155,20 +160,20 @@ TEST(SymbolicLinks, DanglingLinkIsAFileThatCannotBeOpened) {
   const OpenResult opened = SystemFileSystem().OpenForRead(tree.Path("dangling"), ReadRole::Source);
   EXPECT_EQ(opened.file, nullptr);
   EXPECT_EQ(opened.error, ENOENT);
-  EXPECT_TRUE(SystemFileSystem().FindEntry(tree.Path("dangling"), kFilesFilter));
+  EXPECT_TRUE(FindEntry(SystemFileSystem(), tree.Path("dangling"), kFilesFilter));
 }
 
 TEST(FindEntry, FiltersTheEntryThatNamesThePath) {
   TempTree tree;
   tree.WriteFile("d/f", "12345");
-  const auto file = SystemFileSystem().FindEntry(tree.Path("d/f"), kFilesFilter);
+  const auto file = FindEntry(SystemFileSystem(), tree.Path("d/f"), kFilesFilter);
   ASSERT_TRUE(file);
   EXPECT_EQ(file->name, "f");
   EXPECT_EQ(file->size, 5);
-  EXPECT_FALSE(SystemFileSystem().FindEntry(tree.Path("d"), kFilesFilter));
-  EXPECT_TRUE(SystemFileSystem().FindEntry(tree.Path("d"), kAnythingFilter));
-  EXPECT_FALSE(SystemFileSystem().FindEntry(tree.Path("nothing"), kAnythingFilter));
-  EXPECT_FALSE(SystemFileSystem().FindEntry("", kAnythingFilter));
+  EXPECT_FALSE(FindEntry(SystemFileSystem(), tree.Path("d"), kFilesFilter));
+  EXPECT_TRUE(FindEntry(SystemFileSystem(), tree.Path("d"), kAnythingFilter));
+  EXPECT_FALSE(FindEntry(SystemFileSystem(), tree.Path("nothing"), kAnythingFilter));
+  EXPECT_FALSE(FindEntry(SystemFileSystem(), "", kAnythingFilter));
 }
 
 TEST(ReadBlock, FillsWholeBlocksUntilTheEnd) {

@@ -1,5 +1,7 @@
 #include "support/FaultyFileSystem.h"
 
+#include <cerrno>
+
 namespace ovik::testing {
 namespace {
 
@@ -25,18 +27,44 @@ class FailingReadFile final : public ReadableFile {
 
 }  // namespace
 
-std::unique_ptr<DirectoryListing> FaultyFileSystem::List(const std::string& folder, std::uint32_t filter) {
-  if (!throwingFolder_.empty() && folder == throwingFolder_) throw std::runtime_error("listing failed");
-  return SystemFileSystem().List(folder, filter);
+bool FaultyFileSystem::Unreachable(const std::string& path, bool strictlyBelow) const {
+  for (const std::string& folder : unreachable_) {
+    if (!strictlyBelow && path == folder) return true;
+    if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/')
+      return true;
+  }
+  return false;
 }
 
-std::optional<DirEntry> FaultyFileSystem::FindEntry(const std::string& path, std::uint32_t filter) {
-  return SystemFileSystem().FindEntry(path, filter);
+bool FaultyFileSystem::ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) {
+  if (!throwingFolder_.empty() && folder == throwingFolder_) throw std::runtime_error("listing failed");
+  const auto failure = listingFailures_.find(folder);
+  if (failure != listingFailures_.end() || Unreachable(folder, false)) {
+    entries.clear();
+    error = failure != listingFailures_.end() ? failure->second : EACCES;
+    return false;
+  }
+  if (!SystemFileSystem().ListEntries(folder, entries, error)) return false;
+  for (DirEntry& entry : entries) {
+    if (!unreadEntries_.count(folder + "/" + entry.name)) continue;
+    entry.attributes &= faDirectory | faHidden;
+    entry.size = 0;
+    entry.id = FileId{};
+    entry.attributesRead = false;
+  }
+  return true;
+}
+
+EntryLookup FaultyFileSystem::LookUp(const std::string& path) {
+  if (auto failure = lookUpFailures_.find(path); failure != lookUpFailures_.end()) return {std::nullopt, failure->second};
+  if (Unreachable(path, true)) return {std::nullopt, EACCES};
+  return SystemFileSystem().LookUp(path);
 }
 
 OpenResult FaultyFileSystem::OpenForRead(const std::string& path, ReadRole role) {
   ++opens;
-  if (auto failure = openFailures_.find(path); failure != openFailures_.end()) return {nullptr, failure->second};
+  if (auto failure = openFailures_.find(path); failure != openFailures_.end()) return OpenFailure(failure->second);
+  if (Unreachable(path, true)) return OpenFailure(EACCES);
   OpenResult opened = SystemFileSystem().OpenForRead(path, role);
   if (auto failure = readFailures_.find(path); opened.file && failure != readFailures_.end())
     opened.file = std::make_unique<FailingReadFile>(std::move(opened.file), failure->second.blockIndex,

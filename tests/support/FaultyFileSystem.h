@@ -3,35 +3,55 @@
 #include "platform/files/FileSystem.h"
 
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 
 namespace ovik::testing {
 
-// The machine's file system with failures injected by path: chosen opens fail
-// with a chosen error number, chosen files fail a read at a chosen block.
+// The machine's file system with failures injected by path: chosen opens,
+// listings and lookups fail with a chosen error number, chosen entries come
+// out of their folder's listing without attributes, chosen files fail a read
+// at a chosen block.
 class FaultyFileSystem final : public FileSystem {
  public:
-  std::unique_ptr<DirectoryListing> List(const std::string& folder, std::uint32_t filter) override;
-  std::optional<DirEntry> FindEntry(const std::string& path, std::uint32_t filter) override;
+  bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) override;
+  EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
+  void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
 
   void FailOpen(const std::string& path, int error) { openFailures_[path] = error; }
   // The read of block `blockIndex` (0-based) fails with `error`; earlier
   // blocks are read normally.
   void FailRead(const std::string& path, int blockIndex, int error) { readFailures_[path] = {blockIndex, error}; }
+  void FailListing(const std::string& folder, int error) { listingFailures_[folder] = error; }
+  void FailLookUp(const std::string& path, int error) { lookUpFailures_[path] = error; }
+  // The folder and everything below it behave as a folder without any
+  // permission: it cannot be listed, nothing in it can be looked up or opened.
+  void MakeUnreachable(const std::string& folder) { unreachable_.insert(folder); }
+  // The entry is listed with what its name tells, as when its attributes
+  // cannot be read.
+  void HideAttributes(const std::string& path) { unreadEntries_.insert(path); }
   // Listing this folder throws, as an unexpected failure would.
   void ThrowWhenListing(const std::string& folder) { throwingFolder_ = folder; }
 
   int opens = 0;
 
  private:
+  // True when `path` lies below an unreachable folder, or is one itself
+  // unless `strictlyBelow`.
+  bool Unreachable(const std::string& path, bool strictlyBelow) const;
+
   struct ReadFailure {
     int blockIndex;
     int error;
   };
   std::map<std::string, int> openFailures_;
   std::map<std::string, ReadFailure> readFailures_;
+  std::map<std::string, int> listingFailures_;
+  std::map<std::string, int> lookUpFailures_;
+  std::set<std::string> unreadEntries_;
+  std::set<std::string> unreachable_;
   std::string throwingFolder_;
 };
 

@@ -22,8 +22,13 @@ class TempTree {
   void WriteFile(const std::string& relative, const std::string& bytes) const;
   void WriteFile(const std::string& relative, const std::vector<unsigned char>& bytes) const;
   void MakeFolder(const std::string& relative) const;
+  // Creates the file and its parents one folder at a time, so that neither
+  // the depth nor the length of the path meets a limit.
+  void WriteDeepFile(const std::string& relative, const std::string& bytes) const;
 
  private:
+  static void RemoveWithSystemTools(const std::string& root);
+
   std::string root_;
 };
 

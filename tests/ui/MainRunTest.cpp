@@ -164,12 +164,10 @@ TEST_F(MainWindowRun, ARunCanBeRepeatedAndReplacesTheResults) {
 // The machine's file system, except that opening a file throws.
 class ThrowingFileSystem : public FileSystem {
  public:
-  std::unique_ptr<DirectoryListing> List(const std::string& folder, std::uint32_t filter) override {
-    return SystemFileSystem().List(folder, filter);
+  bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) override {
+    return SystemFileSystem().ListEntries(folder, entries, error);
   }
-  std::optional<DirEntry> FindEntry(const std::string& path, std::uint32_t filter) override {
-    return SystemFileSystem().FindEntry(path, filter);
-  }
+  EntryLookup LookUp(const std::string& path) override { return SystemFileSystem().LookUp(path); }
   OpenResult OpenForRead(const std::string&, ReadRole) override { throw std::runtime_error("medium went away"); }
 };
 

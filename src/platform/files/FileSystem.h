@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ovik {
 
@@ -28,8 +29,13 @@ inline constexpr std::uint32_t kAnythingFilter = faAnyFile;                     
 // filter does not include. Plain attributes always pass.
 bool PassesFilter(std::uint32_t attributes, std::uint32_t filter);
 
+// True when a failed lookup's error number says that nothing of that name
+// is there (rather than that it could not be looked at).
+bool IsNoSuchEntry(int error);
+
 // Identity of a file system object, used to recognise a folder that is
-// reached again through a symbolic link.
+// reached again through a symbolic link and a destination that is the
+// source itself.
 struct FileId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -41,15 +47,14 @@ struct DirEntry {
   std::uint32_t attributes = 0;
   std::int64_t size = 0;
   FileId id;
+  // False when the listing returned the name but its kind and size could
+  // not be read; `attributes` then hold what the name and the listing tell.
+  bool attributesRead = true;
 };
 
-// One open directory enumeration. Entries come in the order the system
-// returns them, "." and ".." included where the system reports them.
-class DirectoryListing {
- public:
-  virtual ~DirectoryListing() = default;
-  // Fills `entry` with the next entry that passes the listing's filter.
-  virtual bool Next(DirEntry& entry) = 0;
+struct EntryLookup {
+  std::optional<DirEntry> entry;  // the entry, when it is there and is not a special file
+  int error = 0;                  // why the lookup failed; 0 when it worked
 };
 
 // How a file is read. The source is the reference and is read through the
@@ -67,20 +72,36 @@ class ReadableFile {
 struct OpenResult {
   std::unique_ptr<ReadableFile> file;  // null on failure
   int error = 0;                       // the error number when `file` is null
+  FileId id;                           // of the file opened
+  std::int64_t size = 0;               // its length when it was opened
 };
 
+inline OpenResult OpenFailure(int error) {
+  OpenResult result;
+  result.error = error;
+  return result;
+}
+
 // The narrow file-system interface the engine uses; tests put their own in
-// its place to inject failures.
+// its place to inject failures. Paths are byte strings; an empty folder
+// path is the root.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // Null when the folder cannot be listed. An empty folder path is the root.
-  virtual std::unique_ptr<DirectoryListing> List(const std::string& folder, std::uint32_t filter) = 0;
-  // The entry that names `path` itself, when it exists and passes `filter`.
-  virtual std::optional<DirEntry> FindEntry(const std::string& path, std::uint32_t filter) = 0;
+  // Every entry of `folder` in the order the system returns them, "." and
+  // ".." included where the system reports them, special files left out.
+  // False with the error number when the folder cannot be listed whole.
+  virtual bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) = 0;
+  // The entry that names `path` itself.
+  virtual EntryLookup LookUp(const std::string& path) = 0;
   // Opens a regular file for reading; never opens special files.
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
+  // Lets go of the folders kept open between calls; a run ends with it.
+  virtual void ReleaseFolders() {}
 };
+
+// The entry that names `path` itself, when it exists and passes `filter`.
+std::optional<DirEntry> FindEntry(FileSystem& fileSystem, const std::string& path, std::uint32_t filter);
 
 // The file system of the machine.
 FileSystem& SystemFileSystem();

@@ -16,12 +16,24 @@ bool PassesFilter(std::uint32_t attributes, std::uint32_t filter) {
   return (attributes & special & ~filter) == 0;
 }
 
+bool IsNoSuchEntry(int error) { return error == ENOENT || error == ENOTDIR; }
+
+std::optional<DirEntry> FindEntry(FileSystem& fileSystem, const std::string& path, std::uint32_t filter) {
+  EntryLookup lookup = fileSystem.LookUp(path);
+  if (!lookup.entry || !PassesFilter(lookup.entry->attributes, filter)) return std::nullopt;
+  return std::move(lookup.entry);
+}
+
 static bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
+
+static bool IsHiddenName(std::string_view name) {
+  return !name.empty() && name.front() == '.' && !IsDotOrDotDot(name);
+}
 
 std::uint32_t AttributesFromStat(const struct stat& st, std::string_view name) {
   std::uint32_t attributes = 0;
   if (S_ISDIR(st.st_mode)) attributes |= faDirectory;
-  if (!name.empty() && name.front() == '.' && !IsDotOrDotDot(name)) attributes |= faHidden;
+  if (IsHiddenName(name)) attributes |= faHidden;
   if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= faReadOnly;
   else if (S_ISREG(st.st_mode)) attributes |= faArchive;
   return attributes;
@@ -33,11 +45,8 @@ bool IsSpecialFile(const struct stat& st) {
 
 namespace {
 
-const char* FolderOrRoot(const std::string& folder) { return folder.empty() ? "/" : folder.c_str(); }
-
-std::string_view LastComponent(std::string_view path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+bool IsSpecialType(unsigned char type) {
+  return type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK;
 }
 
 // Describes an entry whose target cannot be reached through its symbolic
@@ -48,56 +57,106 @@ bool DescribeDanglingLink(int dirFd, const char* name, struct stat& st) {
   return true;
 }
 
-// Describes the object at `where` (relative to `dirFd`), named `name`.
-bool MakeEntry(int dirFd, const char* where, std::string_view name, std::uint32_t filter, DirEntry& entry) {
-  struct stat st;
-  if (fstatat(dirFd, where, &st, 0) != 0 && !DescribeDanglingLink(dirFd, where, st)) return false;
-  if (IsSpecialFile(st)) return false;
-  const std::uint32_t attributes = AttributesFromStat(st, name);
-  if (!PassesFilter(attributes, filter)) return false;
+void FillEntry(const struct stat& st, std::string_view name, DirEntry& entry) {
   entry.name.assign(name);
-  entry.attributes = attributes;
+  entry.attributes = AttributesFromStat(st, name);
   entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
   entry.id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-  return true;
+  entry.attributesRead = true;
 }
 
-class PosixDirectoryListing final : public DirectoryListing {
- public:
-  PosixDirectoryListing(DIR* dir, std::uint32_t filter) : dir_(dir), filter_(filter) {}
-  ~PosixDirectoryListing() override { closedir(dir_); }
-  PosixDirectoryListing(const PosixDirectoryListing&) = delete;
-  PosixDirectoryListing& operator=(const PosixDirectoryListing&) = delete;
+// What the listing alone tells of an entry whose attributes cannot be read.
+void FillUnreadEntry(std::string_view name, unsigned char type, DirEntry& entry) {
+  entry.name.assign(name);
+  entry.attributes = (type == DT_DIR ? std::uint32_t{faDirectory} : 0u) | (IsHiddenName(name) ? std::uint32_t{faHidden} : 0u);
+  entry.size = 0;
+  entry.id = FileId{};
+  entry.attributesRead = false;
+}
 
-  bool Next(DirEntry& entry) override {
-    while (const dirent* d = readdir(dir_)) {
-      if (MakeEntry(dirfd(dir_), d->d_name, d->d_name, filter_, entry)) return true;
-    }
-    return false;
+// Adds the entry `name` of the folder `dirFd` unless it is a special file.
+void AddEntry(int dirFd, const char* name, unsigned char type, std::vector<DirEntry>& entries) {
+  if (IsSpecialType(type)) return;
+  DirEntry& entry = entries.emplace_back();
+  if (IsDotOrDotDot(name)) {
+    entry.name = name;
+    entry.attributes = faDirectory;
+    return;
   }
+  struct stat st;
+  if (fstatat(dirFd, name, &st, 0) == 0 || DescribeDanglingLink(dirFd, name, st)) {
+    if (IsSpecialFile(st)) entries.pop_back();
+    else FillEntry(st, name, entry);
+    return;
+  }
+  FillUnreadEntry(name, type, entry);
+}
 
- private:
-  DIR* dir_;
-  std::uint32_t filter_;
-};
+// Reads every entry of the open folder `dirFd` in the order the system
+// returns them.
+bool ReadAllEntries(int dirFd, std::vector<DirEntry>& entries, int& error) {
+  alignas(dirent64) char buffer[32 * 1024];
+  for (;;) {
+    const ssize_t count = getdents64(dirFd, buffer, sizeof buffer);
+    if (count == 0) return true;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      return false;
+    }
+    for (ssize_t offset = 0; offset < count;) {
+      const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
+      AddEntry(dirFd, d->d_name, d->d_type, entries);
+      offset += d->d_reclen;
+    }
+  }
+}
 
 }  // namespace
 
-std::unique_ptr<DirectoryListing> PosixFileSystem::List(const std::string& folder, std::uint32_t filter) {
-  DIR* dir = opendir(FolderOrRoot(folder));
-  if (dir == nullptr) return nullptr;
-  return std::make_unique<PosixDirectoryListing>(dir, filter);
+FolderRef PosixFileSystem::ParentOf(const std::string& path, std::string& name, int& error) {
+  std::string parent;
+  if (!SplitLastComponent(path, parent, name)) {
+    name = path;
+    error = 0;
+    return nullptr;
+  }
+  return folders_.ForLookups(parent, error);
 }
 
-std::optional<DirEntry> PosixFileSystem::FindEntry(const std::string& path, std::uint32_t filter) {
-  if (path.empty()) return std::nullopt;
+bool PosixFileSystem::ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) {
+  entries.clear();
+  const FolderRef opened = folders_.ForListing(folder, error);
+  if (!opened) return false;
+  if (ReadAllEntries(opened->fd(), entries, error)) return true;
+  entries.clear();
+  return false;
+}
+
+EntryLookup PosixFileSystem::LookUp(const std::string& path) {
+  if (path.empty()) return {std::nullopt, ENOENT};
+  std::string name;
+  int error = 0;
+  const FolderRef parent = ParentOf(path, name, error);
+  if (error != 0) return {std::nullopt, error};
+  // A path that ends with a separator ("/" among them) names that folder.
+  if (name.empty()) name = ".";
+  const int dirFd = parent ? parent->fd() : AT_FDCWD;
+  struct stat st;
+  if (fstatat(dirFd, name.c_str(), &st, 0) != 0 && !DescribeDanglingLink(dirFd, name.c_str(), st))
+    return {std::nullopt, errno};
+  if (IsSpecialFile(st)) return {std::nullopt, 0};
   DirEntry entry;
-  if (!MakeEntry(AT_FDCWD, path.c_str(), LastComponent(path), filter, entry)) return std::nullopt;
-  return entry;
+  FillEntry(st, name, entry);
+  return {std::move(entry), 0};
 }
 
 OpenResult PosixFileSystem::OpenForRead(const std::string& path, ReadRole role) {
-  return OpenRegularFileForRead(path, role);
+  std::string name;
+  int error = 0;
+  const FolderRef parent = ParentOf(path, name, error);
+  if (error != 0) return OpenFailure(error);
+  return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name.c_str(), role);
 }
 
 FileSystem& SystemFileSystem() {

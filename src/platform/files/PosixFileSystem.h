@@ -1,8 +1,11 @@
 #pragma once
 
 #include "platform/files/FileSystem.h"
+#include "platform/files/PosixFolderHandles.h"
 
 #include <sys/stat.h>
+
+#include <string_view>
 
 namespace ovik {
 
@@ -17,9 +20,18 @@ bool IsSpecialFile(const struct stat& st);
 
 class PosixFileSystem final : public FileSystem {
  public:
-  std::unique_ptr<DirectoryListing> List(const std::string& folder, std::uint32_t filter) override;
-  std::optional<DirEntry> FindEntry(const std::string& path, std::uint32_t filter) override;
+  bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) override;
+  EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
+  void ReleaseFolders() override { folders_.Clear(); }
+
+ private:
+  // The folder that holds `path` and the name of `path` in it; the current
+  // folder for a name without a separator. Null with the error number when
+  // that folder cannot be opened.
+  FolderRef ParentOf(const std::string& path, std::string& name, int& error);
+
+  FolderHandles folders_;
 };
 
 }  // namespace ovik

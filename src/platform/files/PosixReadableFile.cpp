@@ -47,6 +47,7 @@ class PosixReadableFile final : public ReadableFile {
       if (count == 0) break;
       if (count < 0) {
         if (errno == EINTR) continue;
+        if (errno == EAGAIN && ClearNonBlocking()) continue;
         error = errno;
         return -1;
       }
@@ -62,6 +63,12 @@ class PosixReadableFile final : public ReadableFile {
   }
 
  private:
+  // True when the descriptor was non-blocking and now blocks.
+  bool ClearNonBlocking() {
+    const int flags = fcntl(fd_, F_GETFL);
+    return flags >= 0 && (flags & O_NONBLOCK) != 0 && fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  }
+
   int fd_;
   off_t sizeWhenOpened_;
   off_t offset_ = 0;
@@ -70,30 +77,34 @@ class PosixReadableFile final : public ReadableFile {
 
 int ErrorForNonRegular(const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : ENXIO; }
 
+FileId IdOf(const struct stat& st) {
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 }  // namespace
 
-OpenResult OpenRegularFileForRead(const std::string& path, ReadRole role) {
+OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return {nullptr, errno};
-  if (!S_ISREG(st.st_mode)) return {nullptr, ErrorForNonRegular(st)};
-  // O_NONBLOCK guards against the path having been replaced by a FIFO since
-  // the stat above; the check after opening confirms what was opened.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return {nullptr, errno};
-  struct stat opened;
-  if (fstat(fd, &opened) != 0) {
+  if (role != ReadRole::Source) {
+    if (fstatat(dirFd, name, &st, 0) != 0) return OpenFailure(errno);
+    if (!S_ISREG(st.st_mode)) return OpenFailure(ErrorForNonRegular(st));
+  }
+  // Reads of regular files never wait for O_NONBLOCK's sake, so the flag
+  // stays; a file system that would answer EAGAIN gets blocking reads back
+  // in ReadBlock.
+  const int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return OpenFailure(errno);
+  if (fstat(fd, &st) != 0) {
     const int error = errno;
     close(fd);
-    return {nullptr, error};
+    return OpenFailure(error);
   }
-  if (!S_ISREG(opened.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
     close(fd);
-    return {nullptr, ErrorForNonRegular(opened)};
+    return OpenFailure(ErrorForNonRegular(st));
   }
-  // Blocking reads again. O_RDONLY and O_CLOEXEC are not status flags, so
-  // no other status flag is set and none is lost.
-  fcntl(fd, F_SETFL, 0);
-  return {std::make_unique<PosixReadableFile>(fd, opened.st_size, role), 0};
+  return {std::make_unique<PosixReadableFile>(fd, st.st_size, role), 0, IdOf(st),
+          static_cast<std::int64_t>(st.st_size)};
 }
 
 }  // namespace ovik

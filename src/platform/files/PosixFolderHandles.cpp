@@ -1,0 +1,115 @@
+#include "platform/files/PosixFolderHandles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace ovik {
+
+FolderHandle::~FolderHandle() { close(fd_); }
+
+bool SplitLastComponent(const std::string& path, std::string& parent, std::string& name) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return false;
+  parent.assign(path, 0, slash);
+  name.assign(path, slash + 1);
+  return true;
+}
+
+namespace {
+
+constexpr int kLookupFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+constexpr int kListingFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+FolderRef Adopt(int fd, int& error) {
+  if (fd < 0) {
+    error = errno;
+    return nullptr;
+  }
+  error = 0;
+  return std::make_shared<const FolderHandle>(fd);
+}
+
+}  // namespace
+
+const FolderHandles::Slot* FolderHandles::Find(const std::string& path) {
+  const auto found = slots_.find(path);
+  if (found == slots_.end()) return nullptr;
+  ages_.splice(ages_.begin(), ages_, found->second.age);
+  return &found->second;
+}
+
+void FolderHandles::Remember(const std::string& path, FolderRef folder, int error) {
+  if (const auto found = slots_.find(path); found != slots_.end()) {
+    found->second.folder = std::move(folder);
+    found->second.error = error;
+    ages_.splice(ages_.begin(), ages_, found->second.age);
+    return;
+  }
+  ages_.push_front(path);
+  slots_.emplace(path, Slot{std::move(folder), error, ages_.begin()});
+  while (slots_.size() > capacity_) {
+    slots_.erase(ages_.back());
+    ages_.pop_back();
+  }
+}
+
+// Opens `path` relative to its parent when the parent is at hand, by the
+// whole path when that is short enough for the system, and otherwise
+// relative to its parent opened first the same way.
+FolderRef FolderHandles::Open(const std::string& path, int flags, int& error) {
+  if (path.empty()) return Adopt(open("/", flags), error);
+  std::string parent;
+  std::string name;
+  if (!SplitLastComponent(path, parent, name)) return Adopt(open(path.c_str(), flags), error);
+  if (name.empty()) {
+    // A trailing or doubled separator names the folder before it.
+    if (parent.empty()) return Adopt(open("/", flags), error);
+    return Open(parent, flags, error);
+  }
+  FolderRef parentFolder;
+  if (const Slot* known = Find(parent)) {
+    if (!known->folder) {
+      error = known->error;
+      return nullptr;
+    }
+    parentFolder = known->folder;
+  } else if (path.size() < PATH_MAX) {
+    return Adopt(open(path.c_str(), flags), error);
+  } else {
+    parentFolder = Open(parent, kLookupFlags, error);
+    Remember(parent, parentFolder, error);
+    if (!parentFolder) return nullptr;
+  }
+  return Adopt(openat(parentFolder->fd(), name.c_str(), flags), error);
+}
+
+FolderRef FolderHandles::ForLookups(const std::string& path, int& error) {
+  std::lock_guard lock(mutex_);
+  if (const Slot* known = Find(path)) {
+    error = known->error;
+    return known->folder;
+  }
+  FolderRef folder = Open(path, kLookupFlags, error);
+  Remember(path, folder, error);
+  return folder;
+}
+
+FolderRef FolderHandles::ForListing(const std::string& path, int& error) {
+  std::lock_guard lock(mutex_);
+  FolderRef folder = Open(path, kListingFlags, error);
+  // A folder that can be searched but not read still serves lookups; only
+  // a listing that worked replaces what is known.
+  if (folder) Remember(path, folder, 0);
+  return folder;
+}
+
+void FolderHandles::Clear() {
+  std::lock_guard lock(mutex_);
+  slots_.clear();
+  ages_.clear();
+}
+
+}  // namespace ovik
