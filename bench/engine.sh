@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Times ovik-verify --cached against diff -rq on the same warm trees:
+# Times ovik-verify against diff -rq on the same trees, in one run:
 #   (a) 4 identical files of 256 MiB,
 #   (b) 50,000 files of 1-16 KiB in 500 folders,
-# and measures the verifier's peak memory on (b).
-# Targets: (a) at most 1.1x diff's wall time, (b) at most 1.5x, (b) under 64 MiB.
-# RUNS=n sets the number of alternating runs (default 5).
+#   (c) optional (MILLION=1): 1,000,000 files of 0-63 bytes in 1,000 folders,
+# warm (trees in the page cache, ovik-verify --cached) and cold (both trees
+# dropped from the page cache with POSIX_FADV_DONTNEED before every timed
+# run, ovik-verify in its default mode reading the destination from the
+# medium). Cold runs are also timed against a parallel plain reader
+# (xargs -P cat over both trees), the pace the device allows. Peak memory
+# of the verifier is measured on (b) and (c).
+# RUNS=n sets the number of alternating runs (default 5); SMALL_ONLY=1
+# leaves (a) out; COLD=0 or WARM=0 leaves a mode out.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 RUNS=${RUNS:-5}
+MILLION=${MILLION:-0}
+SMALL_ONLY=${SMALL_ONLY:-0}
+COLD=${COLD:-1}
+WARM=${WARM:-1}
 
 make_large_tree() {
   mkdir -p "$1/src" "$1/dst"
@@ -24,52 +34,127 @@ make_small_tree() {
   cp -a "$1/src" "$1/dst"
 }
 
-# Alternates diff and the verifier (swapping who goes first) and prints one
-# line per run, then the medians. Sets RESULT_RATIO to the median ratio.
-compare_with_diff() {
-  local name=$1 tree=$2 ratios=() diffs=() oviks=() d o
-  wall_seconds 0 diff -rq "$tree/src" "$tree/dst" >/dev/null  # warm the cache
-  wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst" >/dev/null
-  printf '%s\n  %-6s %10s %10s %8s\n' "$name" run "diff -rq" ovik ratio
-  for ((run = 1; run <= RUNS; run++)); do
-    if ((run % 2)); then
-      d=$(wall_seconds 0 diff -rq "$tree/src" "$tree/dst")
-      o=$(wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")
-    else
-      o=$(wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")
-      d=$(wall_seconds 0 diff -rq "$tree/src" "$tree/dst")
-    fi
-    diffs+=("$d") oviks+=("$o") ratios+=("$(ratio "$o" "$d")")
-    printf '  %-6s %9ss %9ss %7sx\n' "$run" "$d" "$o" "${ratios[-1]}"
+make_million_tree() {
+  mkdir -p "$1/src"
+  make_random_tree "$1/src" 1000 1000000 0 63
+  cp -a "$1/src" "$1/dst"
+}
+
+drop_tree() { "$DROP" "$1/src" "$1/dst"; }
+
+parallel_read() {  # tree, readers
+  find "$1/src" "$1/dst" -type f -print0 | xargs -0 -P "$2" -n 256 cat >/dev/null
+}
+
+# One timed run of each command, in the given order, each on a cold tree
+# when `cold` is 1. Prints the wall times in that order.
+time_each() {  # cold, tree, command names...
+  local cold=$1 tree=$2
+  shift 2
+  local name times=()
+  for name in "$@"; do
+    if ((cold)); then drop_tree "$tree"; fi
+    case $name in
+      diff) times+=("$(wall_seconds 0 diff -rq "$tree/src" "$tree/dst")") ;;
+      ovik) if ((cold)); then times+=("$(wall_seconds 0 "$VERIFY" --quiet "$tree/src" "$tree/dst")")
+            else times+=("$(wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")"); fi ;;
+      reader) times+=("$(wall_seconds 0 parallel_read "$tree" "$READERS")") ;;
+    esac
   done
-  RESULT_RATIO=$(median "${ratios[@]}")
-  printf '  %-6s %9ss %9ss %7sx\n' median "$(median "${diffs[@]}")" "$(median "${oviks[@]}")" "$RESULT_RATIO"
+  echo "${times[@]}"
+}
+
+# Alternates the commands (rotating who goes first) and prints one line per
+# run, then the medians. Sets RATIO_DIFF (ovik / diff) and RATIO_READER
+# (ovik / plain reader, cold only).
+compare() {  # name, tree, cold
+  local name=$1 tree=$2 cold=$3 order run i
+  local -a names=(diff ovik) diffs=() oviks=() readers=() ratios=() rratios=()
+  if ((cold)); then names+=(reader); else time_each 0 "$tree" diff ovik >/dev/null; fi
+  printf '%s\n  %-6s %10s %10s' "$name" run "diff -rq" ovik
+  if ((cold)); then printf ' %10s' "reader"; fi
+  printf ' %8s' "/diff"
+  if ((cold)); then printf ' %8s' "/reader"; fi
+  echo
+  for ((run = 1; run <= RUNS; run++)); do
+    order=()
+    for ((i = 0; i < ${#names[@]}; i++)); do order+=("${names[(i + run) % ${#names[@]}]}"); done
+    read -r -a times <<<"$(time_each "$cold" "$tree" "${order[@]}")"
+    local d o r=""
+    for ((i = 0; i < ${#order[@]}; i++)); do
+      case ${order[i]} in diff) d=${times[i]} ;; ovik) o=${times[i]} ;; reader) r=${times[i]} ;; esac
+    done
+    diffs+=("$d") oviks+=("$o") ratios+=("$(ratio "$o" "$d")")
+    printf '  %-6s %9ss %9ss' "$run" "$d" "$o"
+    if ((cold)); then readers+=("$r") rratios+=("$(ratio "$o" "$r")"); printf ' %9ss' "$r"; fi
+    printf ' %7sx' "${ratios[-1]}"
+    if ((cold)); then printf ' %7sx' "${rratios[-1]}"; fi
+    echo
+  done
+  RATIO_DIFF=$(median "${ratios[@]}")
+  printf '  %-6s %9ss %9ss' median "$(median "${diffs[@]}")" "$(median "${oviks[@]}")"
+  if ((cold)); then RATIO_READER=$(median "${rratios[@]}"); printf ' %9ss' "$(median "${readers[@]}")"; fi
+  printf ' %7sx' "$RATIO_DIFF"
+  if ((cold)); then printf ' %7sx' "$RATIO_READER"; fi
+  echo
 }
 
 verdict() {  # value, limit
   awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "MISSED" }'
 }
 
+peak_mib() {  # tree
+  local rss
+  rss=$(peak_rss_kib "$VERIFY" --cached "$1/src" "$1/dst")
+  awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }'
+}
+
 if [[ ! -x /usr/bin/time ]]; then echo "engine.sh needs /usr/bin/time (Debian package time)" >&2; exit 2; fi
 build_verifier
 make_scratch
+DROP="$SCRATCH/drop-cache"
+c++ -O2 -o "$DROP" "$OVIK_ROOT/bench/DropCache.cpp"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-mkdir "$SCRATCH/large" "$SCRATCH/small"
 echo "making the trees under $SCRATCH ..."
-make_large_tree "$SCRATCH/large"
+if ((!SMALL_ONLY)); then mkdir "$SCRATCH/large"; make_large_tree "$SCRATCH/large"; fi
+mkdir "$SCRATCH/small"
 make_small_tree "$SCRATCH/small"
+if ((MILLION)); then mkdir "$SCRATCH/million"; make_million_tree "$SCRATCH/million"; fi
+sync
 
-compare_with_diff "(a) 4 files of 256 MiB, warm cache" "$SCRATCH/large"
-large_ratio=$RESULT_RATIO
-compare_with_diff "(b) 50,000 files of 1-16 KiB in 500 folders, warm cache" "$SCRATCH/small"
-small_ratio=$RESULT_RATIO
+summary=()
+add() {  # what, value, limit ("" for none)
+  if [[ -n $3 ]]; then summary+=("$(printf '  %-34s %8s (target <= %s): %s' "$1" "$2" "$3" "$(verdict "$2" "$3")")")
+  else summary+=("$(printf '  %-34s %8s' "$1" "$2")"); fi
+}
 
-rss=$(peak_rss_kib "$VERIFY" --cached "$SCRATCH/small/src" "$SCRATCH/small/dst")
-rss_mib=$(awk -v k="$rss" 'BEGIN { printf "%.1f", k / 1024 }')
+if ((!SMALL_ONLY)); then
+  READERS=8
+  if ((WARM)); then compare "(a) 4 files of 256 MiB, warm" "$SCRATCH/large" 0; add "(a) warm, ovik / diff" "$RATIO_DIFF" 0.5; fi
+  if ((COLD)); then
+    compare "(a) 4 files of 256 MiB, cold ($READERS plain readers)" "$SCRATCH/large" 1
+    add "(a) cold, ovik / diff" "$RATIO_DIFF" 0.6
+    add "(a) cold, ovik / plain readers" "$RATIO_READER" ""
+  fi
+fi
+READERS=16
+if ((WARM)); then compare "(b) 50,000 files of 1-16 KiB, warm" "$SCRATCH/small" 0; add "(b) warm, ovik / diff" "$RATIO_DIFF" 0.6; fi
+if ((COLD)); then
+  compare "(b) 50,000 files of 1-16 KiB, cold ($READERS plain readers)" "$SCRATCH/small" 1
+  add "(b) cold, ovik / diff" "$RATIO_DIFF" 0.4
+  add "(b) cold, ovik / plain readers" "$RATIO_READER" ""
+fi
+add "(b) peak memory, MiB" "$(peak_mib "$SCRATCH/small")" 96
+if ((MILLION)); then
+  RUNS_SAVED=$RUNS
+  RUNS=${MILLION_RUNS:-3}
+  compare "(c) 1,000,000 files of 0-63 bytes, warm" "$SCRATCH/million" 0
+  RUNS=$RUNS_SAVED
+  add "(c) warm, ovik / diff" "$RATIO_DIFF" 0.6
+  add "(c) peak memory, MiB" "$(peak_mib "$SCRATCH/million")" 150
+fi
 
 echo
 echo "summary"
-printf '  (a) median ratio %sx (target <= 1.1x): %s\n' "$large_ratio" "$(verdict "$large_ratio" 1.1)"
-printf '  (b) median ratio %sx (target <= 1.5x): %s\n' "$small_ratio" "$(verdict "$small_ratio" 1.5)"
-printf '  (b) peak memory %s MiB with every line listed (target < 64 MiB): %s\n' "$rss_mib" "$(verdict "$rss_mib" 63.999)"
+printf '%s\n' "${summary[@]}"

@@ -1,6 +1,9 @@
 #include "engine/VerifyEngine.h"
 
 #include "common/NumberFormat.h"
+#include "engine/FilePair.h"
+#include "engine/ReadAhead.h"
+#include "engine/WalkLookahead.h"
 
 #include <algorithm>
 #include <cstring>
@@ -47,24 +50,22 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   view_.SetLabelVisible(ViewLabel::File, true);
   view_.Pump();
 
-  std::unique_ptr<ReadableFile> src;
-  std::unique_ptr<ReadableFile> dst;
+  ReadAheadOfTheWalk();
+  std::unique_ptr<FilePair> readAhead = readAhead_ && sourceListed ? readAhead_->Take(srcPath, dstPath) : nullptr;
+  DirectFilePair direct(fileSystem_, srcPath, dstPath, destinationReadRole, srcBuffer_.get(), dstBuffer_.get(),
+                        BlockSize);
+  FilePair& pair = readAhead ? *readAhead : direct;
+
   FileId srcId;
-  if (sourceListed) {
-    OpenResult opened = fileSystem_.OpenForRead(srcPath, ReadRole::Source);
-    src = std::move(opened.file);
-    srcId = opened.id;
-  }
+  FileId dstId;
   // A source whose attributes could not be read is not opened at all.
-  if (!src) outcome.failed = outcome.srcReadError = true;
+  if (!sourceListed || !pair.OpenSource(srcId)) outcome.failed = outcome.srcReadError = true;
   if (!outcome.failed) {
-    OpenResult opened = fileSystem_.OpenForRead(dstPath, destinationReadRole);
-    dst = std::move(opened.file);
-    if (!dst) {
+    if (!pair.OpenDestination(dstId)) {
       outcome.failed = true;
-      if (DestinationIsThere(dstPath)) outcome.dstReadError = true;
+      if (DestinationIsThere(pair.LookUpDestination())) outcome.dstReadError = true;
       else outcome.dstMissing = true;
-    } else if (srcId != FileId{} && opened.id == srcId) {
+    } else if (srcId != FileId{} && dstId == srcId) {
       // Reached through a link or a mount back to the source: no copy is
       // there to compare, and the medium may hold nothing of it.
       outcome.failed = outcome.dstIsSource = true;
@@ -86,13 +87,15 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
         view_.Pump();
       }
 
-      const std::int64_t srcCount = src->ReadBlock(srcBuffer_.get(), BlockSize, error);
+      const std::byte* srcData = nullptr;
+      const std::byte* dstData = nullptr;
+      const std::int64_t srcCount = pair.ReadSourceBlock(srcData, error);
       srcEndOfFile = srcCount != static_cast<std::int64_t>(BlockSize);
       if (srcCount < 0) {
         outcome.failed = outcome.srcReadError = true;
         break;
       }
-      const std::int64_t dstCount = dst->ReadBlock(dstBuffer_.get(), BlockSize, error);
+      const std::int64_t dstCount = pair.ReadDestinationBlock(dstData, error);
       if (dstCount < 0) {
         outcome.failed = outcome.dstReadError = true;
         break;
@@ -103,7 +106,7 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
       }
 
       const auto count = static_cast<std::size_t>(srcCount);
-      const std::size_t equal = EqualPrefixLength(srcBuffer_.get(), dstBuffer_.get(), count);
+      const std::size_t equal = EqualPrefixLength(srcData, dstData, count);
       outcome.matchedBytes += static_cast<std::int64_t>(equal);
       if (equal != count) outcome.failed = outcome.contentMismatch = true;
 
@@ -123,6 +126,14 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
     RecordOutcome(outcome);
   }
   // Both files close here; a failure while closing is ignored.
+}
+
+// Keeps the reading ahead supplied with the files the walk comes to next.
+void VerifyEngine::ReadAheadOfTheWalk() {
+  if (!readAhead_) return;
+  std::string srcPath;
+  std::string dstPath;
+  while (readAhead_->HasRoom() && lookahead_->NextFile(srcPath, dstPath)) readAhead_->Announce(srcPath, dstPath);
 }
 
 void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
@@ -162,8 +173,7 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
 // The existence test of a destination that could not be opened: a file
 // (not a folder) of that path is there, or it could not be looked at for
 // another reason than that nothing of that name exists.
-bool VerifyEngine::DestinationIsThere(const std::string& dstPath) {
-  const EntryLookup lookup = fileSystem_.LookUp(dstPath);
+bool VerifyEngine::DestinationIsThere(const EntryLookup& lookup) {
   if (lookup.entry) return PassesFilter(lookup.entry->attributes, kFilesFilter);
   return lookup.error != 0 && !IsNoSuchEntry(lookup.error);
 }

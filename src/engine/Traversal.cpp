@@ -1,33 +1,14 @@
 #include "engine/VerifyEngine.h"
 
 #include "common/PathUtils.h"
-
-#include <algorithm>
+#include "engine/WalkLookahead.h"
 
 namespace ovik {
-namespace {
 
-bool IsSubFolder(const DirEntry& entry) {
-  return PassesFilter(entry.attributes, kFoldersFilter) && (entry.attributes & faDirectory) != 0 &&
-         entry.name != "." && entry.name != "..";
-}
+bool VerifyEngine::IsOnWalkedPath(const DirEntry& entry) const { return IsOnPath(entry, walkedPath_); }
 
-bool IsFile(const DirEntry& entry) { return PassesFilter(entry.attributes, kFilesFilter); }
-
-}  // namespace
-
-// A sub-folder reached again through a symbolic link above it would never
-// end; it is skipped. One whose identity could not be read is walked, so
-// that its listing fails and is reported.
-bool VerifyEngine::IsOnWalkedPath(const DirEntry& entry) const {
-  return entry.attributesRead && std::find(walkedPath_.begin(), walkedPath_.end(), entry.id) != walkedPath_.end();
-}
-
-std::vector<DirEntry> VerifyEngine::ListFolder(const std::string& folder, bool& listed) {
-  std::vector<DirEntry> entries;
-  int error = 0;
-  listed = fileSystem_.ListEntries(folder, entries, error);
-  return entries;
+ListingRef VerifyEngine::WalkListing(const std::string& folder) {
+  return lookahead_ ? lookahead_->ListingFor(folder) : ListFolderNow(fileSystem_, folder);
 }
 
 void VerifyEngine::ScanSource(const std::string& folder) {
@@ -35,9 +16,9 @@ void VerifyEngine::ScanSource(const std::string& folder) {
   if (AbortRequested) return;
 
   // A folder that cannot be listed counts nothing; the walk reports it.
-  bool listed = false;
-  const std::vector<DirEntry> entries = ListFolder(folder, listed);
-  if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listed;
+  const ListingRef listing = ListFolderNow(fileSystem_, folder);
+  const std::vector<DirEntry>& entries = listing->entries;
+  if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listing->listed;
 
   for (const DirEntry& entry : entries) {
     if (!PassesFilter(entry.attributes, kFoldersFilter)) continue;
@@ -66,9 +47,9 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
   view_.Pump();
   if (AbortRequested) return;
 
-  bool listed = false;
-  const std::vector<DirEntry> entries = ListFolder(srcFolder, listed);
-  if (!listed) {
+  const ListingRef listing = WalkListing(srcFolder);
+  const std::vector<DirEntry>& entries = listing->entries;
+  if (!listing->listed) {
     // Its files were never compared: that must not pass for a good copy.
     // A root the scan could not list either ends in "No source files".
     const bool isRoot = srcFolder.size() == static_cast<std::size_t>(SourceRootLength);

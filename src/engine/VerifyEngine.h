@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/ReadAhead.h"
 #include "engine/VerifyTotals.h"
+#include "engine/WalkRules.h"
 #include "engine/VerifyView.h"
 #include "platform/Clock.h"
 #include "platform/files/FileSystem.h"
@@ -15,6 +17,7 @@
 namespace ovik {
 
 struct CompareOutcome;
+class WalkLookahead;
 
 inline constexpr std::size_t BlockSize = 102400;
 
@@ -86,6 +89,10 @@ class VerifyEngine {
   std::string CurrentRelativeName;
   // Where destination blocks come from: the medium unless asked otherwise.
   ReadRole destinationReadRole = ReadRole::DestinationMedium;
+  // Whether the files of the walk are read ahead of the comparison, and how
+  // far; the results are the same either way.
+  bool readAhead = true;
+  ReadAheadLimits readAheadLimits;
 
  private:
   struct AlignedFree {
@@ -97,9 +104,10 @@ class VerifyEngine {
   void WriteCount(ViewLabel label, std::int64_t value);
   void WriteErrorCount(ViewLabel label, std::int32_t value);
   bool IsOnWalkedPath(const DirEntry& entry) const;
-  std::vector<DirEntry> ListFolder(const std::string& folder, bool& listed);
+  ListingRef WalkListing(const std::string& folder);
+  void ReadAheadOfTheWalk();
   void ReportUnlistableFolder(const std::string& srcFolder);
-  bool DestinationIsThere(const std::string& dstPath);
+  bool DestinationIsThere(const EntryLookup& lookup);
   void RecordOutcome(const CompareOutcome& outcome);
   void CountError(std::int32_t& counter, ViewLabel label);
   void AddResultLine(std::string_view prefix, std::string_view relativeName);
@@ -113,6 +121,10 @@ class VerifyEngine {
   Buffer dstBuffer_;
   // Folders being walked on the current path, to skip link cycles.
   std::vector<FileId> walkedPath_;
+  // The destination walk's order worked out ahead, and the files read ahead
+  // of the comparison, while the walk runs with read-ahead.
+  std::unique_ptr<WalkLookahead> lookahead_;
+  std::unique_ptr<ReadAhead> readAhead_;
   // Whether the scan could list the source root.
   bool scanListedRoot_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "common/NumberFormat.h"
 #include "common/PathUtils.h"
+#include "engine/WalkLookahead.h"
 
 #include <cstdlib>
 #include <new>
@@ -101,7 +102,17 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
   if (!AbortRequested) {
     ShowStatus("Verifying destn...", Colour::Blue);
     walkedPath_.assign(1, root ? root->id : FileId{});
-    VerifyFolder(sourceRoot, destRoot);
+    {
+      OnScopeExit stopReadingAhead([this] {
+        readAhead_.reset();
+        lookahead_.reset();
+      });
+      if (readAhead) {
+        lookahead_ = std::make_unique<WalkLookahead>(fileSystem_, sourceRoot, destRoot, walkedPath_.front());
+        readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
+      }
+      VerifyFolder(sourceRoot, destRoot);
+    }
     if (!AbortRequested) {
       for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
         view_.SetLabelVisible(label, false);

@@ -2,6 +2,7 @@
 
 #include "platform/files/FileSystem.h"
 
+#include <atomic>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -35,7 +36,7 @@ class FaultyFileSystem final : public FileSystem {
   // Listing this folder throws, as an unexpected failure would.
   void ThrowWhenListing(const std::string& folder) { throwingFolder_ = folder; }
 
-  int opens = 0;
+  std::atomic<int> opens{0};
 
  private:
   // True when `path` lies below an unreachable folder, or is one itself
