@@ -108,7 +108,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   std::string error;
   const auto options = ParseCliOptions(args, error);
   if (!options) {
-    std::fprintf(err, "ovik-verify: %s\n\n%s", error.c_str(), kCliUsage);
+    std::fprintf(err, "ovik-verify: %s\nTry 'ovik-verify --help' for more information.\n", error.c_str());
     return kExitUsage;
   }
   if (options->help) {

@@ -188,14 +188,26 @@ TEST(OvikVerify, RootAsDestination) {
   EXPECT_EQ(lines[2], "!Destn file missing: " + name);
 }
 
-TEST(OvikVerify, BadUsageExits64WithUsageOnStandardError) {
-  const Lines badCalls[] = {{}, {"only-one"}, {"a", "b", "c"}, {"--bogus", "a", "b"},
-                            {"--errors-only", "--non-errors-only", "a", "b"}, {"", "b"}};
-  for (const Lines& args : badCalls) {
-    const Outcome outcome = RunVerifier(args);
-    EXPECT_EQ(outcome.exitCode, 64) << ::testing::PrintToString(args);
+TEST(OvikVerify, BadUsageNamesTheProblemInTwoLinesAndExits64) {
+  const struct {
+    Lines args;
+    std::string problem;
+  } badCalls[] = {
+      {{}, "a source and a destination folder are needed"},
+      {{"only-one"}, "a source and a destination folder are needed"},
+      {{"a", "b", "c"}, "too many arguments"},
+      {{"--bogus", "a", "b"}, "unknown option: --bogus"},
+      {{"-qx", "a", "b"}, "unknown option: -x"},
+      {{"--quiet=yes", "a", "b"}, "--quiet takes no value"},
+      {{"-e", "--non-errors-only", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
+      {{"-en", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
+      {{"", "b"}, "a folder name cannot be empty"},
+  };
+  for (const auto& call : badCalls) {
+    const Outcome outcome = RunVerifier(call.args);
+    EXPECT_EQ(outcome.exitCode, 64) << ::testing::PrintToString(call.args);
     EXPECT_EQ(outcome.out, "");
-    EXPECT_NE(outcome.err.find("Usage: ovik-verify"), std::string::npos);
+    EXPECT_EQ(outcome.err, "ovik-verify: " + call.problem + "\nTry 'ovik-verify --help' for more information.\n");
   }
 }
 
@@ -265,6 +277,28 @@ TEST(CliOptions, FoldersAndOptions) {
   EXPECT_EQ(options->filter, ReportFilter::ErrorsOnly);
   EXPECT_FALSE(ParseCliOptions({"--errors-only", "--non-errors-only", "s", "d"}, error));
   EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+}
+
+TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
+  std::string error;
+  auto options = ParseCliOptions({"-qp", "s", "-e", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->quiet);
+  EXPECT_TRUE(options->progress);
+  EXPECT_EQ(options->filter, ReportFilter::ErrorsOnly);
+  EXPECT_EQ(options->destination, "d");
+
+  options = ParseCliOptions({"-n", "--", "-q", "-p"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->filter, ReportFilter::NonErrorsOnly);
+  EXPECT_FALSE(options->quiet);
+  EXPECT_EQ(options->source, "-q");
+  EXPECT_EQ(options->destination, "-p");
+
+  options = ParseCliOptions({"-qh"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->help);
+  EXPECT_FALSE(ParseCliOptions({"-c", "s", "d"}, error)) << "--cached has no short form";
 }
 
 // True once the process has a file of `folder` open.
