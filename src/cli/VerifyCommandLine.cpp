@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliReports.h"
 #include "cli/ConsoleView.h"
+#include "cli/FolderCheck.h"
 #include "common/NumberFormat.h"
 #include "engine/VerifyEngine.h"
 
@@ -91,6 +92,13 @@ void PaintProgress(std::FILE* err, const ConsoleView& view, const VerifyEngine& 
   std::fflush(err);
 }
 
+// Names a folder that is missing or no folder before the run, which goes on
+// all the same and reports what it finds.
+void WarnAboutFolder(std::FILE* err, const std::string& path) {
+  const std::string problem = FolderProblem(path);
+  if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
+}
+
 int ExitStatusOf(Verdict verdict) {
   switch (verdict) {
     case Verdict::VerifiedOk: return kExitVerifiedOk;
@@ -119,6 +127,10 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     std::fprintf(out, "ovik-verify %s\n", kVersionText);
     return 0;
   }
+
+  WarnAboutFolder(err, options->source);
+  WarnAboutFolder(err, options->destination);
+  std::fflush(err);
 
   ConsoleView view;
   VerifyEngine engine(view);

@@ -1,5 +1,6 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
+#include "cli/FolderCheck.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,7 @@ TEST(OvikVerify, RootAsDestination) {
   tree.WriteFile("src/" + name, "x");
   const Outcome outcome = RunVerifier({"--errors-only", tree.Path("src"), "/"});
   EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.err, "") << "the root is a folder";
   const Lines lines = SplitLines(outcome.out);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[1], "Destination folder: /");
@@ -209,6 +211,20 @@ TEST(OvikVerify, BadUsageNamesTheProblemInTwoLinesAndExits64) {
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err, "ovik-verify: " + call.problem + "\nTry 'ovik-verify --help' for more information.\n");
   }
+}
+
+TEST(OvikVerify, NamesAMissingOrNonFolderRootAndRunsAllTheSame) {
+  TempTree tree;
+  tree.WriteFile("src/a", "a");
+  tree.WriteFile("plain", "a");
+  const Outcome missing = RunVerifier({"-q", tree.Path("src"), tree.Path("nowhere")});
+  EXPECT_EQ(missing.err, "ovik-verify: " + tree.Path("nowhere") + ": No such file or directory\n");
+  EXPECT_EQ(missing.out, "Errors\n");
+  EXPECT_EQ(missing.exitCode, 1);
+  const Outcome notFolder = RunVerifier({"-q", tree.Path("plain"), tree.Path("src")});
+  EXPECT_EQ(notFolder.err, "ovik-verify: " + tree.Path("plain") + ": Not a directory\n");
+  EXPECT_EQ(notFolder.exitCode, 2);
+  EXPECT_EQ(FolderProblem("/"), "");
 }
 
 TEST(OvikVerify, HelpAndVersion) {
