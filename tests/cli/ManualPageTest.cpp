@@ -83,8 +83,8 @@ TEST(ManualPage, NamesTheResultsAndVerdictsAsPrinted) {
   const std::string output = Section(ReadManualPageText(), "OUTPUT");
   ASSERT_FALSE(output.empty()) << "no OUTPUT section";
   for (const char* text : {kPrefixOk, kPrefixDstMissing, kPrefixSrcReadError, kPrefixDstReadError,
-                           kPrefixSizeMismatch, kPrefixContentMismatch, kStatusVerifiedOk, kStatusErrors,
-                           kStatusNoSourceFiles, kStatusAborted})
+                           kPrefixDstIsSource, kPrefixSizeMismatch, kPrefixContentMismatch, kStatusVerifiedOk,
+                           kStatusErrors, kStatusNoSourceFiles, kStatusAborted})
     EXPECT_NE(output.find(text), std::string::npos) << '"' << text << '"';
 }
 
