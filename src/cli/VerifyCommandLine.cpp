@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReports.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
 #include "cli/FolderCheck.h"
 #include "common/NumberFormat.h"
@@ -78,20 +79,6 @@ void PrintTotals(std::FILE* out, const ConsoleView& view, const VerifyEngine& en
   PrintLine(out, "Elapsed time: " + FormatElapsedTime(elapsed));
 }
 
-// One line on a terminal, redrawn in place. The first line is drawn before
-// the run has set its start time; it shows zero elapsed time rather than the
-// time since the machine started.
-void PaintProgress(std::FILE* err, const ConsoleView& view, const VerifyEngine& engine) {
-  const bool started = engine.runState == RunState::Verifying;
-  const double elapsed = started ? SystemClock().SteadyNow() - engine.totals.StartSteady : 0.0;
-  std::string line = "\r\033[K" + std::to_string(view.ProgressPosition()) + "% " +
-                     FormatThousands(engine.totals.DstByteTotal) + " bytes checked, " +
-                     FormatThousands(engine.totals.DstFileCount) + " files, " + FormatElapsedTime(elapsed) +
-                     " " + engine.CurrentRelativeName;
-  std::fwrite(line.data(), 1, line.size(), err);
-  std::fflush(err);
-}
-
 // Names a folder that is missing or no folder before the run, which goes on
 // all the same and reports what it finds.
 void WarnAboutFolder(std::FILE* err, const std::string& path) {
@@ -136,12 +123,13 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   VerifyEngine engine(view);
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
   const bool showProgress = options->progress && isatty(fileno(err));
-  if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { PaintProgress(err, v, engine); });
+  ConsoleProgress progress(err, engine);
+  if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
   {
     InterruptGuard interrupts(engine);
     engine.VerifyCommand(options->source, options->destination);
   }
-  if (showProgress) std::fputs("\r\033[K", err);
+  if (showProgress) progress.Wipe();
 
   if (!options->quiet) {
     PrintLine(out, "Source folder: " + options->source);

@@ -1,6 +1,10 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
 #include "cli/FolderCheck.h"
+#include "cli/ProgressLine.h"
+#include "cli/TerminalText.h"
+#include "cli/TransferRate.h"
+#include "support/FakeClock.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -253,6 +257,78 @@ TEST(OvikVerify, ProgressOnlyOnATerminalAndTimedFromTheRunsStart) {
   }
   EXPECT_GE(frames, 1);
   EXPECT_TRUE(outcome.err.ends_with("\r\033[K")) << "the progress line is wiped at the end";
+  for (std::size_t start = 0, end; (end = outcome.err.find("\r\033[K", start)) != std::string::npos; start = end + 4)
+    EXPECT_LT(end - start, 80u) << "a frame fits the default 80 columns: " << outcome.err.substr(start, end - start);
+}
+
+// A run checking 12 MB a second, from the first comparison on.
+TEST(ProgressLine, RateAndTimeLeftFollowTheLastSecondsOfTheRun) {
+  testing::FakeClock clock;
+  TransferRate rate(clock);
+  const std::int64_t total = 1'000'000'000;
+  std::int64_t checked = 0;
+  const auto runFor = [&](double seconds, double bytesPerSecond) {
+    for (double t = 0; t < seconds; t += 0.25) {
+      clock.Advance(0.25);
+      checked += static_cast<std::int64_t>(bytesPerSecond / 4);
+      rate.Record(checked);
+    }
+  };
+  rate.Record(0);
+  runFor(0.75, 12e6);
+  EXPECT_FALSE(rate.BytesPerSecond()) << "no rate within the first second";
+  runFor(2, 12e6);
+  EXPECT_EQ(RateText(rate.BytesPerSecond().value_or(0)), "12 MB/s");
+  EXPECT_FALSE(rate.SecondsLeft(total - checked)) << "no time left before three seconds";
+  runFor(0.25, 12e6);
+  ASSERT_TRUE(rate.SecondsLeft(total - checked));
+  EXPECT_EQ(TimeLeftText(*rate.SecondsLeft(total - checked)), "1:21 left");
+
+  runFor(10, 2e6);
+  EXPECT_EQ(RateText(rate.BytesPerSecond().value_or(0)), "2.0 MB/s") << "the window forgets the faster start";
+  runFor(6, 0);
+  EXPECT_EQ(RateText(rate.BytesPerSecond().value_or(-1)), "0.00 MB/s");
+  EXPECT_FALSE(rate.SecondsLeft(total - checked)) << "no estimate while nothing moves";
+}
+
+TEST(ProgressLine, RateAndTimeTexts) {
+  const std::pair<double, std::string> rates[] = {
+      {0, "0.00 MB/s"},      {4'000, "0.00 MB/s"},  {250'000, "0.25 MB/s"},      {3'449'000, "3.4 MB/s"},
+      {9'940'000, "9.9 MB/s"}, {12'400'000, "12 MB/s"}, {1'234'500'000, "1,235 MB/s"}, {-5, "0.00 MB/s"}};
+  for (const auto& [bytesPerSecond, text] : rates) EXPECT_EQ(RateText(bytesPerSecond), text) << bytesPerSecond;
+  const std::pair<double, std::string> times[] = {
+      {0, "0:00 left"}, {41.2, "0:42 left"}, {599.5, "10:00 left"}, {3599, "59:59 left"}, {3723, "1:02:03 left"},
+      {1e300, "27777:46:40 left"}};
+  for (const auto& [seconds, text] : times) EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
+}
+
+TEST(ProgressLine, FitsTheTerminalByShorteningTheName) {
+  ProgressFigures figures;
+  figures.percent = 50;
+  figures.bytesChecked = 36'000'000;
+  figures.filesChecked = 3;
+  figures.elapsed = "00:00:03";
+  figures.bytesPerSecond = 12e6;
+  figures.secondsLeft = 42;
+  figures.currentName = "photos/2026/holiday.jpg";
+  const std::string figuresText = "50% 36,000,000 bytes checked, 3 files, 00:00:03, 12 MB/s, 0:42 left";
+  EXPECT_EQ(ProgressLineText(figures, 120), figuresText + " photos/2026/holiday.jpg");
+  EXPECT_EQ(ProgressLineText(figures, figuresText.size() + 16), figuresText + " ...holiday.jpg");
+  EXPECT_EQ(ProgressLineText(figures, figuresText.size() + 4), figuresText) << "no room for a name";
+  EXPECT_EQ(ProgressLineText(figures, 60), "50% 36,000,000 bytes checked, 00:00:03, 12 MB/s, 0:42 left");
+  EXPECT_EQ(ProgressLineText(figures, 40), "50% 00:00:03, 12 MB/s, 0:42 left ...jpg");
+  EXPECT_EQ(ProgressLineText(figures, 30), "50% 12 MB/s, 0:42 left ...jpg");
+  EXPECT_EQ(ProgressLineText(figures, 10), "50% 12 MB");
+  EXPECT_EQ(ProgressLineText(figures, 0), "");
+
+  figures.currentName = "line\nbreak\r\033[2J\u009b";
+  EXPECT_EQ(ProgressLineText(figures, 120), figuresText + " line?break??[2J?") << "control characters";
+  figures.currentName = "Ordner/\u00e4\u00e4\u00e4\u00e4";
+  for (std::size_t columns = figuresText.size() + 5; columns < figuresText.size() + 14; ++columns) {
+    const std::string line = ProgressLineText(figures, columns);
+    EXPECT_LT(DisplayWidth(line), columns);
+    EXPECT_TRUE(line.ends_with("\u00e4") || line == figuresText) << "cut between characters: " << line;
+  }
 }
 
 TEST(OvikVerify, UserLocaleOrdersTheLinesAndFormatsTheTime) {
