@@ -6,7 +6,6 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
 #include "cli/FolderCheck.h"
-#include "common/NumberFormat.h"
 #include "engine/VerifyEngine.h"
 
 #include <unistd.h>
