@@ -3,101 +3,145 @@
 namespace ovik {
 
 const char* const kCliUsage =
-    "Usage: ovik-verify [--errors-only | --non-errors-only] [--quiet] [--progress] [--cached]\n"
-    "                   [--report FILE] [--csv FILE] SOURCE DESTINATION\n"
+    "Usage: ovik-verify [-e | -n] [-q] [-p] [--cached] [--report FILE] [--csv FILE]\n"
+    "                   SOURCE DESTINATION\n"
     "\n"
     "Checks that every file under SOURCE has a twin at the same relative path under\n"
     "DESTINATION with the same length and the same bytes. Extra files in DESTINATION\n"
     "are not looked for.\n"
     "\n"
-    "  --errors-only      list only the files with errors\n"
-    "  --non-errors-only  list only the files that verified OK\n"
-    "  --quiet            print only the verdict\n"
-    "  --report FILE      write the details as a text report to FILE\n"
-    "  --csv FILE         write the details as CSV to FILE; both reports hold the\n"
-    "                     lines that --errors-only or --non-errors-only let through\n"
-    "  --progress         show progress on standard error when it is a terminal\n"
-    "  --cached           read the destination through the page cache; by default\n"
-    "                     its blocks are read from the medium itself, so that data\n"
-    "                     still in memory after a copy cannot hide a bad copy\n"
-    "  --help             show this help\n"
-    "  --version          show the version\n"
+    "  -e, --errors-only      list only the files with errors\n"
+    "  -n, --non-errors-only  list only the files that verified OK\n"
+    "  -q, --quiet            print only the verdict\n"
+    "  --report FILE          write the details as a text report to FILE\n"
+    "  --csv FILE             write the details as CSV to FILE; both reports hold the\n"
+    "                         lines that -e or -n let through\n"
+    "  -p, --progress         show progress on standard error when it is a terminal,\n"
+    "                         with the rate over the last few seconds in MB/s\n"
+    "                         (1 MB = 1,000,000 bytes) and the estimated time left\n"
+    "  --cached               read the destination through the page cache; by default\n"
+    "                         its blocks are read from the medium itself, so that data\n"
+    "                         still in memory after a copy cannot hide a bad copy\n"
+    "  -h, --help             show this help\n"
+    "  --version              show the version\n"
+    "\n"
+    "Options without a value combine: -qp is -q -p. After --, every argument is a\n"
+    "folder name.\n"
     "\n"
     "Exit status: 0 Verified OK, 1 Errors, 2 No source files, 3 Aborted,\n"
     "4 a report could not be written, 64 bad usage.\n";
 
 namespace {
 
-// Takes the file name of "--report FILE" or "--report=FILE" into `target`.
-// `i` is moved past the name when it is a separate argument.
-bool TakeFileArgument(const std::vector<std::string>& args, std::size_t& i, const std::string& option,
-                      std::string& target, std::string& error) {
-  const std::string& arg = args[i];
-  if (arg.size() > option.size()) {
-    target = arg.substr(option.size() + 1);
-  } else if (i + 1 < args.size()) {
-    target = args[++i];
-  } else {
-    target.clear();
-  }
-  if (target.empty()) error = option + " needs a file name";
-  return !target.empty();
-}
+// Reads the arguments one by one into the options and the folder names; the
+// first problem found is kept in `error` and ends the parse.
+class CliParser {
+ public:
+  CliParser(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
 
-bool IsFileOption(const std::string& arg, const std::string& option) {
-  return arg == option || arg.rfind(option + "=", 0) == 0;
-}
+  std::optional<CliOptions> Parse() {
+    bool optionsEnded = false;
+    for (i_ = 0; i_ < args_.size() && error_.empty(); ++i_) {
+      const std::string& arg = args_[i_];
+      if (optionsEnded || arg.size() < 2 || arg[0] != '-') folders_.push_back(arg);
+      else if (arg == "--") optionsEnded = true;
+      else if (arg[1] == '-') TakeLongOption(arg);
+      else TakeShortOptions(arg);
+    }
+    if (!error_.empty()) return std::nullopt;
+    if (options_.help || options_.version) return options_;
+    if (!TakeFolders()) return std::nullopt;
+    return options_;
+  }
+
+ private:
+  void TakeLongOption(const std::string& arg) {
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    if (name == "--report" || name == "--csv") {
+      TakeFileName(name, equals, name == "--report" ? options_.reportFile : options_.csvFile);
+    } else if (!IsLongFlag(name)) {
+      Fail("unknown option: " + name);
+    } else if (equals != std::string::npos) {
+      Fail(name + " takes no value");
+    } else {
+      SetLongFlag(name);
+    }
+  }
+
+  static bool IsLongFlag(const std::string& name) {
+    for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--cached", "--help",
+                             "--version"})
+      if (name == flag) return true;
+    return false;
+  }
+
+  void SetLongFlag(const std::string& name) {
+    if (name == "--errors-only") SetFilter(ReportFilter::ErrorsOnly);
+    else if (name == "--non-errors-only") SetFilter(ReportFilter::NonErrorsOnly);
+    else if (name == "--quiet") options_.quiet = true;
+    else if (name == "--progress") options_.progress = true;
+    else if (name == "--cached") options_.cached = true;
+    else if (name == "--help") options_.help = true;
+    else options_.version = true;
+  }
+
+  // "-qp" is "-q -p": every letter is an option without a value.
+  void TakeShortOptions(const std::string& arg) {
+    for (std::size_t k = 1; k < arg.size() && error_.empty(); ++k) {
+      switch (arg[k]) {
+        case 'e': SetFilter(ReportFilter::ErrorsOnly); break;
+        case 'n': SetFilter(ReportFilter::NonErrorsOnly); break;
+        case 'q': options_.quiet = true; break;
+        case 'p': options_.progress = true; break;
+        case 'h': options_.help = true; break;
+        default: Fail(std::string("unknown option: -") + arg[k]);
+      }
+    }
+  }
+
+  void SetFilter(ReportFilter filter) {
+    if (options_.filter != ReportFilter::All && options_.filter != filter)
+      Fail("--errors-only and --non-errors-only exclude each other");
+    options_.filter = filter;
+  }
+
+  // The file name of "--report FILE" or "--report=FILE".
+  void TakeFileName(const std::string& option, std::size_t equals, std::string& target) {
+    if (equals != std::string::npos) target = args_[i_].substr(equals + 1);
+    else if (i_ + 1 < args_.size()) target = args_[++i_];
+    else target.clear();
+    if (target.empty()) Fail(option + " needs a file name");
+  }
+
+  bool TakeFolders() {
+    if (folders_.size() != 2) {
+      Fail(folders_.size() < 2 ? "a source and a destination folder are needed" : "too many arguments");
+    } else if (folders_[0].empty() || folders_[1].empty()) {
+      Fail("a folder name cannot be empty");
+    } else {
+      options_.source = folders_[0];
+      options_.destination = folders_[1];
+    }
+    return error_.empty();
+  }
+
+  void Fail(std::string problem) {
+    if (error_.empty()) error_ = std::move(problem);
+  }
+
+  const std::vector<std::string>& args_;
+  std::string& error_;
+  std::size_t i_ = 0;
+  CliOptions options_;
+  std::vector<std::string> folders_;
+};
 
 }  // namespace
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string& error) {
-  CliOptions options;
-  std::vector<std::string> folders;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      folders.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--errors-only" || arg == "--non-errors-only") {
-      const ReportFilter filter = arg == "--errors-only" ? ReportFilter::ErrorsOnly : ReportFilter::NonErrorsOnly;
-      if (options.filter != ReportFilter::All && options.filter != filter) {
-        error = "--errors-only and --non-errors-only exclude each other";
-        return std::nullopt;
-      }
-      options.filter = filter;
-    } else if (IsFileOption(arg, "--report")) {
-      if (!TakeFileArgument(args, i, "--report", options.reportFile, error)) return std::nullopt;
-    } else if (IsFileOption(arg, "--csv")) {
-      if (!TakeFileArgument(args, i, "--csv", options.csvFile, error)) return std::nullopt;
-    } else if (arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--progress") {
-      options.progress = true;
-    } else if (arg == "--cached") {
-      options.cached = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else {
-      error = "unknown option: " + arg;
-      return std::nullopt;
-    }
-  }
-  if (options.help || options.version) return options;
-  if (folders.size() != 2) {
-    error = folders.size() < 2 ? "a source and a destination folder are needed" : "too many arguments";
-    return std::nullopt;
-  }
-  if (folders[0].empty() || folders[1].empty()) {
-    error = "a folder name cannot be empty";
-    return std::nullopt;
-  }
-  options.source = folders[0];
-  options.destination = folders[1];
-  return options;
+  error.clear();
+  return CliParser(args, error).Parse();
 }
 
 }  // namespace ovik

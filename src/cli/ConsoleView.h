@@ -3,6 +3,7 @@
 #include "engine/VerifyView.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -43,12 +44,15 @@ class ConsoleView final : public VerifyView {
   const std::string& LabelText(ViewLabel label) const { return labels_[static_cast<std::size_t>(label)]; }
   const std::string& Status() const { return status_; }
   int ProgressPosition() const { return progress_; }
+  // Bytes checked of the file in hand, not yet in the engine's total.
+  std::int64_t CurrentFileBytes() const { return currentFileBytes_; }
   const std::vector<std::string>& Lines() const { return lines_; }
 
  private:
   std::array<std::string, static_cast<std::size_t>(ViewLabel::Elapsed) + 1> labels_;
   std::string status_;
   int progress_ = 0;
+  std::int64_t currentFileBytes_ = 0;
   std::vector<std::string> lines_;
   ProgressPainter painter_;
   double lastPaint_ = -1;

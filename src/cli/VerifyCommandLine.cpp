@@ -3,8 +3,9 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
 #include "cli/CliReports.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
-#include "common/NumberFormat.h"
+#include "cli/FolderCheck.h"
 #include "engine/VerifyEngine.h"
 
 #include <unistd.h>
@@ -77,18 +78,11 @@ void PrintTotals(std::FILE* out, const ConsoleView& view, const VerifyEngine& en
   PrintLine(out, "Elapsed time: " + FormatElapsedTime(elapsed));
 }
 
-// One line on a terminal, redrawn in place. The first line is drawn before
-// the run has set its start time; it shows zero elapsed time rather than the
-// time since the machine started.
-void PaintProgress(std::FILE* err, const ConsoleView& view, const VerifyEngine& engine) {
-  const bool started = engine.runState == RunState::Verifying;
-  const double elapsed = started ? SystemClock().SteadyNow() - engine.totals.StartSteady : 0.0;
-  std::string line = "\r\033[K" + std::to_string(view.ProgressPosition()) + "% " +
-                     FormatThousands(engine.totals.DstByteTotal) + " bytes checked, " +
-                     FormatThousands(engine.totals.DstFileCount) + " files, " + FormatElapsedTime(elapsed) +
-                     " " + engine.CurrentRelativeName;
-  std::fwrite(line.data(), 1, line.size(), err);
-  std::fflush(err);
+// Names a folder that is missing or no folder before the run, which goes on
+// all the same and reports what it finds.
+void WarnAboutFolder(std::FILE* err, const std::string& path) {
+  const std::string problem = FolderProblem(path);
+  if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
 }
 
 int ExitStatusOf(Verdict verdict) {
@@ -108,7 +102,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   std::string error;
   const auto options = ParseCliOptions(args, error);
   if (!options) {
-    std::fprintf(err, "ovik-verify: %s\n\n%s", error.c_str(), kCliUsage);
+    std::fprintf(err, "ovik-verify: %s\nTry 'ovik-verify --help' for more information.\n", error.c_str());
     return kExitUsage;
   }
   if (options->help) {
@@ -120,16 +114,21 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     return 0;
   }
 
+  WarnAboutFolder(err, options->source);
+  WarnAboutFolder(err, options->destination);
+  std::fflush(err);
+
   ConsoleView view;
   VerifyEngine engine(view);
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
   const bool showProgress = options->progress && isatty(fileno(err));
-  if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { PaintProgress(err, v, engine); });
+  ConsoleProgress progress(err, engine);
+  if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
   {
     InterruptGuard interrupts(engine);
     engine.VerifyCommand(options->source, options->destination);
   }
-  if (showProgress) std::fputs("\r\033[K", err);
+  if (showProgress) progress.Wipe();
 
   if (!options->quiet) {
     PrintLine(out, "Source folder: " + options->source);

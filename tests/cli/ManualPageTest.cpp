@@ -37,11 +37,12 @@ std::string Section(const std::string& page, const std::string& name) {
   return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-std::set<std::string> LongOptionsOf(const std::string& text) {
+// The long options ("--quiet") and one-letter options ("-q") named in `text`.
+std::set<std::string> OptionsOf(const std::string& text) {
   std::set<std::string> options;
-  const std::regex option(R"(--[a-z][a-z-]*)");
+  const std::regex option(R"((^|[^A-Za-z0-9-])(--[a-z][a-z-]*|-[a-z])(?![a-z]))");
   for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
-    options.insert(it->str());
+    options.insert((*it)[2].str());
   return options;
 }
 
@@ -52,14 +53,14 @@ std::set<std::string> DescribedOptions() {
   std::set<std::string> described;
   std::string line;
   while (std::getline(options, line))
-    if (line.rfind(".B", 0) == 0) described.merge(LongOptionsOf(line));
+    if (line.rfind(".B", 0) == 0) described.merge(OptionsOf(line));
   return described;
 }
 
 TEST(ManualPage, DescribesEveryOptionOfTheHelp) {
   const std::set<std::string> described = DescribedOptions();
   ASSERT_FALSE(described.empty()) << "no options described";
-  for (const std::string& option : LongOptionsOf(kCliUsage))
+  for (const std::string& option : OptionsOf(kCliUsage))
     EXPECT_TRUE(described.count(option)) << option << " is not described";
 }
 
@@ -82,8 +83,8 @@ TEST(ManualPage, NamesTheResultsAndVerdictsAsPrinted) {
   const std::string output = Section(ReadManualPageText(), "OUTPUT");
   ASSERT_FALSE(output.empty()) << "no OUTPUT section";
   for (const char* text : {kPrefixOk, kPrefixDstMissing, kPrefixSrcReadError, kPrefixDstReadError,
-                           kPrefixSizeMismatch, kPrefixContentMismatch, kStatusVerifiedOk, kStatusErrors,
-                           kStatusNoSourceFiles, kStatusAborted})
+                           kPrefixDstIsSource, kPrefixSizeMismatch, kPrefixContentMismatch, kStatusVerifiedOk,
+                           kStatusErrors, kStatusNoSourceFiles, kStatusAborted})
     EXPECT_NE(output.find(text), std::string::npos) << '"' << text << '"';
 }
 

@@ -1,5 +1,10 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
+#include "cli/FolderCheck.h"
+#include "cli/ProgressLine.h"
+#include "cli/TerminalText.h"
+#include "cli/TransferRate.h"
+#include "support/FakeClock.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -182,21 +187,48 @@ TEST(OvikVerify, RootAsDestination) {
   tree.WriteFile("src/" + name, "x");
   const Outcome outcome = RunVerifier({"--errors-only", tree.Path("src"), "/"});
   EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.err, "") << "the root is a folder";
   const Lines lines = SplitLines(outcome.out);
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[1], "Destination folder: /");
   EXPECT_EQ(lines[2], "!Destn file missing: " + name);
 }
 
-TEST(OvikVerify, BadUsageExits64WithUsageOnStandardError) {
-  const Lines badCalls[] = {{}, {"only-one"}, {"a", "b", "c"}, {"--bogus", "a", "b"},
-                            {"--errors-only", "--non-errors-only", "a", "b"}, {"", "b"}};
-  for (const Lines& args : badCalls) {
-    const Outcome outcome = RunVerifier(args);
-    EXPECT_EQ(outcome.exitCode, 64) << ::testing::PrintToString(args);
+TEST(OvikVerify, BadUsageNamesTheProblemInTwoLinesAndExits64) {
+  const struct {
+    Lines args;
+    std::string problem;
+  } badCalls[] = {
+      {{}, "a source and a destination folder are needed"},
+      {{"only-one"}, "a source and a destination folder are needed"},
+      {{"a", "b", "c"}, "too many arguments"},
+      {{"--bogus", "a", "b"}, "unknown option: --bogus"},
+      {{"-qx", "a", "b"}, "unknown option: -x"},
+      {{"--quiet=yes", "a", "b"}, "--quiet takes no value"},
+      {{"-e", "--non-errors-only", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
+      {{"-en", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
+      {{"", "b"}, "a folder name cannot be empty"},
+  };
+  for (const auto& call : badCalls) {
+    const Outcome outcome = RunVerifier(call.args);
+    EXPECT_EQ(outcome.exitCode, 64) << ::testing::PrintToString(call.args);
     EXPECT_EQ(outcome.out, "");
-    EXPECT_NE(outcome.err.find("Usage: ovik-verify"), std::string::npos);
+    EXPECT_EQ(outcome.err, "ovik-verify: " + call.problem + "\nTry 'ovik-verify --help' for more information.\n");
   }
+}
+
+TEST(OvikVerify, NamesAMissingOrNonFolderRootAndRunsAllTheSame) {
+  TempTree tree;
+  tree.WriteFile("src/a", "a");
+  tree.WriteFile("plain", "a");
+  const Outcome missing = RunVerifier({"-q", tree.Path("src"), tree.Path("nowhere")});
+  EXPECT_EQ(missing.err, "ovik-verify: " + tree.Path("nowhere") + ": No such file or directory\n");
+  EXPECT_EQ(missing.out, "Errors\n");
+  EXPECT_EQ(missing.exitCode, 1);
+  const Outcome notFolder = RunVerifier({"-q", tree.Path("plain"), tree.Path("src")});
+  EXPECT_EQ(notFolder.err, "ovik-verify: " + tree.Path("plain") + ": Not a directory\n");
+  EXPECT_EQ(notFolder.exitCode, 2);
+  EXPECT_EQ(FolderProblem("/"), "");
 }
 
 TEST(OvikVerify, HelpAndVersion) {
@@ -225,6 +257,78 @@ TEST(OvikVerify, ProgressOnlyOnATerminalAndTimedFromTheRunsStart) {
   }
   EXPECT_GE(frames, 1);
   EXPECT_TRUE(outcome.err.ends_with("\r\033[K")) << "the progress line is wiped at the end";
+  for (std::size_t start = 0, end; (end = outcome.err.find("\r\033[K", start)) != std::string::npos; start = end + 4)
+    EXPECT_LT(end - start, 80u) << "a frame fits the default 80 columns: " << outcome.err.substr(start, end - start);
+}
+
+// A run checking 12 MB a second, from the first comparison on.
+TEST(ProgressLine, RateAndTimeLeftFollowTheLastSecondsOfTheRun) {
+  testing::FakeClock clock;
+  TransferRate rate(clock);
+  const std::int64_t total = 1'000'000'000;
+  std::int64_t checked = 0;
+  const auto runFor = [&](double seconds, double bytesPerSecond) {
+    for (double t = 0; t < seconds; t += 0.25) {
+      clock.Advance(0.25);
+      checked += static_cast<std::int64_t>(bytesPerSecond / 4);
+      rate.Record(checked);
+    }
+  };
+  rate.Record(0);
+  runFor(0.75, 12e6);
+  EXPECT_FALSE(rate.BytesPerSecond()) << "no rate within the first second";
+  runFor(2, 12e6);
+  EXPECT_EQ(RateText(rate.BytesPerSecond().value_or(0)), "12 MB/s");
+  EXPECT_FALSE(rate.SecondsLeft(total - checked)) << "no time left before three seconds";
+  runFor(0.25, 12e6);
+  ASSERT_TRUE(rate.SecondsLeft(total - checked));
+  EXPECT_EQ(TimeLeftText(*rate.SecondsLeft(total - checked)), "1:21 left");
+
+  runFor(10, 2e6);
+  EXPECT_EQ(RateText(rate.BytesPerSecond().value_or(0)), "2.0 MB/s") << "the window forgets the faster start";
+  runFor(6, 0);
+  EXPECT_EQ(RateText(rate.BytesPerSecond().value_or(-1)), "0.00 MB/s");
+  EXPECT_FALSE(rate.SecondsLeft(total - checked)) << "no estimate while nothing moves";
+}
+
+TEST(ProgressLine, RateAndTimeTexts) {
+  const std::pair<double, std::string> rates[] = {
+      {0, "0.00 MB/s"},      {4'000, "0.00 MB/s"},  {250'000, "0.25 MB/s"},      {3'449'000, "3.4 MB/s"},
+      {9'940'000, "9.9 MB/s"}, {12'400'000, "12 MB/s"}, {1'234'500'000, "1,235 MB/s"}, {-5, "0.00 MB/s"}};
+  for (const auto& [bytesPerSecond, text] : rates) EXPECT_EQ(RateText(bytesPerSecond), text) << bytesPerSecond;
+  const std::pair<double, std::string> times[] = {
+      {0, "0:00 left"}, {41.2, "0:42 left"}, {599.5, "10:00 left"}, {3599, "59:59 left"}, {3723, "1:02:03 left"},
+      {1e300, "27777:46:40 left"}};
+  for (const auto& [seconds, text] : times) EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
+}
+
+TEST(ProgressLine, FitsTheTerminalByShorteningTheName) {
+  ProgressFigures figures;
+  figures.percent = 50;
+  figures.bytesChecked = 36'000'000;
+  figures.filesChecked = 3;
+  figures.elapsed = "00:00:03";
+  figures.bytesPerSecond = 12e6;
+  figures.secondsLeft = 42;
+  figures.currentName = "photos/2026/holiday.jpg";
+  const std::string figuresText = "50% 36,000,000 bytes checked, 3 files, 00:00:03, 12 MB/s, 0:42 left";
+  EXPECT_EQ(ProgressLineText(figures, 120), figuresText + " photos/2026/holiday.jpg");
+  EXPECT_EQ(ProgressLineText(figures, figuresText.size() + 16), figuresText + " ...holiday.jpg");
+  EXPECT_EQ(ProgressLineText(figures, figuresText.size() + 4), figuresText) << "no room for a name";
+  EXPECT_EQ(ProgressLineText(figures, 60), "50% 36,000,000 bytes checked, 00:00:03, 12 MB/s, 0:42 left");
+  EXPECT_EQ(ProgressLineText(figures, 40), "50% 00:00:03, 12 MB/s, 0:42 left ...jpg");
+  EXPECT_EQ(ProgressLineText(figures, 30), "50% 12 MB/s, 0:42 left ...jpg");
+  EXPECT_EQ(ProgressLineText(figures, 10), "50% 12 MB");
+  EXPECT_EQ(ProgressLineText(figures, 0), "");
+
+  figures.currentName = "line\nbreak\r\033[2J\u009b";
+  EXPECT_EQ(ProgressLineText(figures, 120), figuresText + " line?break??[2J?") << "control characters";
+  figures.currentName = "Ordner/\u00e4\u00e4\u00e4\u00e4";
+  for (std::size_t columns = figuresText.size() + 5; columns < figuresText.size() + 14; ++columns) {
+    const std::string line = ProgressLineText(figures, columns);
+    EXPECT_LT(DisplayWidth(line), columns);
+    EXPECT_TRUE(line.ends_with("\u00e4") || line == figuresText) << "cut between characters: " << line;
+  }
 }
 
 TEST(OvikVerify, UserLocaleOrdersTheLinesAndFormatsTheTime) {
@@ -265,6 +369,28 @@ TEST(CliOptions, FoldersAndOptions) {
   EXPECT_EQ(options->filter, ReportFilter::ErrorsOnly);
   EXPECT_FALSE(ParseCliOptions({"--errors-only", "--non-errors-only", "s", "d"}, error));
   EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+}
+
+TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
+  std::string error;
+  auto options = ParseCliOptions({"-qp", "s", "-e", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->quiet);
+  EXPECT_TRUE(options->progress);
+  EXPECT_EQ(options->filter, ReportFilter::ErrorsOnly);
+  EXPECT_EQ(options->destination, "d");
+
+  options = ParseCliOptions({"-n", "--", "-q", "-p"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->filter, ReportFilter::NonErrorsOnly);
+  EXPECT_FALSE(options->quiet);
+  EXPECT_EQ(options->source, "-q");
+  EXPECT_EQ(options->destination, "-p");
+
+  options = ParseCliOptions({"-qh"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->help);
+  EXPECT_FALSE(ParseCliOptions({"-c", "s", "d"}, error)) << "--cached has no short form";
 }
 
 // True once the process has a file of `folder` open.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace ovik {
+
+// Why `path` cannot serve as a folder to verify: the system's text for the
+// error of looking it up, or for "not a directory" when it is something
+// else. Empty when it is a folder (or a link to one).
+std::string FolderProblem(const std::string& path);
+
+}  // namespace ovik
