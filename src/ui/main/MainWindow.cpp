@@ -241,6 +241,15 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
+// The colours of the status line, the counters and the bar depend on the
+// palette, so a new palette (the desktop turning dark) shows them anew.
+void TfrmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  const bool paletteChanged =
+      event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+  if (paletteChanged && view_ != nullptr) view_->ReapplyColours();
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == clientArea && event->type() == QEvent::Resize) {
     FormResize();
