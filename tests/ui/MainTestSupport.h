@@ -87,12 +87,8 @@ inline QColor TextColour(const QWidget* widget) { return widget->palette().color
 // Light text on dark grey, as dark desktop themes have it.
 inline QPalette DarkPalette() {
   QPalette palette(QColor(53, 53, 53));
-  palette.setColor(QPalette::Window, QColor(53, 53, 53));
   palette.setColor(QPalette::WindowText, QColor(238, 238, 236));
   palette.setColor(QPalette::Base, QColor(45, 45, 45));
-  palette.setColor(QPalette::Text, QColor(238, 238, 236));
-  palette.setColor(QPalette::ButtonText, QColor(238, 238, 236));
-  palette.setColor(QPalette::Highlight, QColor(21, 83, 158));
   return palette;
 }
 
