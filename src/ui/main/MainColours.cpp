@@ -18,16 +18,17 @@ QColor MixedWithWhite(const QColor& colour, double share) {
   return {mix(colour.red()), mix(colour.green()), mix(colour.blue())};
 }
 
+// Relative luminance of an sRGB colour, from 0 (black) to 1 (white).
+double RelativeLuminance(const QColor& colour) {
+  return 0.2126 * LinearChannel(colour.red()) + 0.7152 * LinearChannel(colour.green()) +
+         0.0722 * LinearChannel(colour.blue());
+}
+
 }  // namespace
 
 QColor DesignColour(Colour colour) {
   const Rgb rgb = RgbOf(colour);
   return {rgb.red, rgb.green, rgb.blue};
-}
-
-double RelativeLuminance(const QColor& colour) {
-  return 0.2126 * LinearChannel(colour.red()) + 0.7152 * LinearChannel(colour.green()) +
-         0.0722 * LinearChannel(colour.blue());
 }
 
 double ContrastRatio(const QColor& a, const QColor& b) {

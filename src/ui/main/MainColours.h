@@ -16,9 +16,6 @@ inline constexpr double kBarContrast = 3.0;
 // The engine's colour as designed, for a light window.
 QColor DesignColour(Colour colour);
 
-// Relative luminance of an sRGB colour, from 0 (black) to 1 (white).
-double RelativeLuminance(const QColor& colour);
-
 // (lighter + 0.05) / (darker + 0.05): 1 for equal colours, 21 for black on
 // white.
 double ContrastRatio(const QColor& a, const QColor& b);
