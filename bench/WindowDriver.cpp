@@ -8,6 +8,8 @@
 // --shot-after S saves the picture S seconds into the run instead of after it.
 // --cached reads the destination through the page cache, as
 // `ovik-verify --cached` does, so the two can be compared.
+// --dark shows the window in the Fusion style with a dark palette, as a
+// desktop with a dark theme would.
 #include "engine/VerifyView.h"
 #include "ui/main/MainWindow.h"
 
@@ -16,6 +18,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -34,6 +37,7 @@ struct DriverOptions {
   std::string destination;
   bool details = false;
   bool cached = false;
+  bool dark = false;
   int select = 0;
   long lines = 0;
   double shotAfter = -1;
@@ -45,6 +49,7 @@ bool ParseOptions(int argc, char** argv, DriverOptions& options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--details") == 0) options.details = true;
     else if (std::strcmp(argv[i], "--cached") == 0) options.cached = true;
+    else if (std::strcmp(argv[i], "--dark") == 0) options.dark = true;
     else if (std::strcmp(argv[i], "--shot-after") == 0 && i + 1 < argc) options.shotAfter = std::atof(argv[++i]);
     else if (std::strcmp(argv[i], "--lines") == 0 && i + 1 < argc) options.lines = std::atol(argv[++i]);
     else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) options.shot = QFile::decodeName(argv[++i]);
@@ -54,6 +59,27 @@ bool ParseOptions(int argc, char** argv, DriverOptions& options) {
     else return false;
   }
   return positional == 2 || (positional == 0 && options.lines > 0);
+}
+
+// Light text on dark grey, the way dark desktop themes colour a window.
+QPalette DarkPalette() {
+  const QColor window(53, 53, 53);
+  const QColor text(238, 238, 236);
+  QPalette palette(window);
+  palette.setColor(QPalette::Window, window);
+  palette.setColor(QPalette::WindowText, text);
+  palette.setColor(QPalette::Base, QColor(36, 36, 36));
+  palette.setColor(QPalette::AlternateBase, window);
+  palette.setColor(QPalette::Text, text);
+  palette.setColor(QPalette::Button, window);
+  palette.setColor(QPalette::ButtonText, text);
+  palette.setColor(QPalette::Light, QColor(78, 78, 78));
+  palette.setColor(QPalette::Mid, QColor(30, 30, 30));
+  palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  palette.setColor(QPalette::HighlightedText, Qt::white);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(QPalette::Disabled, role, QColor(127, 127, 127));
+  return palette;
 }
 
 double SecondsSince(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
@@ -135,8 +161,12 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   DriverOptions options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: ovik-window-driver SOURCE DESTINATION [--details] [--shot FILE.png] [--select N] [--cached]\n");
+    std::fprintf(stderr, "usage: ovik-window-driver SOURCE DESTINATION [--details] [--shot FILE.png] [--select N] [--cached] [--dark]\n");
     return 2;
+  }
+  if (options.dark) {
+    QApplication::setStyle("Fusion");
+    QApplication::setPalette(DarkPalette());
   }
   ovik::TfrmMain window;
   window.show();

@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <set>
 
 namespace ovik {
 namespace {
@@ -138,6 +139,12 @@ TEST_F(BrowseDialogTest, ListsShowTheChainSubFoldersAndContents) {
   EXPECT_EQ(dialog->SelFolder, tree.Path("src"));
   EXPECT_EQ(Bytes(Child<QLabel>("lblSelFolder")->text()), tree.Path("src"));
   EXPECT_EQ(Child<FolderListBox>("fldFolders")->currentRow(), static_cast<int>(rows.size()) - 3);
+  // Folder, file and program glyphs alike: the rows never change height.
+  std::set<int> heights;
+  for (QListWidget* list : {static_cast<QListWidget*>(Child<FolderListBox>("fldFolders")),
+                            static_cast<QListWidget*>(Child<ContentsListBox>("filFiles"))})
+    for (int row = 0; row < list->count(); ++row) heights.insert(list->sizeHintForRow(row));
+  EXPECT_EQ(heights.size(), 1u);
 }
 
 TEST_F(BrowseDialogTest, AFolderThatCannotBeOpenedLeavesTheListsWhereTheyAre) {

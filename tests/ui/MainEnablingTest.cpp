@@ -4,11 +4,15 @@
 #include "ui/main/MainDetailsModel.h"
 
 #include <QAction>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace ovik::testing {
 namespace {
@@ -94,6 +98,61 @@ TEST(MainWindowEnabling, FieldsKeepBytesThatAreNotValidText) {
   EXPECT_TRUE(window->btnCompare->isEnabled()) << "two byte strings that show alike are still different";
 }
 
+std::string FileUri(const std::string& path) {
+  return "file://" + QByteArray::fromStdString(path).toPercentEncoding("/").toStdString();
+}
+
+// Drags a text/uri-list onto a field as a file manager does: into the
+// field, across it, and a drop when the field takes the drag. True when
+// the drop is taken.
+bool DropOn(QWidget* field, const std::string& uriList,
+            Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) {
+  QMimeData data;
+  data.setData("text/uri-list", QByteArray::fromStdString(uriList));
+  QDragEnterEvent enter(QPoint(5, 5), offered, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(field, &enter);
+  if (!enter.isAccepted()) return false;
+  QDragMoveEvent move(QPoint(6, 5), offered, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(field, &move);
+  QDropEvent drop(QPointF(6, 5), offered, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(field, &drop);
+  EXPECT_TRUE(move.isAccepted() && drop.isAccepted());
+  EXPECT_NE(drop.dropAction(), Qt::MoveAction) << "a move would let the file manager delete the folder";
+  return drop.isAccepted();
+}
+
+TEST(MainWindowDrop, OnlyOneLocalFolderIsTakenAndWrittenAsTheBrowserWritesIt) {
+  TempTree tree;
+  tree.MakeFolder("photos");
+  tree.MakeFolder("caf\xe9");
+  tree.WriteFile("note.txt", "x");
+  const std::string photos = tree.Path("photos");
+  const std::string uri = FileUri(photos);
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {uri + "/\r\n", photos},
+      {"file:///", "/"},
+      {"file://localhost" + uri.substr(7), photos},
+      {"# from the file manager\r\n" + FileUri(tree.Path("caf\xe9")) + "\r\n", tree.Path("caf\xe9")},
+      {FileUri(tree.Path("note.txt")), std::nullopt},
+      {uri + "\r\n" + FileUri(tree.Path("caf\xe9")), std::nullopt},
+      {FileUri(tree.Path("gone")), std::nullopt},
+      {"file://fileserver" + uri.substr(7), std::nullopt},
+      {"sftp://host" + uri.substr(7), std::nullopt},
+      {uri + "#part", std::nullopt},
+      {uri + "%00x", std::nullopt},
+      {"/tmp", std::nullopt},
+  };
+  auto window = MakeMainWindow();
+  for (const auto& [uriList, written] : cases) {
+    window->SetFolderFieldText(true, "/elsewhere");
+    EXPECT_EQ(DropOn(window->edtSrc, uriList), written.has_value()) << uriList;
+    EXPECT_EQ(window->FolderFieldText(true), written.value_or("/elsewhere")) << uriList;
+  }
+  EXPECT_FALSE(DropOn(window->edtDst, uri, Qt::MoveAction));
+  EXPECT_TRUE(DropOn(window->edtDst, uri, Qt::LinkAction));
+  EXPECT_EQ(window->FolderFieldText(false), photos);
+}
+
 class MainWindowReset : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -133,6 +192,27 @@ TEST_F(MainWindowReset, SettingTheSameTextAgainKeepsTheResults) {
   EXPECT_EQ(LabelText(window->lblStatus), "Errors");
   EXPECT_EQ(window->DetailsModel().LineCount(), 1u);
   EXPECT_TRUE(window->mnuFileSaveAll->isEnabled());
+}
+
+TEST_F(MainWindowReset, ADroppedFolderResetsOnlyWhenTheTextChanges) {
+  EXPECT_TRUE(DropOn(window->edtDst, FileUri(tree.Path("dst")) + "/"));
+  EXPECT_EQ(LabelText(window->lblStatus), "Errors") << "the same folder";
+  EXPECT_TRUE(DropOn(window->edtDst, FileUri(tree.Path("src/..")) + "/"));
+  ExpectResultsCleared();
+  EXPECT_EQ(window->FolderFieldText(false), tree.root());
+  EXPECT_TRUE(window->btnCompare->isEnabled());
+}
+
+TEST_F(MainWindowReset, NoFolderIsTakenWhileARunIsInProgress) {
+  bool tried = false;
+  OnEveryPump probe([&] {
+    if (window->windowTitle() != "Ovik-Verifying") return false;
+    EXPECT_FALSE(DropOn(window->edtDst, FileUri(tree.root())));
+    return tried = true;
+  });
+  window->btnCompare->click();
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(window->FolderFieldText(false), tree.Path("dst"));
 }
 
 TEST_F(MainWindowReset, SwapClearsTheResults) {

@@ -1,6 +1,7 @@
 #include "MainTestSupport.h"
 
 #include "support/TempTree.h"
+#include "ui/main/MainColours.h"
 #include "ui/main/MainDetailsModel.h"
 
 #include <QAction>
@@ -159,6 +160,23 @@ TEST_F(MainWindowRun, ARunCanBeRepeatedAndReplacesTheResults) {
   EXPECT_EQ(LabelText(window->lblNumSrcFiles), "2");
   EXPECT_EQ(window->DetailsModel().LineCount(), 2u);
   EXPECT_EQ(LabelText(window->lblStatus), "Errors");
+}
+
+TEST_F(MainWindowRun, APaletteChangeRepaintsWithTheColoursOfTheNewPalette) {
+  tree.WriteFile("src/a", "alpha");
+  tree.WriteFile("dst/a", "alphX");
+  Verify("src", "dst");
+  {
+    ScopedApplicationPalette dark(DarkPalette());
+    const QColor background = window->palette().color(QPalette::Window);
+    for (const QLabel* label : {window->lblStatus, window->lblNumErrors, window->lblNumSrcReadErrs})
+      EXPECT_GE(ContrastRatio(TextColour(label), background), kTextContrast) << LabelText(label);
+    EXPECT_GE(ContrastRatio(PaintedBarColour(window->pbrVerifyProgress), window->palette().color(QPalette::Base)),
+              kBarContrast);
+  }
+  EXPECT_EQ(TextColour(window->lblStatus), kRed);
+  EXPECT_EQ(TextColour(window->lblNumSrcReadErrs), kGreen);
+  EXPECT_EQ(window->pbrVerifyProgress->palette().color(QPalette::Highlight), kRed);
 }
 
 // The machine's file system, except that opening a file throws.

@@ -84,6 +84,33 @@ inline std::string LabelText(const QLabel* label) { return label->text().toStdSt
 
 inline QColor TextColour(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
 
+// Light text on dark grey, as dark desktop themes have it.
+inline QPalette DarkPalette() {
+  QPalette palette(QColor(53, 53, 53));
+  palette.setColor(QPalette::WindowText, QColor(238, 238, 236));
+  palette.setColor(QPalette::Base, QColor(45, 45, 45));
+  return palette;
+}
+
+// Sets a palette on the whole application while it lives. The widgets hear
+// of a new palette through posted events, which it lets through.
+class ScopedApplicationPalette {
+ public:
+  explicit ScopedApplicationPalette(const QPalette& palette) : previous_(QApplication::palette()) {
+    QApplication::setPalette(palette);
+    QApplication::processEvents();
+  }
+  ~ScopedApplicationPalette() {
+    QApplication::setPalette(previous_);
+    QApplication::processEvents();
+  }
+  ScopedApplicationPalette(const ScopedApplicationPalette&) = delete;
+  ScopedApplicationPalette& operator=(const ScopedApplicationPalette&) = delete;
+
+ private:
+  QPalette previous_;
+};
+
 // Calls `step` at every pass of the event loop until it returns true.
 class OnEveryPump {
  public:

@@ -22,6 +22,7 @@ QListWidgetItem* MakeItem(const ContentsEntry& entry) {
 }  // namespace
 
 ContentsListBox::ContentsListBox(QWidget* parent) : QListWidget(parent) {
+  setIconSize(QSize(kGlyphSize, kGlyphSize));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
   setBackgroundRole(QPalette::Button);

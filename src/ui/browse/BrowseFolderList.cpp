@@ -64,6 +64,7 @@ std::string ProcessFolder() {
 }  // namespace
 
 FolderListBox::FolderListBox(QWidget* parent) : QListWidget(parent) {
+  setIconSize(QSize(kGlyphSize, kGlyphSize));
   setItemDelegate(new IndentingDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   connect(this, &QListWidget::itemDoubleClicked, this, &FolderListBox::OpenRow);

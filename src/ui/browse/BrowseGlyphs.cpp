@@ -11,8 +11,6 @@ namespace ovik {
 
 namespace {
 
-constexpr int kGlyphSize = 16;
-
 QIcon StandardIcon(QStyle::StandardPixmap which) { return QApplication::style()->standardIcon(which); }
 
 // The standard glyph with a small mark painted into its lower right corner,

@@ -6,6 +6,10 @@
 
 namespace ovik {
 
+// Every glyph is drawn this size, so that all rows of a list are equally
+// tall whatever sizes the style's icons come in.
+inline constexpr int kGlyphSize = 16;
+
 enum class FolderGlyph { Open, Current, Closed };
 
 QIcon DriveGlyph(DriveKind kind);

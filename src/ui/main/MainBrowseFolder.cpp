@@ -14,13 +14,16 @@ std::string WithoutTrailingSeparator(const std::string& folder) {
 
 }  // namespace
 
+void WriteChosenFolder(bool isSource, BrowseFolderHost& host, const std::string& folder) {
+  const std::string chosen = WithoutTrailingSeparator(folder);
+  if (chosen != host.FolderFieldText(isSource)) host.SetFolderFieldText(isSource, chosen);
+}
+
 void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog) {
   host.ResetRunStateToIdle();
   dialog.IsSrc = isSource;
   dialog.SelFolder = BrowseStartFolder(host.FolderFieldText(isSource), dialog.System());
-  if (dialog.exec() != QDialog::Accepted) return;
-  const std::string chosen = WithoutTrailingSeparator(dialog.SelFolder);
-  if (chosen != host.FolderFieldText(isSource)) host.SetFolderFieldText(isSource, chosen);
+  if (dialog.exec() == QDialog::Accepted) WriteChosenFolder(isSource, host, dialog.SelFolder);
 }
 
 }  // namespace ovik

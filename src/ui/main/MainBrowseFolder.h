@@ -17,6 +17,11 @@ class BrowseFolderHost {
   virtual void ResetRunStateToIdle() = 0;
 };
 
+// Writes a chosen folder into a field: without a trailing separator except
+// for "/", and only when the text differs, so that the same folder keeps the
+// results.
+void WriteChosenFolder(bool isSource, BrowseFolderHost& host, const std::string& folder);
+
 // Lets the user choose the source (isSource) or destination folder.
 void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog);
 

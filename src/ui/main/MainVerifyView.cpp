@@ -1,5 +1,6 @@
 #include "ui/main/MainVerifyView.h"
 
+#include "ui/main/MainColours.h"
 #include "ui/main/MainDetailsModel.h"
 #include "ui/main/MainMessageBoxes.h"
 #include "ui/main/MainWindow.h"
@@ -19,17 +20,11 @@
 namespace ovik {
 namespace {
 
-QColor ToQColor(Colour colour) {
-  const Rgb rgb = RgbOf(colour);
-  return {rgb.red, rgb.green, rgb.blue};
-}
-
 QString Decode(std::string_view bytes) {
   return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-void SetTextColour(QWidget& widget, Colour colour) {
-  const QColor wanted = ToQColor(colour);
+void SetTextColour(QWidget& widget, const QColor& wanted) {
   if (widget.palette().color(QPalette::WindowText) == wanted) return;
   QPalette palette = widget.palette();
   palette.setColor(QPalette::WindowText, wanted);
@@ -73,7 +68,8 @@ QLabel* MainVerifyView::LabelOf(ViewLabel label) const {
 
 void MainVerifyView::SetStatus(std::string_view text, Colour colour) {
   SetLabelTextAndSize(*window_.lblStatus, Decode(text));
-  SetTextColour(*window_.lblStatus, colour);
+  statusColour_ = colour;
+  SetTextColour(*window_.lblStatus, ShownTextColour(colour, window_.palette()));
   // A new status is a new phase: show everything that led up to it.
   Flush();
 }
@@ -84,7 +80,8 @@ void MainVerifyView::SetLabelText(ViewLabel label, std::string_view text) {
 }
 
 void MainVerifyView::SetLabelColour(ViewLabel label, Colour colour) {
-  if (QLabel* widget = LabelOf(label)) SetTextColour(*widget, colour);
+  labelColours_[static_cast<std::size_t>(label)] = colour;
+  if (QLabel* widget = LabelOf(label)) SetTextColour(*widget, ShownTextColour(colour, window_.palette()));
 }
 
 void MainVerifyView::SetLabelVisible(ViewLabel label, bool visible) {
@@ -98,8 +95,9 @@ void MainVerifyView::SetProgress(int position) {
 }
 
 void MainVerifyView::SetProgressColour(Colour colour) {
+  barColour_ = colour;
   QProgressBar& bar = *window_.pbrVerifyProgress;
-  const QColor wanted = ToQColor(colour);
+  const QColor wanted = ShownBarColour(colour, window_.palette());
   if (bar.palette().color(QPalette::Highlight) == wanted) return;
   QPalette palette = bar.palette();
   palette.setColor(QPalette::Active, QPalette::Highlight, wanted);
@@ -176,6 +174,16 @@ void MainVerifyView::Pump() {
 }
 
 bool MainVerifyView::ConfirmAbort() { return AskConfirm("Abort Ovik?"); }
+
+void MainVerifyView::ReapplyColours() {
+  if (statusColour_) SetTextColour(*window_.lblStatus, ShownTextColour(*statusColour_, window_.palette()));
+  for (std::size_t i = 0; i < kLabelCount; ++i) {
+    QLabel* widget = LabelOf(static_cast<ViewLabel>(i));
+    if (labelColours_[i] && widget != nullptr)
+      SetTextColour(*widget, ShownTextColour(*labelColours_[i], window_.palette()));
+  }
+  if (barColour_) SetProgressColour(*barColour_);
+}
 
 void MainVerifyView::Flush() {
   FlushLabels();

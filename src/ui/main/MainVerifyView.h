@@ -47,6 +47,9 @@ class MainVerifyView : public VerifyView {
 
   // Hands every held text and line to the widgets now.
   void Flush();
+  // Shows the colours last set again, worked out for the window's palette
+  // as it is now.
+  void ReapplyColours();
 
  private:
   static constexpr std::size_t kLabelCount = static_cast<std::size_t>(ViewLabel::Elapsed) + 1;
@@ -57,6 +60,10 @@ class MainVerifyView : public VerifyView {
 
   TfrmMain& window_;
   std::array<std::optional<std::string>, kLabelCount> heldTexts_;
+  // The engine's colours, kept so that a new palette can show them anew.
+  std::optional<Colour> statusColour_;
+  std::array<std::optional<Colour>, kLabelCount> labelColours_;
+  std::optional<Colour> barColour_;
   std::size_t heldScrollSteps_ = 0;
   bool holding_ = false;
   QElapsedTimer sinceFlush_;

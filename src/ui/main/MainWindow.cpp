@@ -5,6 +5,7 @@
 #include "ui/browse/BrowseDialog.h"
 #include "ui/main/MainDetailsExport.h"
 #include "ui/main/MainDetailsModel.h"
+#include "ui/main/MainFolderDrop.h"
 #include "ui/main/MainFonts.h"
 #include "ui/main/MainGroupFrame.h"
 #include "ui/main/MainMessageBoxes.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
@@ -38,6 +40,10 @@ QString Decode(const std::string& bytes) { return QFile::decodeName(QByteArray::
 
 // The window's client area at design time: 6 + 595 + 6 pixels wide.
 constexpr int kDesignClientWidth = 607;
+
+bool IsDragOrDrop(QEvent::Type type) {
+  return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+}
 
 // The root folder "/" keeps its separator: stripped, it would read as no
 // folder at all.
@@ -241,11 +247,26 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
+// The colours of the status line, the counters and the bar depend on the
+// palette, so a new palette (the desktop turning dark) shows them anew.
+void TfrmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  const bool paletteChanged =
+      event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+  if (paletteChanged && view_ != nullptr) view_->ReapplyColours();
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == clientArea && event->type() == QEvent::Resize) {
     FormResize();
   } else if (event->type() == QEvent::MouseButtonDblClick && (watched == edtSrc || watched == edtDst)) {
     if (engine_->runState != RunState::Verifying) BrowseFolder(watched == edtSrc);
+    return true;
+  } else if (IsDragOrDrop(event->type()) && (watched == edtSrc || watched == edtDst)) {
+    // A folder dropped from the file manager counts as chosen in the browser.
+    auto& drag = static_cast<QDropEvent&>(*event);
+    if (const auto folder = AnswerFolderDrag(drag, engine_->runState == RunState::Verifying))
+      WriteChosenFolder(watched == edtSrc, *this, *folder);
     return true;
   }
   return QMainWindow::eventFilter(watched, event);

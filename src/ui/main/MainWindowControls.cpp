@@ -34,6 +34,8 @@ QLineEdit* AddFolderField(QWidget* parent, const char* name, QRect geometry) {
   auto* field = new QLineEdit(parent);
   field->setObjectName(name);
   field->setReadOnly(true);
+  // A folder dragged from the file manager may be dropped on it.
+  field->setAcceptDrops(true);
   field->setGeometry(geometry);
   return field;
 }
