@@ -58,8 +58,10 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
 
   FileId srcId;
   FileId dstId;
+  std::int64_t openedSize = 0;
   // A source whose attributes could not be read is not opened at all.
-  if (!sourceListed || !pair.OpenSource(srcId)) outcome.failed = outcome.srcReadError = true;
+  if (!sourceListed || !pair.OpenSource(srcId, openedSize)) outcome.failed = outcome.srcReadError = true;
+  if (expectedSize == kSizeUnknown) expectedSize = openedSize;
   if (!outcome.failed) {
     if (!pair.OpenDestination(dstId)) {
       outcome.failed = true;
@@ -130,10 +132,11 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
 
 // Keeps the reading ahead supplied with the files the walk comes to next.
 void VerifyEngine::ReadAheadOfTheWalk() {
-  if (!readAhead_) return;
+  if (!readAhead_ || !readAhead_->HasRoom(true)) return;
   std::string srcPath;
   std::string dstPath;
   while (readAhead_->HasRoom() && lookahead_->NextFile(srcPath, dstPath)) readAhead_->Announce(srcPath, dstPath);
+  readAhead_->AnnouncingDone();
 }
 
 void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {

@@ -12,10 +12,11 @@ DirectFilePair::DirectFilePair(FileSystem& fileSystem, const std::string& srcPat
       dstBuffer_(dstBuffer),
       blockSize_(blockSize) {}
 
-bool DirectFilePair::OpenSource(FileId& id) {
+bool DirectFilePair::OpenSource(FileId& id, std::int64_t& size) {
   OpenResult opened = fileSystem_.OpenForRead(srcPath_, ReadRole::Source);
   src_ = std::move(opened.file);
   id = opened.id;
+  size = opened.size;
   return src_ != nullptr;
 }
 

@@ -16,8 +16,9 @@ namespace ovik {
 class FilePair {
  public:
   virtual ~FilePair() = default;
-  // True when the file opened; its identity in `id`.
-  virtual bool OpenSource(FileId& id) = 0;
+  // True when the file opened; its identity in `id`, and for the source its
+  // length when it was opened in `size`.
+  virtual bool OpenSource(FileId& id, std::int64_t& size) = 0;
   virtual bool OpenDestination(FileId& id) = 0;
   // The entry of the destination's path, asked after its open failed.
   virtual EntryLookup LookUpDestination() = 0;
@@ -34,7 +35,7 @@ class DirectFilePair final : public FilePair {
   DirectFilePair(FileSystem& fileSystem, const std::string& srcPath, const std::string& dstPath,
                  ReadRole dstRole, std::byte* srcBuffer, std::byte* dstBuffer, std::size_t blockSize);
 
-  bool OpenSource(FileId& id) override;
+  bool OpenSource(FileId& id, std::int64_t& size) override;
   bool OpenDestination(FileId& id) override;
   EntryLookup LookUpDestination() override { return fileSystem_.LookUp(dstPath_); }
   std::int64_t ReadSourceBlock(const std::byte*& data, int& error) override;

@@ -1,6 +1,9 @@
 #include "engine/ReadAhead.h"
 
+#include "platform/WaitWord.h"
+
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <new>
 
@@ -15,11 +18,14 @@ class ReadAhead::TakenPair final : public FilePair {
   TakenPair(const TakenPair&) = delete;
   TakenPair& operator=(const TakenPair&) = delete;
 
-  bool OpenSource(FileId& id) override { return Opened(pair_->src, id); }
+  bool OpenSource(FileId& id, std::int64_t& size) override {
+    const bool opened = Opened(pair_->src, id);
+    size = pair_->src.size;
+    return opened;
+  }
   bool OpenDestination(FileId& id) override { return Opened(pair_->dst, id); }
   EntryLookup LookUpDestination() override {
-    std::unique_lock lock(owner_.mutex_);
-    owner_.WaitUntilOpened(pair_->dst, lock);
+    owner_.WaitFor(pair_->dst, Awaited::Open);
     return pair_->dst.lookup;
   }
   std::int64_t ReadSourceBlock(const std::byte*& data, int& error) override {
@@ -30,11 +36,12 @@ class ReadAhead::TakenPair final : public FilePair {
   }
 
  private:
-  bool Opened(const Side& side, FileId& id) {
-    std::unique_lock lock(owner_.mutex_);
-    owner_.WaitUntilOpened(side, lock);
+  bool Opened(Side& side, FileId& id) {
+    owner_.WaitFor(side, Awaited::Open);
+    const bool opened = side.openState.load(std::memory_order_acquire) == 1;
+    if (!opened && side.failure) std::rethrow_exception(side.failure);
     id = side.id;
-    return side.opened;
+    return opened;
   }
 
   ReadAhead& owner_;
@@ -42,220 +49,349 @@ class ReadAhead::TakenPair final : public FilePair {
 };
 
 ReadAhead::ReadAhead(FileSystem& fileSystem, ReadRole dstRole, std::size_t blockSize, ReadAheadLimits limits)
-    : fileSystem_(fileSystem), dstRole_(dstRole), blockSize_(blockSize), limits_(limits) {
+    : fileSystem_(fileSystem),
+      dstRole_(dstRole),
+      blockSize_(blockSize),
+      limits_(limits),
+      maxRunning_(static_cast<std::uint32_t>(limits.running != 0 ? limits.running
+                                                                 : std::max(2u, std::thread::hardware_concurrency()))),
+      slots_(std::bit_ceil(4 * limits.filesAhead + 16)) {
+  for (std::size_t i = 0; i < slots_.size(); ++i) slots_[i].sequence.store(static_cast<std::uint32_t>(i));
   readers_.reserve(limits_.readers);
   for (std::size_t i = 0; i < limits_.readers; ++i) readers_.emplace_back([this] { ReaderLoop(); });
 }
 
 ReadAhead::~ReadAhead() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
+  stopping_.store(true);
+  for (Slot& slot : slots_) {
+    slot.sequence.fetch_add(1u << 31);
+    WakeAll(slot.sequence);
   }
-  jobsReady_.notify_all();
-  roomReady_.notify_all();
+  running_.fetch_add(static_cast<std::uint32_t>(readers_.size() + 1));
+  WakeAll(running_);
+  RoomMade();
   for (std::thread& reader : readers_) reader.join();
   for (std::byte* buffer : allBuffers_) std::free(buffer);
 }
 
-bool ReadAhead::HasRoom() const {
-  std::lock_guard lock(mutex_);
-  return waiting_.size() < limits_.filesAhead;
+// --- The comparison's side ---------------------------------------------------
+
+bool ReadAhead::HasRoom(bool forBatch) const {
+  return waiting_.size() + (forBatch ? limits_.batch : 1) <= limits_.filesAhead;
 }
 
 void ReadAhead::Announce(const std::string& srcPath, const std::string& dstPath) {
-  std::lock_guard lock(mutex_);
   auto pair = std::make_shared<Pair>();
   pair->serial = nextSerial_++;
+  pair->src.pair = pair->dst.pair = pair.get();
   pair->src.path = srcPath;
   pair->dst.path = dstPath;
   pair->dst.destination = true;
-  if (waiting_.empty() && !holding_) headSerial_ = pair->serial;
-  waiting_.push_back(pair);
-  jobs_.push_back({pair, &pair->src});
-  jobs_.push_back({pair, &pair->dst});
-  if (idleReaders_ > 1) jobsReady_.notify_one();
-  if (idleReaders_ > 0) jobsReady_.notify_one();
+  toPublish_.push_back(&pair->src);
+  toPublish_.push_back(&pair->dst);
+  published_.push_back(pair);
+  waiting_.push_back(std::move(pair));
+}
+
+void ReadAhead::AnnouncingDone() {
+  const std::uint32_t mask = static_cast<std::uint32_t>(slots_.size() - 1);
+  for (Side* side : toPublish_) {
+    const std::uint32_t job = publishedJobs_++;
+    Slot& slot = slots_[job & mask];
+    // The slot is free long before: far fewer jobs are ever outstanding.
+    while (slot.sequence.load(std::memory_order_acquire) != job) std::this_thread::yield();
+    slot.side = side;
+    slot.sequence.store(job + 1);
+    if (slotSleepers_.load() > 0) WakeAll(slot.sequence);
+  }
+  toPublish_.clear();
+  // Pairs nobody touches any more.
+  while (!published_.empty() && published_.front()->released.load() &&
+         published_.front()->sidesFinished.load() == 2) {
+    while (bellCheckers_.load() != 0) std::this_thread::yield();
+    published_.erase(published_.begin());
+  }
 }
 
 std::unique_ptr<FilePair> ReadAhead::Take(const std::string& srcPath, const std::string& dstPath) {
-  std::lock_guard lock(mutex_);
   const auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const std::shared_ptr<Pair>& pair) {
     return pair->src.path == srcPath && pair->dst.path == dstPath;
   });
   if (found == waiting_.end()) return nullptr;
   std::shared_ptr<Pair> pair = *found;
-  for (auto it = waiting_.begin(); it != found; ++it) Drop(**it);
+  std::vector<std::shared_ptr<Pair>> dropped(waiting_.begin(), found);
   waiting_.erase(waiting_.begin(), std::next(found));
-  headSerial_ = pair->serial;
-  holding_ = true;
-  if (roomWaiters_ > 0) roomReady_.notify_all();
+  for (const auto& skipped : dropped) Release(*skipped);
+  headSerial_.store(pair->serial);
+  RoomMade();
   return std::make_unique<TakenPair>(*this, std::move(pair));
 }
 
+// The comparison is done with the pair: its readers stop at their next
+// block, and the blocks go back.
 void ReadAhead::Release(Pair& pair) {
-  std::lock_guard lock(mutex_);
-  Drop(pair);
-  holding_ = false;
-  headSerial_ = waiting_.empty() ? nextSerial_ : waiting_.front()->serial;
-  if (roomWaiters_ > 0) roomReady_.notify_all();
+  pair.released.store(true);
+  LetGo(pair.src);
+  LetGo(pair.dst);
+  headSerial_.store(waiting_.empty() ? nextSerial_ : waiting_.front()->serial);
+  RoomMade();
 }
 
-// Gives back every block of the pair; its readers stop at their next block.
-void ReadAhead::Drop(Pair& pair) {
-  pair.released = true;
-  for (Side* side : {&pair.src, &pair.dst}) {
-    if (side->held != nullptr) ReturnBuffer(side->held);
-    side->held = nullptr;
-    for (const Chunk& chunk : side->chunks) ReturnBuffer(chunk.data);
-    side->chunks.clear();
+void ReadAhead::LetGo(Side& side) {
+  if (side.held != nullptr) ReturnBuffer(side.held);
+  side.held = nullptr;
+  if (side.endings.fetch_add(1) == 1) ReturnUntaken(side);
+}
+
+bool ReadAhead::IsReady(const Side& side, Awaited what) const {
+  if (what == Awaited::Open) return side.openState.load(std::memory_order_acquire) != 0;
+  return side.produced.load(std::memory_order_acquire) != side.consumed.load(std::memory_order_relaxed) ||
+         side.finished.load(std::memory_order_acquire);
+}
+
+// Sleeps until the side is ready. The readers wake the comparison once a
+// batch of pairs is read or when they have to wait themselves, so that a
+// comparison faster than the device or the readers is woken in batches.
+void ReadAhead::WaitFor(Side& side, Awaited what) {
+  while (!IsReady(side, what)) {
+    const std::uint32_t bell = engineBell_.load();
+    wakeAtPairsDone_.store(pairsDone_.load() + limits_.batch);
+    awaitedWhat_.store(static_cast<int>(what));
+    awaitedSide_.store(&side);
+    if (IsReady(side, what)) {
+      awaitedSide_.store(nullptr);
+      return;
+    }
+    SleepWhileEquals(engineBell_, bell);
+    awaitedSide_.store(nullptr);
   }
-}
-
-bool ReadAhead::HasRoomFor(const Pair& pair, const Side& side) const {
-  if (side.chunks.size() >= limits_.blocksPerFileAhead) return false;
-  return pair.serial == headSerial_ || bytesAhead_ + blockSize_ <= limits_.bytesAhead;
-}
-
-std::byte* ReadAhead::TakeBuffer() {
-  bytesAhead_ += blockSize_;
-  if (!freeBuffers_.empty()) {
-    std::byte* buffer = freeBuffers_.back();
-    freeBuffers_.pop_back();
-    return buffer;
-  }
-  void* memory = std::aligned_alloc(kReadBufferAlignment, blockSize_);
-  if (memory == nullptr) throw std::bad_alloc();
-  allBuffers_.push_back(static_cast<std::byte*>(memory));
-  return allBuffers_.back();
-}
-
-void ReadAhead::ReturnBuffer(std::byte* buffer) {
-  bytesAhead_ -= blockSize_;
-  freeBuffers_.push_back(buffer);
-}
-
-void ReadAhead::WakeEngine() {
-  if (engineWaiting_) engineWake_.notify_one();
-}
-
-void ReadAhead::WaitUntilOpened(const Side& side, std::unique_lock<std::mutex>& lock) {
-  if (!side.openDone) {
-    engineWaiting_ = true;
-    engineWake_.wait(lock, [&] { return side.openDone; });
-    engineWaiting_ = false;
-  }
-  if (side.failure && !side.opened) std::rethrow_exception(side.failure);
 }
 
 std::int64_t ReadAhead::NextBlock(Side& side, const std::byte*& data, int& error) {
-  std::unique_lock lock(mutex_);
   if (side.held != nullptr) {
     ReturnBuffer(side.held);
     side.held = nullptr;
-    if (roomWaiters_ > 0) roomReady_.notify_all();
   }
-  if (side.chunks.empty() && !side.finished) {
-    engineWaiting_ = true;
-    engineWake_.wait(lock, [&] { return !side.chunks.empty() || side.finished; });
-    engineWaiting_ = false;
-  }
-  if (side.chunks.empty()) {
+  WaitFor(side, Awaited::Block);
+  const std::uint32_t index = side.consumed.load(std::memory_order_relaxed);
+  if (index == side.produced.load(std::memory_order_acquire)) {
     if (side.failure) std::rethrow_exception(side.failure);
     data = nullptr;
     return 0;
   }
-  const Chunk chunk = side.chunks.front();
-  side.chunks.pop_front();
+  const Chunk chunk = side.chunks[index % kBlocksPerSide];
+  side.consumed.store(index + 1, std::memory_order_release);
+  RoomMade();
   side.held = chunk.data;
   data = chunk.data;
   if (chunk.count < 0) error = chunk.error;
   return chunk.count;
 }
 
+// --- The readers -------------------------------------------------------------
+
+// A reader keeps its place among the working readers from job to job, and
+// gives it up only when more are working than allowed (one that waited for
+// the device has come back).
 void ReadAhead::ReaderLoop() {
-  std::unique_lock lock(mutex_);
-  while (!stopping_) {
-    if (jobs_.empty()) {
-      ++idleReaders_;
-      jobsReady_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-      --idleReaders_;
-      continue;
+  while (StartWorking()) {
+    for (;;) {
+      Side* side = NextJob();
+      if (side == nullptr) {
+        StopWorking();
+        return;
+      }
+      ReadSide(*side);
+      if (running_.load() > maxRunning_) break;
     }
-    const Job job = std::move(jobs_.front());
-    jobs_.pop_front();
-    if (!job.pair->released) ReadSide(lock, job);
+    StopWorking();
   }
 }
 
-// Opens one file of a pair and reads its blocks, each as the comparison
-// would read it, until the end, an error, or until the pair is let go. An
-// exception goes to the comparison, to be thrown where it asks.
-void ReadAhead::ReadSide(std::unique_lock<std::mutex>& lock, const Job& job) {
-  Side& side = *job.side;
-  const std::string path = side.path;
-  const bool destination = side.destination;
-  lock.unlock();
-  OpenResult opened;
-  EntryLookup lookup;
-  std::exception_ptr failure;
-  try {
-    opened = fileSystem_.OpenForRead(path, destination ? dstRole_ : ReadRole::Source);
-    if (!opened.file && destination) lookup = fileSystem_.LookUp(path);
-  } catch (...) {
-    failure = std::current_exception();
+// Waits until fewer readers than allowed are at work; false when stopping.
+bool ReadAhead::StartWorking() {
+  std::uint32_t running = running_.load();
+  for (;;) {
+    if (stopping_.load()) return false;
+    if (running < maxRunning_) {
+      if (running_.compare_exchange_weak(running, running + 1)) return true;
+      continue;
+    }
+    BeforeReaderWaits();
+    runningSleepers_.fetch_add(1);
+    if (running_.load() == running) SleepWhileEquals(running_, running);
+    runningSleepers_.fetch_sub(1);
+    running = running_.load();
   }
-  lock.lock();
-  side.openDone = true;
-  side.opened = opened.file != nullptr;
-  side.id = opened.id;
-  side.lookup = std::move(lookup);
-  side.failure = failure;
-  WakeEngine();
+}
 
-  if (opened.file) {
+void ReadAhead::StopWorking() {
+  running_.fetch_sub(1);
+  if (runningSleepers_.load() > 0) WakeOne(running_);
+}
+
+void ReadAhead::ReaderWaits::WaitStarts() {
+  owner_.BeforeReaderWaits();
+  owner_.StopWorking();
+}
+
+void ReadAhead::ReaderWaits::WaitEnds() { owner_.running_.fetch_add(1); }
+
+// The next job in the order of announcing; null when stopping.
+ReadAhead::Side* ReadAhead::NextJob() {
+  const std::uint32_t ticket = tickets_.fetch_add(1);
+  Slot& slot = slots_[ticket & (slots_.size() - 1)];
+  for (;;) {
+    const std::uint32_t sequence = slot.sequence.load(std::memory_order_acquire);
+    if (sequence == ticket + 1) break;
+    if (stopping_.load()) return nullptr;
+    BeforeReaderWaits();
+    slotSleepers_.fetch_add(1);
+    if (slot.sequence.load() == sequence) SleepWhileEquals(slot.sequence, sequence);
+    slotSleepers_.fetch_sub(1);
+  }
+  Side* side = slot.side;
+  slot.sequence.store(ticket + static_cast<std::uint32_t>(slots_.size()), std::memory_order_release);
+  return side;
+}
+
+// One file of a pair, opened and read as the comparison would; an
+// exception goes to the comparison, to be thrown where it asks.
+void ReadAhead::ReadSide(Side& side) {
+  if (!side.pair->released.load()) {
     try {
-      ReadBlocks(lock, job, *opened.file);
+      if (std::unique_ptr<ReadableFile> file = OpenSide(side)) ReadBlocks(side, *file);
     } catch (...) {
       side.failure = std::current_exception();
     }
-    lock.unlock();
-    opened.file.reset();
-    lock.lock();
   }
-  side.finished = true;
-  WakeEngine();
+  FinishSide(side);
 }
 
-void ReadAhead::ReadBlocks(std::unique_lock<std::mutex>& lock, const Job& job, ReadableFile& file) {
-  Side& side = *job.side;
+// Opens the file and makes what was found known; for a destination that
+// cannot be opened, with the existence test.
+std::unique_ptr<ReadableFile> ReadAhead::OpenSide(Side& side) {
+  OpenResult opened;
+  try {
+    opened = fileSystem_.OpenForRead(side.path, side.destination ? dstRole_ : ReadRole::Source);
+    if (!opened.file && side.destination) side.lookup = fileSystem_.LookUp(side.path);
+  } catch (...) {
+    side.failure = std::current_exception();
+  }
+  side.id = opened.id;
+  side.size = opened.size;
+  side.openState.store(opened.file ? 1 : 2);
+  WakeEngineIfDue(false);
+  if (opened.file) opened.file->TellWaits(&waits_);
+  return std::move(opened.file);
+}
+
+void ReadAhead::ReadBlocks(Side& side, ReadableFile& file) {
   for (;;) {
-    if (!stopping_ && !job.pair->released && !HasRoomFor(*job.pair, side)) {
-      ++roomWaiters_;
-      roomReady_.wait(lock, [&] { return stopping_ || job.pair->released || HasRoomFor(*job.pair, side); });
-      --roomWaiters_;
-    }
-    if (stopping_ || job.pair->released) return;
+    if (!WaitForRoom(side)) return;
     std::byte* buffer = TakeBuffer();
-    lock.unlock();
     int error = 0;
     std::int64_t count = -1;
     try {
       count = file.ReadBlock(buffer, blockSize_, error);
     } catch (...) {
-      lock.lock();
       ReturnBuffer(buffer);
       throw;
     }
-    lock.lock();
-    if (stopping_ || job.pair->released) {
-      ReturnBuffer(buffer);
-      return;
-    }
-    side.chunks.push_back({buffer, count, error});
-    WakeEngine();
+    const std::uint32_t index = side.produced.load(std::memory_order_relaxed);
+    side.chunks[index % kBlocksPerSide] = Chunk{buffer, count, error};
+    side.produced.store(index + 1);
+    WakeEngineIfDue(false);
     if (count != static_cast<std::int64_t>(blockSize_)) return;
   }
+}
+
+// True when another block of the side may be read: the comparison has room
+// for it, and the pair is the one compared or the budget allows.
+bool ReadAhead::MayFill(const Side& side) const {
+  const std::uint32_t ahead = side.produced.load(std::memory_order_relaxed) - side.consumed.load();
+  if (ahead >= kBlocksPerSide) return false;
+  return side.pair->serial == headSerial_.load() || bytesAhead_.load() + blockSize_ <= limits_.bytesAhead;
+}
+
+// Waits for room for another block; false when the pair was let go or the
+// readers stop.
+bool ReadAhead::WaitForRoom(Side& side) {
+  for (;;) {
+    if (stopping_.load() || side.pair->released.load()) return false;
+    const std::uint32_t room = room_.load();
+    if (MayFill(side)) return true;
+    BeforeReaderWaits();
+    roomSleepers_.fetch_add(1);
+    if (room_.load() == room) SleepWhileEquals(room_, room);
+    roomSleepers_.fetch_sub(1);
+  }
+}
+
+void ReadAhead::FinishSide(Side& side) {
+  Pair& pair = *side.pair;
+  side.finished.store(true);
+  if (side.endings.fetch_add(1) == 1) ReturnUntaken(side);
+  const bool pairDone = pair.sidesFinished.fetch_add(1) == 1;  // the last touch of the pair
+  if (pairDone) pairsDone_.fetch_add(1);
+  WakeEngineIfDue(false);
+}
+
+void ReadAhead::RoomMade() {
+  room_.fetch_add(1);
+  if (roomSleepers_.load() > 0) WakeAll(room_);
+}
+
+void ReadAhead::BeforeReaderWaits() { WakeEngineIfDue(true); }
+
+// Rings for a waiting comparison when what it waits for is there and a
+// batch of pairs is done, or a reader is about to wait itself.
+void ReadAhead::WakeEngineIfDue(bool readerWaits) {
+  if (awaitedSide_.load() == nullptr) return;
+  if (!readerWaits && pairsDone_.load() < wakeAtPairsDone_.load()) return;
+  bellCheckers_.fetch_add(1);
+  Side* side = awaitedSide_.load();
+  const bool ready = side != nullptr && IsReady(*side, static_cast<Awaited>(awaitedWhat_.load()));
+  bellCheckers_.fetch_sub(1);
+  if (ready && awaitedSide_.compare_exchange_strong(side, nullptr)) {
+    engineBell_.fetch_add(1);
+    WakeOne(engineBell_);
+  }
+}
+
+// --- Blocks ----------------------------------------------------------------
+
+std::byte* ReadAhead::TakeBuffer() {
+  bytesAhead_.fetch_add(blockSize_);
+  std::lock_guard lock(buffersMutex_);
+  if (!freeBuffers_.empty()) {
+    std::byte* buffer = freeBuffers_.back();
+    freeBuffers_.pop_back();
+    return buffer;
+  }
+  void* memory = std::aligned_alloc(kReadBufferAlignment, blockSize_);
+  if (memory == nullptr) {
+    bytesAhead_.fetch_sub(blockSize_);
+    throw std::bad_alloc();
+  }
+  allBuffers_.push_back(static_cast<std::byte*>(memory));
+  return allBuffers_.back();
+}
+
+void ReadAhead::ReturnBuffer(std::byte* buffer) {
+  {
+    std::lock_guard lock(buffersMutex_);
+    freeBuffers_.push_back(buffer);
+  }
+  bytesAhead_.fetch_sub(blockSize_);
+}
+
+// Gives back the blocks read but never taken; called once both the reader
+// and the comparison are done with the side.
+void ReadAhead::ReturnUntaken(Side& side) {
+  for (std::uint32_t i = side.consumed.load(); i != side.produced.load(); ++i)
+    ReturnBuffer(side.chunks[i % kBlocksPerSide].data);
+  RoomMade();
 }
 
 }  // namespace ovik

@@ -8,7 +8,9 @@ namespace ovik {
 bool VerifyEngine::IsOnWalkedPath(const DirEntry& entry) const { return IsOnPath(entry, walkedPath_); }
 
 ListingRef VerifyEngine::WalkListing(const std::string& folder) {
-  return lookahead_ ? lookahead_->ListingFor(folder) : ListFolderNow(fileSystem_, folder);
+  // The walk leaves a file's size to its open: the comparison checks the
+  // bytes it read against the length the file had when it was opened.
+  return lookahead_ ? lookahead_->ListingFor(folder) : ListFolderNow(fileSystem_, folder, FileSizes::LeftToTheOpen);
 }
 
 void VerifyEngine::ScanSource(const std::string& folder) {
@@ -16,7 +18,7 @@ void VerifyEngine::ScanSource(const std::string& folder) {
   if (AbortRequested) return;
 
   // A folder that cannot be listed counts nothing; the walk reports it.
-  const ListingRef listing = ListFolderNow(fileSystem_, folder);
+  const ListingRef listing = ListFolderNow(fileSystem_, folder, FileSizes::Read);
   const std::vector<DirEntry>& entries = listing->entries;
   if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listing->listed;
 

@@ -72,8 +72,10 @@ class VerifyEngine {
   void ScanSource(const std::string& folder);
   void VerifyFolder(const std::string& srcFolder, const std::string& dstFolder);
   bool PathExists(const std::string& path);
-  // `sourceListed` false: the listing named the source file but could not
-  // read its attributes; it is a source read error without being opened.
+  // `expectedSize` kSizeUnknown: the length the source had when it was
+  // opened. `sourceListed` false: the listing named the source file but
+  // could not read its attributes; it is a source read error without being
+  // opened.
   void CompareFile(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize,
                    bool sourceListed = true);
   void AddResultLine(std::string_view prefix);

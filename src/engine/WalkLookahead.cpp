@@ -4,10 +4,10 @@
 
 namespace ovik {
 
-ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder) {
+ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, FileSizes sizes) {
   auto listing = std::make_shared<FolderListing>();
   int error = 0;
-  listing->listed = fileSystem.ListEntries(folder, listing->entries, error);
+  listing->listed = fileSystem.ListEntries(folder, sizes, listing->entries, error);
   return listing;
 }
 
@@ -20,7 +20,7 @@ WalkLookahead::WalkLookahead(FileSystem& fileSystem, const std::string& srcRoot,
 
 ListingRef WalkLookahead::ListTop() {
   Frame& top = stack_.back();
-  top.listing = ListFolderNow(fileSystem_, top.src);
+  top.listing = ListFolderNow(fileSystem_, top.src, FileSizes::LeftToTheOpen);
   return top.listing;
 }
 
@@ -90,7 +90,7 @@ ListingRef WalkLookahead::ListingFor(const std::string& folder) {
     Step(&skipped, &skipped);
   }
   lost_ = true;
-  return ListFolderNow(fileSystem_, folder);
+  return ListFolderNow(fileSystem_, folder, FileSizes::LeftToTheOpen);
 }
 
 }  // namespace ovik

@@ -15,7 +15,7 @@ struct FolderListing {
 };
 using ListingRef = std::shared_ptr<const FolderListing>;
 
-ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder);
+ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, FileSizes sizes);
 
 // The entries a walk descends into: folders that pass the folders filter,
 // "." and ".." aside.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace ovik {
 namespace {
@@ -35,6 +36,28 @@ void ExpectAbortedRun(const EngineHarness& h) {
   EXPECT_FALSE(h.view.buttons.at(ViewButton::Abort));
   EXPECT_TRUE(h.view.buttons.at(ViewButton::BrowseSrc));
   EXPECT_TRUE(h.view.sorted);
+}
+
+std::size_t EntriesOf(const char* folder) {
+  const auto entries = std::filesystem::directory_iterator(folder);
+  return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+TEST(Abort, WhileFilesAreReadAheadLeavesNoReaderAndNoOpenFile) {
+  EngineHarness h;
+  for (int i = 0; i < 60; ++i) h.WriteBoth("f" + std::to_string(i), PatternBytes(3 * BlockSize, i));
+  const std::size_t threads = EntriesOf("/proc/self/task");
+  const std::size_t files = EntriesOf("/proc/self/fd");
+  std::size_t threadsDuringTheRun = 0;
+  AbortWhen(h, [&] {
+    threadsDuringTheRun = EntriesOf("/proc/self/task");
+    return h.view.lines.size() == 3;
+  });
+  h.Verify();
+  ExpectAbortedRun(h);
+  EXPECT_GT(threadsDuringTheRun, threads) << "the files were read ahead";
+  EXPECT_EQ(EntriesOf("/proc/self/task"), threads);
+  EXPECT_EQ(EntriesOf("/proc/self/fd"), files);
 }
 
 TEST(Abort, DuringTheScanSkipsTheWalk) {

@@ -19,11 +19,12 @@ using testing::PatternBytes;
 using testing::TempTree;
 
 // Every entry of a folder that passes the filter, by name.
-std::map<std::string, DirEntry> ListAll(const std::string& folder, std::uint32_t filter) {
+std::map<std::string, DirEntry> ListAll(const std::string& folder, std::uint32_t filter,
+                                        FileSizes sizes = FileSizes::Read) {
   std::map<std::string, DirEntry> entries;
   std::vector<DirEntry> listed;
   int error = 0;
-  if (!SystemFileSystem().ListEntries(folder, listed, error)) return entries;
+  if (!SystemFileSystem().ListEntries(folder, sizes, listed, error)) return entries;
   for (const DirEntry& entry : listed)
     if (PassesFilter(entry.attributes, filter)) entries[entry.name] = entry;
   return entries;
@@ -99,6 +100,13 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   EXPECT_TRUE(folders.count("plain.txt")) << "plain files pass the folders filter";
 
   EXPECT_EQ(ListAll(tree.root(), kAnythingFilter).size(), 8u);
+
+  // Left to the open, a regular file's size is not read; links and folders
+  // are still looked at.
+  const auto told = ListAll(tree.root(), kAnythingFilter, FileSizes::LeftToTheOpen);
+  EXPECT_EQ(told.at("plain.txt").size, kSizeUnknown);
+  EXPECT_EQ(told.at(".hidden.txt").attributes, faHidden);
+  EXPECT_EQ(told.at("linkToSub").id, folders.at("sub").id);
 }
 
 TEST(Listing, FolderThatCannotBeListedFailsWithItsErrorNumber) {
@@ -107,7 +115,7 @@ TEST(Listing, FolderThatCannotBeListedFailsWithItsErrorNumber) {
   for (const auto& [name, expected] : {std::pair{"missing", ENOENT}, {"file", ENOTDIR}, {"missing/deeper", ENOENT}}) {
     std::vector<DirEntry> entries;
     int error = 0;
-    EXPECT_FALSE(SystemFileSystem().ListEntries(tree.Path(name), entries, error)) << name;
+    EXPECT_FALSE(SystemFileSystem().ListEntries(tree.Path(name), FileSizes::Read, entries, error)) << name;
     EXPECT_EQ(error, expected) << name;
   }
 }

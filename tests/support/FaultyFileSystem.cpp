@@ -17,6 +17,7 @@ class FailingReadFile final : public ReadableFile {
     }
     return inner_->ReadBlock(buffer, size, error);
   }
+  void TellWaits(WaitNotice* notice) override { inner_->TellWaits(notice); }
 
  private:
   std::unique_ptr<ReadableFile> inner_;
@@ -36,7 +37,8 @@ bool FaultyFileSystem::Unreachable(const std::string& path, bool strictlyBelow) 
   return false;
 }
 
-bool FaultyFileSystem::ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) {
+bool FaultyFileSystem::ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries,
+                                   int& error) {
   if (!throwingFolder_.empty() && folder == throwingFolder_) throw std::runtime_error("listing failed");
   const auto failure = listingFailures_.find(folder);
   if (failure != listingFailures_.end() || Unreachable(folder, false)) {
@@ -44,7 +46,7 @@ bool FaultyFileSystem::ListEntries(const std::string& folder, std::vector<DirEnt
     error = failure != listingFailures_.end() ? failure->second : EACCES;
     return false;
   }
-  if (!SystemFileSystem().ListEntries(folder, entries, error)) return false;
+  if (!SystemFileSystem().ListEntries(folder, sizes, entries, error)) return false;
   for (DirEntry& entry : entries) {
     if (!unreadEntries_.count(folder + "/" + entry.name)) continue;
     entry.attributes &= faDirectory | faHidden;

@@ -16,7 +16,7 @@ namespace ovik::testing {
 // at a chosen block.
 class FaultyFileSystem final : public FileSystem {
  public:
-  bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) override;
+  bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }

@@ -182,8 +182,8 @@ TEST_F(MainWindowRun, APaletteChangeRepaintsWithTheColoursOfTheNewPalette) {
 // The machine's file system, except that opening a file throws.
 class ThrowingFileSystem : public FileSystem {
  public:
-  bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) override {
-    return SystemFileSystem().ListEntries(folder, entries, error);
+  bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override {
+    return SystemFileSystem().ListEntries(folder, sizes, entries, error);
   }
   EntryLookup LookUp(const std::string& path) override { return SystemFileSystem().LookUp(path); }
   OpenResult OpenForRead(const std::string&, ReadRole) override { throw std::runtime_error("medium went away"); }

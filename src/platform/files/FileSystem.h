@@ -42,10 +42,13 @@ struct FileId {
   friend bool operator==(const FileId&, const FileId&) = default;
 };
 
+// The size of a file that a listing left to the open.
+inline constexpr std::int64_t kSizeUnknown = -1;
+
 struct DirEntry {
   std::string name;
   std::uint32_t attributes = 0;
-  std::int64_t size = 0;
+  std::int64_t size = 0;  // kSizeUnknown when the listing did not read it
   FileId id;
   // False when the listing returned the name but its kind and size could
   // not be read; `attributes` then hold what the name and the listing tell.
@@ -57,9 +60,22 @@ struct EntryLookup {
   int error = 0;                  // why the lookup failed; 0 when it worked
 };
 
+// What a listing reads of the files it names: their sizes, or only what the
+// listing itself tells (a regular file's size then comes with its open).
+enum class FileSizes { Read, LeftToTheOpen };
+
 // How a file is read. The source is the reference and is read through the
 // cache; the destination is read from the medium unless asked otherwise.
 enum class ReadRole { Source, DestinationMedium, DestinationCached };
+
+// Told when a read is about to wait for the device and when it is done, so
+// that whoever reads can keep other work going meanwhile.
+class WaitNotice {
+ public:
+  virtual ~WaitNotice() = default;
+  virtual void WaitStarts() = 0;
+  virtual void WaitEnds() = 0;
+};
 
 class ReadableFile {
  public:
@@ -67,6 +83,9 @@ class ReadableFile {
   // Reads until `size` bytes are in `buffer`, the end of the file or an
   // error. Returns the count, or -1 with the error number in `error`.
   virtual std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) = 0;
+  // From now on, reads tell `notice` around every wait for the device; what
+  // the cache holds is read without a notice.
+  virtual void TellWaits(WaitNotice* notice) { (void)notice; }
 };
 
 struct OpenResult {
@@ -90,8 +109,10 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Every entry of `folder` in the order the system returns them, "." and
   // ".." included where the system reports them, special files left out.
-  // False with the error number when the folder cannot be listed whole.
-  virtual bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) = 0;
+  // Folders always come with their identity. False with the error number
+  // when the folder cannot be listed whole.
+  virtual bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries,
+                           int& error) = 0;
   // The entry that names `path` itself.
   virtual EntryLookup LookUp(const std::string& path) = 0;
   // Opens a regular file for reading; never opens special files.

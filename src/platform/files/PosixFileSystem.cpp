@@ -75,12 +75,20 @@ void FillUnreadEntry(std::string_view name, unsigned char type, DirEntry& entry)
 }
 
 // Adds the entry `name` of the folder `dirFd` unless it is a special file.
-void AddEntry(int dirFd, const char* name, unsigned char type, std::vector<DirEntry>& entries) {
+// A regular file (no link) is told by the listing itself when its size is
+// left to the open.
+void AddEntry(int dirFd, const char* name, unsigned char type, FileSizes sizes, std::vector<DirEntry>& entries) {
   if (IsSpecialType(type)) return;
   DirEntry& entry = entries.emplace_back();
   if (IsDotOrDotDot(name)) {
     entry.name = name;
     entry.attributes = faDirectory;
+    return;
+  }
+  if (type == DT_REG && sizes == FileSizes::LeftToTheOpen) {
+    entry.name = name;
+    entry.attributes = IsHiddenName(name) ? std::uint32_t{faHidden} : 0u;
+    entry.size = kSizeUnknown;
     return;
   }
   struct stat st;
@@ -94,7 +102,7 @@ void AddEntry(int dirFd, const char* name, unsigned char type, std::vector<DirEn
 
 // Reads every entry of the open folder `dirFd` in the order the system
 // returns them.
-bool ReadAllEntries(int dirFd, std::vector<DirEntry>& entries, int& error) {
+bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, int& error) {
   alignas(dirent64) char buffer[32 * 1024];
   for (;;) {
     const ssize_t count = getdents64(dirFd, buffer, sizeof buffer);
@@ -106,7 +114,7 @@ bool ReadAllEntries(int dirFd, std::vector<DirEntry>& entries, int& error) {
     }
     for (ssize_t offset = 0; offset < count;) {
       const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
-      AddEntry(dirFd, d->d_name, d->d_type, entries);
+      AddEntry(dirFd, d->d_name, d->d_type, sizes, entries);
       offset += d->d_reclen;
     }
   }
@@ -124,11 +132,12 @@ FolderRef PosixFileSystem::ParentOf(const std::string& path, std::string& name, 
   return folders_.ForLookups(parent, error);
 }
 
-bool PosixFileSystem::ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) {
+bool PosixFileSystem::ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries,
+                                  int& error) {
   entries.clear();
   const FolderRef opened = folders_.ForListing(folder, error);
   if (!opened) return false;
-  if (ReadAllEntries(opened->fd(), entries, error)) return true;
+  if (ReadAllEntries(opened->fd(), sizes, entries, error)) return true;
   entries.clear();
   return false;
 }

@@ -20,7 +20,7 @@ bool IsSpecialFile(const struct stat& st);
 
 class PosixFileSystem final : public FileSystem {
  public:
-  bool ListEntries(const std::string& folder, std::vector<DirEntry>& entries, int& error) override;
+  bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   void ReleaseFolders() override { folders_.Clear(); }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,11 +44,11 @@ class PosixReadableFile final : public ReadableFile {
     std::size_t filled = 0;
     bool atEnd = false;
     while (filled < size && !atEnd) {
-      const ssize_t count = read(fd_, buffer + filled, size - filled);
+      const ssize_t count = ReadOnce(buffer + filled, size - filled);
       if (count == 0) break;
       if (count < 0) {
         if (errno == EINTR) continue;
-        if (errno == EAGAIN && ClearNonBlocking()) continue;
+        if (errno == EAGAIN && ClearNonBlockingOnARegularFile()) continue;
         error = errno;
         return -1;
       }
@@ -62,9 +63,34 @@ class PosixReadableFile final : public ReadableFile {
     return static_cast<std::int64_t>(filled);
   }
 
+  void TellWaits(WaitNotice* notice) override { notice_ = notice; }
+
  private:
-  // True when the descriptor was non-blocking and now blocks.
-  bool ClearNonBlocking() {
+  // One read. With a notice to tell, what the cache holds is asked for
+  // first without waiting, and a read that has to wait is told; a read from
+  // the medium always waits.
+  ssize_t ReadOnce(std::byte* at, std::size_t count) {
+    if (notice_ == nullptr) return read(fd_, at, count);
+    if (tryCacheFirst_ && role_ != ReadRole::DestinationMedium) {
+      iovec part{at, count};
+      const ssize_t cached = preadv2(fd_, &part, 1, -1, RWF_NOWAIT);
+      if (cached >= 0 || (errno != EAGAIN && errno != EOPNOTSUPP)) return cached;
+      if (errno == EOPNOTSUPP) tryCacheFirst_ = false;
+    }
+    notice_->WaitStarts();
+    const ssize_t done = read(fd_, at, count);
+    const int error = errno;
+    notice_->WaitEnds();
+    errno = error;
+    return done;
+  }
+
+  // True when the descriptor is a regular file that was non-blocking and
+  // now blocks. Anything else put in the file's place since it was looked
+  // at keeps failing instead of waiting.
+  bool ClearNonBlockingOnARegularFile() {
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const int flags = fcntl(fd_, F_GETFL);
     return flags >= 0 && (flags & O_NONBLOCK) != 0 && fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) == 0;
   }
@@ -73,6 +99,8 @@ class PosixReadableFile final : public ReadableFile {
   off_t sizeWhenOpened_;
   off_t offset_ = 0;
   ReadRole role_;
+  WaitNotice* notice_ = nullptr;
+  bool tryCacheFirst_ = true;
 };
 
 int ErrorForNonRegular(const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : ENXIO; }
@@ -85,7 +113,8 @@ FileId IdOf(const struct stat& st) {
 
 OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
   struct stat st;
-  if (role != ReadRole::Source) {
+  const bool lookedAt = role != ReadRole::Source;
+  if (lookedAt) {
     if (fstatat(dirFd, name, &st, 0) != 0) return OpenFailure(errno);
     if (!S_ISREG(st.st_mode)) return OpenFailure(ErrorForNonRegular(st));
   }
@@ -94,7 +123,9 @@ OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
   // in ReadBlock.
   const int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return OpenFailure(errno);
-  if (fstat(fd, &st) != 0) {
+  // A file looked at just before is taken as it was seen; a source is
+  // checked now, since its listing may be older.
+  if (!lookedAt && fstat(fd, &st) != 0) {
     const int error = errno;
     close(fd);
     return OpenFailure(error);
