@@ -135,7 +135,8 @@ void VerifyEngine::ReadAheadOfTheWalk() {
   if (!readAhead_ || !readAhead_->HasRoom(true)) return;
   std::string srcPath;
   std::string dstPath;
-  while (readAhead_->HasRoom() && lookahead_->NextFile(srcPath, dstPath)) readAhead_->Announce(srcPath, dstPath);
+  while (readAhead_->HasRoom() && lookahead_->NextFile(srcPath, dstPath))
+    readAhead_->Announce(std::move(srcPath), std::move(dstPath));
   readAhead_->AnnouncingDone();
 }
 

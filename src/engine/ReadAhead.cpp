@@ -2,10 +2,13 @@
 
 #include "platform/WaitWord.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace ovik {
 
@@ -53,10 +56,11 @@ ReadAhead::ReadAhead(FileSystem& fileSystem, ReadRole dstRole, std::size_t block
       dstRole_(dstRole),
       blockSize_(blockSize),
       limits_(limits),
-      maxRunning_(static_cast<std::uint32_t>(limits.running != 0 ? limits.running
+      minRunning_(static_cast<std::uint32_t>(limits.running != 0 ? limits.running
                                                                  : std::max(2u, std::thread::hardware_concurrency()))),
       slots_(std::bit_ceil(4 * limits.filesAhead + 16)) {
   for (std::size_t i = 0; i < slots_.size(); ++i) slots_[i].sequence.store(static_cast<std::uint32_t>(i));
+  maxRunning_.store(minRunning_);
   readers_.reserve(limits_.readers);
   for (std::size_t i = 0; i < limits_.readers; ++i) readers_.emplace_back([this] { ReaderLoop(); });
 }
@@ -80,13 +84,15 @@ bool ReadAhead::HasRoom(bool forBatch) const {
   return waiting_.size() + (forBatch ? limits_.batch : 1) <= limits_.filesAhead;
 }
 
-void ReadAhead::Announce(const std::string& srcPath, const std::string& dstPath) {
+void ReadAhead::Announce(std::string srcPath, std::string dstPath) {
   auto pair = std::make_shared<Pair>();
   pair->serial = nextSerial_++;
   pair->src.pair = pair->dst.pair = pair.get();
-  pair->src.path = srcPath;
-  pair->dst.path = dstPath;
+  pair->src.path = std::move(srcPath);
+  pair->dst.path = std::move(dstPath);
   pair->dst.destination = true;
+  pair->src.spare = SpareBuffer();
+  pair->dst.spare = SpareBuffer();
   toPublish_.push_back(&pair->src);
   toPublish_.push_back(&pair->dst);
   published_.push_back(pair);
@@ -138,15 +144,18 @@ void ReadAhead::Release(Pair& pair) {
 }
 
 void ReadAhead::LetGo(Side& side) {
-  if (side.held != nullptr) ReturnBuffer(side.held);
-  side.held = nullptr;
-  if (side.endings.fetch_add(1) == 1) ReturnUntaken(side);
+  if (side.held.data != nullptr) ReturnBuffer(side.held, true);
+  side.held = Chunk{};
+  if (side.endings.fetch_add(1) == 1) ReturnUntaken(side, true);
 }
 
+// Sequentially consistent loads: the comparison announces that it waits
+// and then looks again, while a reader publishes and then looks whether
+// anyone waits; only a single order of all four keeps a wake-up from being
+// lost.
 bool ReadAhead::IsReady(const Side& side, Awaited what) const {
-  if (what == Awaited::Open) return side.openState.load(std::memory_order_acquire) != 0;
-  return side.produced.load(std::memory_order_acquire) != side.consumed.load(std::memory_order_relaxed) ||
-         side.finished.load(std::memory_order_acquire);
+  if (what == Awaited::Open) return side.openState.load() != 0;
+  return side.produced.load() != side.consumed.load() || side.finished.load();
 }
 
 // Sleeps until the side is ready. The readers wake the comparison once a
@@ -168,9 +177,9 @@ void ReadAhead::WaitFor(Side& side, Awaited what) {
 }
 
 std::int64_t ReadAhead::NextBlock(Side& side, const std::byte*& data, int& error) {
-  if (side.held != nullptr) {
-    ReturnBuffer(side.held);
-    side.held = nullptr;
+  if (side.held.data != nullptr) {
+    ReturnBuffer(side.held, true);
+    side.held = Chunk{};
   }
   WaitFor(side, Awaited::Block);
   const std::uint32_t index = side.consumed.load(std::memory_order_relaxed);
@@ -180,9 +189,9 @@ std::int64_t ReadAhead::NextBlock(Side& side, const std::byte*& data, int& error
     return 0;
   }
   const Chunk chunk = side.chunks[index % kBlocksPerSide];
-  side.consumed.store(index + 1, std::memory_order_release);
+  side.consumed.store(index + 1);
   RoomMade();
-  side.held = chunk.data;
+  side.held = chunk;
   data = chunk.data;
   if (chunk.count < 0) error = chunk.error;
   return chunk.count;
@@ -194,6 +203,7 @@ std::int64_t ReadAhead::NextBlock(Side& side, const std::byte*& data, int& error
 // gives it up only when more are working than allowed (one that waited for
 // the device has come back).
 void ReadAhead::ReaderLoop() {
+  pthread_setname_np(pthread_self(), "ovik-reader");
   while (StartWorking()) {
     for (;;) {
       Side* side = NextJob();
@@ -202,7 +212,7 @@ void ReadAhead::ReaderLoop() {
         return;
       }
       ReadSide(*side);
-      if (running_.load() > maxRunning_) break;
+      if (running_.load() > maxRunning_.load()) break;
     }
     StopWorking();
   }
@@ -213,7 +223,7 @@ bool ReadAhead::StartWorking() {
   std::uint32_t running = running_.load();
   for (;;) {
     if (stopping_.load()) return false;
-    if (running < maxRunning_) {
+    if (running < maxRunning_.load()) {
       if (running_.compare_exchange_weak(running, running + 1)) return true;
       continue;
     }
@@ -231,11 +241,24 @@ void ReadAhead::StopWorking() {
 }
 
 void ReadAhead::ReaderWaits::WaitStarts() {
-  owner_.BeforeReaderWaits();
+  owner_.waitedReads_.fetch_add(1, std::memory_order_relaxed);
   owner_.StopWorking();
 }
 
 void ReadAhead::ReaderWaits::WaitEnds() { owner_.running_.fetch_add(1); }
+
+// Every so many blocks, the share of reads that waited for the device sets
+// how many readers may work: when most wait, all of them, so that they
+// block in the device rather than take turns; when few wait, as many as
+// there are processors.
+void ReadAhead::CountRead() {
+  constexpr std::uint32_t kWindow = 256;
+  if (reads_.fetch_add(1, std::memory_order_relaxed) % kWindow != kWindow - 1) return;
+  const std::uint32_t waited = waitedReads_.exchange(0, std::memory_order_relaxed);
+  const bool slowMedium = waited * 4 > kWindow;
+  const std::uint32_t wanted = slowMedium ? static_cast<std::uint32_t>(readers_.size()) : minRunning_;
+  if (maxRunning_.exchange(wanted) < wanted && runningSleepers_.load() > 0) WakeAll(running_);
+}
 
 // The next job in the order of announcing; null when stopping.
 ReadAhead::Side* ReadAhead::NextJob() {
@@ -289,17 +312,17 @@ std::unique_ptr<ReadableFile> ReadAhead::OpenSide(Side& side) {
 void ReadAhead::ReadBlocks(Side& side, ReadableFile& file) {
   for (;;) {
     if (!WaitForRoom(side)) return;
-    std::byte* buffer = TakeBuffer();
-    int error = 0;
-    std::int64_t count = -1;
+    Chunk chunk = TakeBuffer(side);
     try {
-      count = file.ReadBlock(buffer, blockSize_, error);
+      chunk.count = file.ReadBlock(chunk.data, blockSize_, chunk.error);
     } catch (...) {
-      ReturnBuffer(buffer);
+      ReturnBuffer(chunk, false);
       throw;
     }
+    CountRead();
+    const std::int64_t count = chunk.count;
     const std::uint32_t index = side.produced.load(std::memory_order_relaxed);
-    side.chunks[index % kBlocksPerSide] = Chunk{buffer, count, error};
+    side.chunks[index % kBlocksPerSide] = chunk;
     side.produced.store(index + 1);
     WakeEngineIfDue(false);
     if (count != static_cast<std::int64_t>(blockSize_)) return;
@@ -311,6 +334,7 @@ void ReadAhead::ReadBlocks(Side& side, ReadableFile& file) {
 bool ReadAhead::MayFill(const Side& side) const {
   const std::uint32_t ahead = side.produced.load(std::memory_order_relaxed) - side.consumed.load();
   if (ahead >= kBlocksPerSide) return false;
+  if (side.spare != nullptr) return true;
   return side.pair->serial == headSerial_.load() || bytesAhead_.load() + blockSize_ <= limits_.bytesAhead;
 }
 
@@ -319,11 +343,11 @@ bool ReadAhead::MayFill(const Side& side) const {
 bool ReadAhead::WaitForRoom(Side& side) {
   for (;;) {
     if (stopping_.load() || side.pair->released.load()) return false;
-    const std::uint32_t room = room_.load();
     if (MayFill(side)) return true;
     BeforeReaderWaits();
     roomSleepers_.fetch_add(1);
-    if (room_.load() == room) SleepWhileEquals(room_, room);
+    const std::uint32_t room = room_.load();
+    if (!stopping_.load() && !side.pair->released.load() && !MayFill(side)) SleepWhileEquals(room_, room);
     roomSleepers_.fetch_sub(1);
   }
 }
@@ -331,15 +355,17 @@ bool ReadAhead::WaitForRoom(Side& side) {
 void ReadAhead::FinishSide(Side& side) {
   Pair& pair = *side.pair;
   side.finished.store(true);
-  if (side.endings.fetch_add(1) == 1) ReturnUntaken(side);
+  if (side.endings.fetch_add(1) == 1) ReturnUntaken(side, false);
   const bool pairDone = pair.sidesFinished.fetch_add(1) == 1;  // the last touch of the pair
   if (pairDone) pairsDone_.fetch_add(1);
   WakeEngineIfDue(false);
 }
 
+// Readers that found no room sleep on room_; it changes only when one does.
 void ReadAhead::RoomMade() {
+  if (roomSleepers_.load() == 0) return;
   room_.fetch_add(1);
-  if (roomSleepers_.load() > 0) WakeAll(room_);
+  WakeAll(room_);
 }
 
 void ReadAhead::BeforeReaderWaits() { WakeEngineIfDue(true); }
@@ -361,13 +387,21 @@ void ReadAhead::WakeEngineIfDue(bool readerWaits) {
 
 // --- Blocks ----------------------------------------------------------------
 
-std::byte* ReadAhead::TakeBuffer() {
+// A buffer for the side's next block: the one it came with, else one from
+// the shared pool, counted against the budget.
+ReadAhead::Chunk ReadAhead::TakeBuffer(Side& side) {
+  Chunk chunk;
+  if (side.spare != nullptr) {
+    chunk.data = std::exchange(side.spare, nullptr);
+    return chunk;
+  }
+  chunk.budgeted = true;
   bytesAhead_.fetch_add(blockSize_);
   std::lock_guard lock(buffersMutex_);
   if (!freeBuffers_.empty()) {
-    std::byte* buffer = freeBuffers_.back();
+    chunk.data = freeBuffers_.back();
     freeBuffers_.pop_back();
-    return buffer;
+    return chunk;
   }
   void* memory = std::aligned_alloc(kReadBufferAlignment, blockSize_);
   if (memory == nullptr) {
@@ -375,22 +409,51 @@ std::byte* ReadAhead::TakeBuffer() {
     throw std::bad_alloc();
   }
   allBuffers_.push_back(static_cast<std::byte*>(memory));
-  return allBuffers_.back();
+  chunk.data = allBuffers_.back();
+  return chunk;
 }
 
-void ReadAhead::ReturnBuffer(std::byte* buffer) {
+// Spare buffers stay with the comparison's thread, which hands them out
+// with the jobs; budgeted ones go back to the shared pool.
+void ReadAhead::ReturnBuffer(const Chunk& chunk, bool onEngineThread) {
+  if (!chunk.budgeted && onEngineThread) {
+    spares_.push_back(chunk.data);
+    return;
+  }
   {
     std::lock_guard lock(buffersMutex_);
-    freeBuffers_.push_back(buffer);
+    freeBuffers_.push_back(chunk.data);
   }
-  bytesAhead_.fetch_sub(blockSize_);
+  if (chunk.budgeted) {
+    bytesAhead_.fetch_sub(blockSize_);
+    RoomMade();
+  }
+}
+
+std::byte* ReadAhead::SpareBuffer() {
+  if (spares_.empty()) {
+    std::lock_guard lock(buffersMutex_);
+    const std::size_t taken = std::min<std::size_t>(freeBuffers_.size(), 16);
+    spares_.insert(spares_.end(), freeBuffers_.end() - static_cast<std::ptrdiff_t>(taken), freeBuffers_.end());
+    freeBuffers_.resize(freeBuffers_.size() - taken);
+    while (spares_.size() < 16) {
+      void* memory = std::aligned_alloc(kReadBufferAlignment, blockSize_);
+      if (memory == nullptr) throw std::bad_alloc();
+      allBuffers_.push_back(static_cast<std::byte*>(memory));
+      spares_.push_back(allBuffers_.back());
+    }
+  }
+  std::byte* buffer = spares_.back();
+  spares_.pop_back();
+  return buffer;
 }
 
 // Gives back the blocks read but never taken; called once both the reader
 // and the comparison are done with the side.
-void ReadAhead::ReturnUntaken(Side& side) {
+void ReadAhead::ReturnUntaken(Side& side, bool onEngineThread) {
   for (std::uint32_t i = side.consumed.load(); i != side.produced.load(); ++i)
-    ReturnBuffer(side.chunks[i % kBlocksPerSide].data);
+    ReturnBuffer(side.chunks[i % kBlocksPerSide], onEngineThread);
+  if (side.spare != nullptr) ReturnBuffer(Chunk{std::exchange(side.spare, nullptr)}, onEngineThread);
   RoomMade();
 }
 

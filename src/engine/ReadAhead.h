@@ -19,8 +19,8 @@ struct ReadAheadLimits {
   std::size_t filesAhead = 32;         // pairs announced and not yet taken
   std::size_t bytesAhead = 64u << 20;  // block buffers filled ahead of the comparison
   std::size_t readers = 32;            // threads, each reading one file at a time
-  // Readers at work at once besides those waiting for the device; 0: as
-  // many as the machine has processors.
+  // Readers at work at once besides those waiting for the device, while
+  // few reads wait for it; 0: as many as the machine has processors.
   std::size_t running = 0;
   // Pairs read before a comparison waiting for them is woken, so that each
   // wake-up is worth its cost.
@@ -52,7 +52,7 @@ class ReadAhead {
   // batch of pairs.
   bool HasRoom(bool forBatch = false) const;
   // The readers start on what was announced once the announcing is done.
-  void Announce(const std::string& srcPath, const std::string& dstPath);
+  void Announce(std::string srcPath, std::string dstPath);
   void AnnouncingDone();
   // The pair announced first when it is this one (pairs announced before it
   // and never taken are dropped); null otherwise. Its reading goes on while
@@ -66,6 +66,7 @@ class ReadAhead {
     std::byte* data = nullptr;
     std::int64_t count = 0;
     int error = 0;
+    bool budgeted = false;  // counted in bytesAhead_
   };
   struct Pair;
   struct Side {
@@ -83,7 +84,10 @@ class ReadAhead {
     std::atomic<std::uint32_t> produced{0};
     std::atomic<std::uint32_t> consumed{0};
     std::atomic<bool> finished{false};  // no more blocks come
-    std::byte* held = nullptr;          // the block the comparison looks at
+    Chunk held;                 // the block the comparison looks at
+    // A buffer given with the job for the first block, so that a small file
+    // needs nothing from the shared pool.
+    std::byte* spare = nullptr;
     // The reader's end and the comparison's letting go: the second one
     // gives back the blocks nobody took.
     std::atomic<int> endings{0};
@@ -122,6 +126,7 @@ class ReadAhead {
   void FinishSide(Side& side);
   void StopWorking();
   void BeforeReaderWaits();
+  void CountRead();
 
   // The comparison.
   void WaitFor(Side& side, Awaited what);
@@ -132,9 +137,10 @@ class ReadAhead {
 
   // Both.
   void WakeEngineIfDue(bool readerWaits);
-  std::byte* TakeBuffer();
-  void ReturnBuffer(std::byte* buffer);
-  void ReturnUntaken(Side& side);
+  Chunk TakeBuffer(Side& side);
+  void ReturnBuffer(const Chunk& chunk, bool onEngineThread);
+  std::byte* SpareBuffer();
+  void ReturnUntaken(Side& side, bool onEngineThread);
   bool MayFill(const Side& side) const;
   void RoomMade();
 
@@ -142,7 +148,10 @@ class ReadAhead {
   ReadRole dstRole_;
   std::size_t blockSize_;
   ReadAheadLimits limits_;
-  std::uint32_t maxRunning_;
+  std::uint32_t minRunning_;
+  std::atomic<std::uint32_t> maxRunning_{0};
+  std::atomic<std::uint32_t> reads_{0};
+  std::atomic<std::uint32_t> waitedReads_{0};
   ReaderWaits waits_{*this};
 
   // The comparison's own.
@@ -151,6 +160,7 @@ class ReadAhead {
   std::uint64_t nextSerial_ = 0;
   std::uint32_t publishedJobs_ = 0;
   std::vector<Side*> toPublish_;
+  std::vector<std::byte*> spares_;
 
   // Jobs: one slot per side, published in order, claimed by ticket. Every
   // value a thread sleeps on is 32 bits wide, so that it sleeps on that

@@ -86,14 +86,30 @@ FolderRef FolderHandles::Open(const std::string& path, int flags, int& error) {
   return Adopt(openat(parentFolder->fd(), name.c_str(), flags), error);
 }
 
+FolderHandles::Recent& FolderHandles::RecentOfThisThread() {
+  thread_local Recent recent;
+  return recent;
+}
+
 FolderRef FolderHandles::ForLookups(const std::string& path, int& error) {
-  std::lock_guard lock(mutex_);
-  if (const Slot* known = Find(path)) {
-    error = known->error;
-    return known->folder;
+  Recent& recent = RecentOfThisThread();
+  const std::uint64_t generation = generation_.load(std::memory_order_acquire);
+  if (recent.owner == this && recent.generation == generation && recent.path == path) {
+    error = 0;
+    return recent.folder;
   }
-  FolderRef folder = Open(path, kLookupFlags, error);
-  Remember(path, folder, error);
+  FolderRef folder;
+  {
+    std::lock_guard lock(mutex_);
+    if (const Slot* known = Find(path)) {
+      error = known->error;
+      folder = known->folder;
+    } else {
+      folder = Open(path, kLookupFlags, error);
+      Remember(path, folder, error);
+    }
+  }
+  if (folder) recent = Recent{this, generation, path, folder};
   return folder;
 }
 
@@ -107,6 +123,8 @@ FolderRef FolderHandles::ForListing(const std::string& path, int& error) {
 }
 
 void FolderHandles::Clear() {
+  generation_.fetch_add(1, std::memory_order_acq_rel);
+  if (RecentOfThisThread().owner == this) RecentOfThisThread() = Recent{};
   std::lock_guard lock(mutex_);
   slots_.clear();
   ages_.clear();

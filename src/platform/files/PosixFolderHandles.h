@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -43,7 +45,8 @@ class FolderHandles {
   // The folder `path` opened afresh for reading its entries; remembered for
   // lookups afterwards.
   FolderRef ForListing(const std::string& path, int& error);
-  // Closes every folder that no caller still holds.
+  // Closes every folder that no caller still holds; the calling thread's
+  // recent folder goes too, and other threads' are not used again.
   void Clear();
 
  private:
@@ -57,7 +60,18 @@ class FolderHandles {
   const Slot* Find(const std::string& path);
   void Remember(const std::string& path, FolderRef folder, int error);
 
+  // The folder a thread looked up last, kept by the thread itself, so that
+  // the files of one folder are opened without taking the lock.
+  struct Recent {
+    const FolderHandles* owner = nullptr;
+    std::uint64_t generation = 0;
+    std::string path;
+    FolderRef folder;
+  };
+  static Recent& RecentOfThisThread();
+
   std::size_t capacity_;
+  std::atomic<std::uint64_t> generation_{1};
   std::mutex mutex_;
   std::unordered_map<std::string, Slot> slots_;
   std::list<std::string> ages_;  // most recently used first
