@@ -85,7 +85,7 @@ bool ReadAhead::HasRoom(bool forBatch) const {
 }
 
 void ReadAhead::Announce(std::string srcPath, std::string dstPath) {
-  auto pair = std::make_shared<Pair>();
+  std::shared_ptr<Pair> pair = NewPair();
   pair->serial = nextSerial_++;
   pair->src.pair = pair->dst.pair = pair.get();
   pair->src.path = std::move(srcPath);
@@ -115,8 +115,35 @@ void ReadAhead::AnnouncingDone() {
   while (!published_.empty() && published_.front()->released.load() &&
          published_.front()->sidesFinished.load() == 2) {
     while (bellCheckers_.load() != 0) std::this_thread::yield();
-    published_.erase(published_.begin());
+    if (published_.front().use_count() == 1 && freePairs_.size() < 2 * limits_.filesAhead)
+      freePairs_.push_back(std::move(published_.front()));
+    published_.pop_front();
   }
+}
+
+// A pair as new, from those done with where there is one: a pair holds the
+// room for a whole run of blocks, which is worth keeping.
+std::shared_ptr<ReadAhead::Pair> ReadAhead::NewPair() {
+  if (freePairs_.empty()) return std::make_shared<Pair>();
+  std::shared_ptr<Pair> pair = std::move(freePairs_.back());
+  freePairs_.pop_back();
+  pair->released.store(false);
+  pair->sidesFinished.store(0);
+  for (Side* side : {&pair->src, &pair->dst}) {
+    side->destination = false;
+    side->id = FileId{};
+    side->size = 0;
+    side->lookup = EntryLookup{};
+    side->failure = nullptr;
+    side->openState.store(0);
+    side->produced.store(0);
+    side->consumed.store(0);
+    side->finished.store(false);
+    side->held = Chunk{};
+    side->spare = nullptr;
+    side->endings.store(0);
+  }
+  return pair;
 }
 
 std::unique_ptr<FilePair> ReadAhead::Take(const std::string& srcPath, const std::string& dstPath) {

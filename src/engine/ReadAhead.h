@@ -60,7 +60,7 @@ class ReadAhead {
   std::unique_ptr<FilePair> Take(const std::string& srcPath, const std::string& dstPath);
 
  private:
-  static constexpr std::size_t kBlocksPerSide = 64;  // of one file ahead, even the one compared
+  static constexpr std::size_t kBlocksPerSide = 32;  // of one file ahead, even the one compared
 
   struct Chunk {
     std::byte* data = nullptr;
@@ -135,6 +135,8 @@ class ReadAhead {
   void Release(Pair& pair);
   void LetGo(Side& side);
 
+  std::shared_ptr<Pair> NewPair();
+
   // Both.
   void WakeEngineIfDue(bool readerWaits);
   Chunk TakeBuffer(Side& side);
@@ -156,7 +158,8 @@ class ReadAhead {
 
   // The comparison's own.
   std::deque<std::shared_ptr<Pair>> waiting_;  // announced, not yet taken
-  std::vector<std::shared_ptr<Pair>> published_;  // kept alive until every side is finished
+  std::deque<std::shared_ptr<Pair>> published_;  // kept alive until every side is finished
+  std::vector<std::shared_ptr<Pair>> freePairs_;  // done with, to be used again
   std::uint64_t nextSerial_ = 0;
   std::uint32_t publishedJobs_ = 0;
   std::vector<Side*> toPublish_;
