@@ -61,6 +61,19 @@ ReadAhead::ReadAhead(FileSystem& fileSystem, ReadRole dstRole, std::size_t block
       slots_(std::bit_ceil(4 * limits.filesAhead + 16)) {
   for (std::size_t i = 0; i < slots_.size(); ++i) slots_[i].sequence.store(static_cast<std::uint32_t>(i));
   maxRunning_.store(minRunning_);
+  const std::size_t flightsPerRing = FlightsPerRing();
+  for (std::uint32_t i = 0; limits_.batched && i < minRunning_; ++i) {
+    std::unique_ptr<AsyncReads> ring = fileSystem_.StartAsyncReads(flightsPerRing);
+    if (!ring) {
+      rings_.clear();
+      break;
+    }
+    rings_.push_back(std::move(ring));
+  }
+  if (!rings_.empty()) {
+    for (auto& ring : rings_) readers_.emplace_back([this, &io = *ring] { RingLoop(io); });
+    return;
+  }
   readers_.reserve(limits_.readers);
   for (std::size_t i = 0; i < limits_.readers; ++i) readers_.emplace_back([this] { ReaderLoop(); });
 }
@@ -74,6 +87,7 @@ ReadAhead::~ReadAhead() {
   running_.fetch_add(static_cast<std::uint32_t>(readers_.size() + 1));
   WakeAll(running_);
   RoomMade();
+  for (auto& ring : rings_) ring->Wake();
   for (std::thread& reader : readers_) reader.join();
   for (std::byte* buffer : allBuffers_) std::free(buffer);
 }
@@ -91,6 +105,7 @@ void ReadAhead::Announce(std::string srcPath, std::string dstPath) {
   pair->src.path = std::move(srcPath);
   pair->dst.path = std::move(dstPath);
   pair->dst.destination = true;
+  pair->dst.role = dstRole_;
   pair->src.spare = SpareBuffer();
   pair->dst.spare = SpareBuffer();
   toPublish_.push_back(&pair->src);
@@ -111,6 +126,7 @@ void ReadAhead::AnnouncingDone() {
     if (slotSleepers_.load() > 0) WakeAll(slot.sequence);
   }
   toPublish_.clear();
+  if (ringsWaiting_.load() > 0) WakeRings();
   // Pairs nobody touches any more.
   while (!published_.empty() && published_.front()->released.load() &&
          published_.front()->sidesFinished.load() == 2) {
@@ -131,6 +147,7 @@ std::shared_ptr<ReadAhead::Pair> ReadAhead::NewPair() {
   pair->sidesFinished.store(0);
   for (Side* side : {&pair->src, &pair->dst}) {
     side->destination = false;
+    side->role = ReadRole::Source;
     side->id = FileId{};
     side->size = 0;
     side->lookup = EntryLookup{};
@@ -323,7 +340,7 @@ void ReadAhead::ReadSide(Side& side) {
 std::unique_ptr<ReadableFile> ReadAhead::OpenSide(Side& side) {
   OpenResult opened;
   try {
-    opened = fileSystem_.OpenForRead(side.path, side.destination ? dstRole_ : ReadRole::Source);
+    opened = fileSystem_.OpenForRead(side.path, side.role);
     if (!opened.file && side.destination) side.lookup = fileSystem_.LookUp(side.path);
   } catch (...) {
     side.failure = std::current_exception();
@@ -390,6 +407,7 @@ void ReadAhead::FinishSide(Side& side) {
 
 // Readers that found no room sleep on room_; it changes only when one does.
 void ReadAhead::RoomMade() {
+  if (parkedFlights_.load() > 0 && ringsWaiting_.load() > 0) WakeRings();
   if (roomSleepers_.load() == 0) return;
   room_.fetch_add(1);
   WakeAll(room_);

@@ -25,6 +25,9 @@ struct ReadAheadLimits {
   // Pairs read before a comparison waiting for them is woken, so that each
   // wake-up is worth its cost.
   std::size_t batch = 8;
+  // Read through the file system's batched reads where it offers them: one
+  // ring per processor keeps many files in flight with few system calls.
+  bool batched = true;
 };
 
 // Reads the files of the walk before the comparison asks for them, so that
@@ -78,6 +81,7 @@ class ReadAhead {
     std::int64_t size = 0;
     EntryLookup lookup;
     std::exception_ptr failure;
+    ReadRole role = ReadRole::Source;
     std::atomic<int> openState{0};  // 0 not yet, 1 opened, 2 not opened
     // Blocks, from its reader to the comparison.
     Chunk chunks[kBlocksPerSide];
@@ -114,6 +118,27 @@ class ReadAhead {
     ReadAhead& owner_;
   };
   enum class Awaited { Open, Block };
+
+  // One file of a pair in a ring: where it is in the steps of its reading.
+  struct Flight {
+    enum class Step { Free, Looking, Opening, Reading, Parked, Closing };
+    Side* side = nullptr;
+    Step step = Step::Free;
+    bool openFailed = false;
+    Chunk chunk;                // the block being filled
+    std::int64_t filled = 0;    // bytes in it so far
+    std::int64_t offset = 0;    // where it starts in the file
+    std::int64_t size = 0;      // the file's length when it was looked at
+    int pending = 0;            // completions still to come
+  };
+  class Ring;
+
+  // Rings.
+  void RingLoop(AsyncReads& io);
+  std::size_t FlightsPerRing() const;
+  Side* TryNextJob();
+  bool JobWaiting() const;
+  void WakeRings();
 
   // Readers.
   void ReaderLoop();
@@ -194,6 +219,9 @@ class ReadAhead {
   std::vector<std::byte*> freeBuffers_;
   std::vector<std::byte*> allBuffers_;
 
+  std::vector<std::unique_ptr<AsyncReads>> rings_;
+  std::atomic<int> ringsWaiting_{0};
+  std::atomic<int> parkedFlights_{0};
   std::vector<std::thread> readers_;
 };
 

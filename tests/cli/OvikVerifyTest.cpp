@@ -405,19 +405,23 @@ bool HasFileOpenBelow(pid_t pid, const std::string& folder) {
 
 TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
   TempTree tree;
-  // Many names for one 8 MiB file: a long run that costs little to set up.
+  // Many names for one 8 MiB file on each side: a long run that costs
+  // little to set up. A folder below the source is open once the run is
+  // under way.
   tree.WriteFile("data", PatternBytes(8 << 20, 4));
-  tree.MakeFolder("src");
-  tree.MakeFolder("dst");
+  tree.WriteFile("copy", PatternBytes(8 << 20, 4));
+  tree.MakeFolder("src/sub");
+  tree.MakeFolder("dst/sub");
   for (int i = 0; i < 200; ++i) {
-    const std::string name = "/f" + std::to_string(i);
+    const std::string name = "/sub/f" + std::to_string(i);
     std::filesystem::create_hard_link(tree.Path("data"), tree.Path("src") + name);
-    std::filesystem::create_hard_link(tree.Path("data"), tree.Path("dst") + name);
+    std::filesystem::create_hard_link(tree.Path("copy"), tree.Path("dst") + name);
   }
   for (int signal : {SIGINT, SIGTERM}) {
     bool sent = false;
     const Outcome outcome = RunVerifier({"--cached", tree.Path("src"), tree.Path("dst")}, [&](pid_t pid) {
-      // Once a file is open the run is under way and the handler is in place.
+      // Once something below the source is open the run is under way and
+      // the handler is in place.
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
       while (!HasFileOpenBelow(pid, tree.Path("src")) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

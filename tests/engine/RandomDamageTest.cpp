@@ -153,17 +153,22 @@ class DamagedCopy {
   Expected expected_;
 };
 
-// Reading ahead must not change a single line or count: off, as it comes,
-// and squeezed so that readers wait for room and for each other.
-enum class Reading { Direct, Ahead, AheadSqueezed };
+// Reading ahead must not change a single line or count: off, by reader
+// threads and by rings, each as it comes and squeezed so that readers wait
+// for room and for each other.
+enum class Reading { Direct, Threads, ThreadsSqueezed, Rings, RingsSqueezed };
 
 class RandomDamage : public ::testing::TestWithParam<std::tuple<unsigned, Reading>> {};
 
 TEST_P(RandomDamage, EveryFileGetsTheLineItsDamageMustProduce) {
   EngineHarness h;
   const auto [seed, reading] = GetParam();
+  const bool rings = reading == Reading::Rings || reading == Reading::RingsSqueezed;
+  if (rings && !SystemFileSystem().StartAsyncReads(1)) GTEST_SKIP() << "this system offers no io_uring";
   h.engine.readAhead = reading != Reading::Direct;
-  if (reading == Reading::AheadSqueezed) h.engine.readAheadLimits = {3, 2 * BlockSize, 4, 1, 2};
+  if (reading == Reading::ThreadsSqueezed || reading == Reading::RingsSqueezed)
+    h.engine.readAheadLimits = {3, 2 * BlockSize, 4, 1, 2};
+  h.engine.readAheadLimits.batched = rings;
   const Expected expected = DamagedCopy(h, seed).Build(120);
   ASSERT_GT(expected.totals.DstMissingCount, 0);
   ASSERT_GT(expected.totals.MismatchCount, 10);
@@ -188,7 +193,9 @@ TEST_P(RandomDamage, EveryFileGetsTheLineItsDamageMustProduce) {
 
 INSTANTIATE_TEST_SUITE_P(FixedSeeds, RandomDamage,
                          ::testing::Combine(::testing::Values(1u, 7u, 2026u),
-                                            ::testing::Values(Reading::Direct, Reading::Ahead, Reading::AheadSqueezed)));
+                                            ::testing::Values(Reading::Direct, Reading::Threads,
+                                                              Reading::ThreadsSqueezed, Reading::Rings,
+                                                              Reading::RingsSqueezed)));
 
 }  // namespace
 }  // namespace ovik

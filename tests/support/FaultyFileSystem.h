@@ -20,6 +20,8 @@ class FaultyFileSystem final : public FileSystem {
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
+  // The machine's batched reads, with the same failures injected.
+  std::unique_ptr<AsyncReads> StartAsyncReads(std::size_t files) override;
 
   void FailOpen(const std::string& path, int error) { openFailures_[path] = error; }
   // The read of block `blockIndex` (0-based) fails with `error`; earlier
@@ -39,6 +41,13 @@ class FaultyFileSystem final : public FileSystem {
   std::atomic<int> opens{0};
 
  private:
+  class FaultyAsyncReads;
+  // The error an open of `path` meets by injection; 0 for none.
+  int OpenFailure(const std::string& path) const;
+  int LookUpFailure(const std::string& path) const;
+  // The error the read of block `blockIndex` of `path` meets; 0 for none.
+  int InjectedReadError(const std::string& path, int blockIndex) const;
+
   // True when `path` lies below an unreachable folder, or is one itself
   // unless `strictlyBelow`.
   bool Unreachable(const std::string& path, bool strictlyBelow) const;
