@@ -151,6 +151,15 @@ TEST(Traversal, FolderThatCannotBeListedIsASourceReadErrorAndItsSiblingsGoOn) {
   EXPECT_EQ(h.view.status, "Errors");
 }
 
+TEST(Traversal, SourceRootThatCannotBeListedAgainAfterTheScanIsAnError) {
+  EngineHarness h;
+  h.WriteBoth("f", "1");
+  h.fileSystem.FailListing(h.Src(), EIO, 1);
+  h.Verify();
+  EXPECT_EQ(h.view.lines, Lines{"!Source read error: /"});
+  EXPECT_EQ(h.view.status, "Errors");
+}
+
 TEST(Traversal, FileWhoseAttributesCannotBeReadIsASourceReadErrorWithoutAnOpen) {
   EngineHarness h;
   h.WriteBoth("unknown", "data");

@@ -41,9 +41,10 @@ bool FaultyFileSystem::ListEntries(const std::string& folder, FileSizes sizes, s
                                    int& error) {
   if (!throwingFolder_.empty() && folder == throwingFolder_) throw std::runtime_error("listing failed");
   const auto failure = listingFailures_.find(folder);
-  if (failure != listingFailures_.end() || Unreachable(folder, false)) {
+  const bool injected = failure != listingFailures_.end() && failure->second.listingsLeft-- <= 0;
+  if (injected || Unreachable(folder, false)) {
     entries.clear();
-    error = failure != listingFailures_.end() ? failure->second : EACCES;
+    error = injected ? failure->second.error : EACCES;
     return false;
   }
   if (!SystemFileSystem().ListEntries(folder, sizes, entries, error)) return false;

@@ -27,7 +27,10 @@ class FaultyFileSystem final : public FileSystem {
   // The read of block `blockIndex` (0-based) fails with `error`; earlier
   // blocks are read normally.
   void FailRead(const std::string& path, int blockIndex, int error) { readFailures_[path] = {blockIndex, error}; }
-  void FailListing(const std::string& folder, int error) { listingFailures_[folder] = error; }
+  // Listing the folder fails, once it has been listed `listedFirst` times.
+  void FailListing(const std::string& folder, int error, int listedFirst = 0) {
+    listingFailures_[folder] = {listedFirst, error};
+  }
   void FailLookUp(const std::string& path, int error) { lookUpFailures_[path] = error; }
   // The folder and everything below it behave as a folder without any
   // permission: it cannot be listed, nothing in it can be looked up or opened.
@@ -56,9 +59,13 @@ class FaultyFileSystem final : public FileSystem {
     int blockIndex;
     int error;
   };
+  struct ListingFailure {
+    int listingsLeft;  // that still work
+    int error;
+  };
   std::map<std::string, int> openFailures_;
   std::map<std::string, ReadFailure> readFailures_;
-  std::map<std::string, int> listingFailures_;
+  std::map<std::string, ListingFailure> listingFailures_;
   std::map<std::string, int> lookUpFailures_;
   std::set<std::string> unreadEntries_;
   std::set<std::string> unreachable_;
