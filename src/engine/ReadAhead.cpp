@@ -234,7 +234,7 @@ std::int64_t ReadAhead::NextBlock(Side& side, const std::byte*& data, int& error
   }
   const Chunk chunk = side.chunks[index % kBlocksPerSide];
   side.consumed.store(index + 1);
-  RoomMade();
+  RoomMade(side.produced.load() - (index + 1) == kBlocksPerSide / 2);
   side.held = chunk;
   data = chunk.data;
   if (chunk.count < 0) error = chunk.error;
@@ -405,9 +405,20 @@ void ReadAhead::FinishSide(Side& side) {
   WakeEngineIfDue(false);
 }
 
+// True when a file parked in a ring may go on: its side has room for half
+// a run of blocks, and the budget for as many, so that a ring is woken once
+// for many blocks rather than once for each.
+bool ReadAhead::MayResume(const Side& side) const {
+  const std::uint32_t ahead = side.produced.load(std::memory_order_relaxed) - side.consumed.load();
+  if (ahead > kBlocksPerSide / 2) return false;
+  if (side.spare != nullptr || side.pair->serial == headSerial_.load()) return true;
+  return bytesAhead_.load() + kBlocksPerSide / 2 * blockSize_ <= limits_.bytesAhead;
+}
+
 // Readers that found no room sleep on room_; it changes only when one does.
-void ReadAhead::RoomMade() {
-  if (parkedFlights_.load() > 0 && ringsWaiting_.load() > 0) WakeRings();
+// Rings are woken when a parked file may have reached MayResume.
+void ReadAhead::RoomMade(bool ringsMayResume) {
+  if (ringsMayResume && parkedFlights_.load() > 0 && ringsWaiting_.load() > 0) WakeRings();
   if (roomSleepers_.load() == 0) return;
   room_.fetch_add(1);
   WakeAll(room_);
@@ -470,8 +481,9 @@ void ReadAhead::ReturnBuffer(const Chunk& chunk, bool onEngineThread) {
     freeBuffers_.push_back(chunk.data);
   }
   if (chunk.budgeted) {
-    bytesAhead_.fetch_sub(blockSize_);
-    RoomMade();
+    const std::size_t resumeAt = limits_.bytesAhead - std::min(limits_.bytesAhead, kBlocksPerSide / 2 * blockSize_);
+    const std::size_t before = bytesAhead_.fetch_sub(blockSize_);
+    RoomMade(before > resumeAt && before - blockSize_ <= resumeAt);
   }
 }
 

@@ -169,7 +169,8 @@ class ReadAhead {
   std::byte* SpareBuffer();
   void ReturnUntaken(Side& side, bool onEngineThread);
   bool MayFill(const Side& side) const;
-  void RoomMade();
+  bool MayResume(const Side& side) const;
+  void RoomMade(bool ringsMayResume = true);
 
   FileSystem& fileSystem_;
   ReadRole dstRole_;

@@ -41,7 +41,7 @@ class ReadAhead::Ring {
     if (owner_.stopping_.load()) return false;
     if (busy_ < flights_.size() && owner_.JobWaiting()) return true;
     for (const Flight& flight : flights_)
-      if (flight.step == Flight::Step::Parked && (flight.side->pair->released.load() || owner_.MayFill(*flight.side)))
+      if (flight.step == Flight::Step::Parked && (flight.side->pair->released.load() || owner_.MayResume(*flight.side)))
         return true;
     return false;
   }
@@ -72,7 +72,7 @@ class ReadAhead::Ring {
       if (stopping || flight.side->pair->released.load()) {
         Unpark(flight);
         CloseFile(slot);
-      } else if (owner_.MayFill(*flight.side)) {
+      } else if (owner_.MayResume(*flight.side)) {
         Unpark(flight);
         ReadNextBlock(slot);
       }
@@ -169,7 +169,6 @@ class ReadAhead::Ring {
     if (owner_.MayFill(side)) return ReadNextBlock(slot);
     flight.step = Flight::Step::Parked;
     owner_.parkedFlights_.fetch_add(1);
-    owner_.RoomMade();  // the comparison may have made room just before
   }
 
   void Publish(Side& side, Flight& flight) {

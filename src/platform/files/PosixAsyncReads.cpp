@@ -10,6 +10,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -133,11 +134,18 @@ class PosixAsyncReads final : public AsyncReads {
     if (!wakeArmed_) {
       eventfd_t count;
       eventfd_read(wakeFd_, &count);
+      // Only now: a wake-up whose write was just drained still finds the
+      // thread about to look at everything again.
+      wakeSent_.exchange(false);
       ListenForWakeUps();
     }
   }
 
-  void Wake() override { eventfd_write(wakeFd_, 1); }
+  // One write until the ring has seen it: the thread looks at everything
+  // once it wakes, however many times it was woken.
+  void Wake() override {
+    if (!wakeSent_.exchange(true)) eventfd_write(wakeFd_, 1);
+  }
 
  private:
   struct Slot {
@@ -214,6 +222,7 @@ class PosixAsyncReads final : public AsyncReads {
   bool ready_ = false;
   int wakeFd_ = -1;
   bool wakeArmed_ = false;
+  std::atomic<bool> wakeSent_{false};
   int lastError_ = 0;
   std::vector<Completion> failed_;
 };
