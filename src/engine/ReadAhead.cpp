@@ -383,7 +383,9 @@ bool ReadAhead::MayFill(const Side& side) const {
 }
 
 // Waits for room for another block; false when the pair was let go or the
-// readers stop.
+// readers stop. A reader waiting for room gives up its place among the
+// working readers, as one waiting for the device does: the comparison may
+// be waiting for a file that no working reader has opened yet.
 bool ReadAhead::WaitForRoom(Side& side) {
   for (;;) {
     if (stopping_.load() || side.pair->released.load()) return false;
@@ -391,7 +393,11 @@ bool ReadAhead::WaitForRoom(Side& side) {
     BeforeReaderWaits();
     roomSleepers_.fetch_add(1);
     const std::uint32_t room = room_.load();
-    if (!stopping_.load() && !side.pair->released.load() && !MayFill(side)) SleepWhileEquals(room_, room);
+    if (!stopping_.load() && !side.pair->released.load() && !MayFill(side)) {
+      StopWorking();
+      SleepWhileEquals(room_, room);
+      running_.fetch_add(1);
+    }
     roomSleepers_.fetch_sub(1);
   }
 }
@@ -412,7 +418,12 @@ bool ReadAhead::MayResume(const Side& side) const {
   const std::uint32_t ahead = side.produced.load(std::memory_order_relaxed) - side.consumed.load();
   if (ahead > kBlocksPerSide / 2) return false;
   if (side.spare != nullptr || side.pair->serial == headSerial_.load()) return true;
-  return bytesAhead_.load() + kBlocksPerSide / 2 * blockSize_ <= limits_.bytesAhead;
+  return bytesAhead_.load() <= ResumeBudget();
+}
+
+// What may be filled ahead before a file parked for the budget goes on.
+std::size_t ReadAhead::ResumeBudget() const {
+  return limits_.bytesAhead - std::min(limits_.bytesAhead, kBlocksPerSide / 2 * blockSize_);
 }
 
 // Readers that found no room sleep on room_; it changes only when one does.
@@ -481,7 +492,7 @@ void ReadAhead::ReturnBuffer(const Chunk& chunk, bool onEngineThread) {
     freeBuffers_.push_back(chunk.data);
   }
   if (chunk.budgeted) {
-    const std::size_t resumeAt = limits_.bytesAhead - std::min(limits_.bytesAhead, kBlocksPerSide / 2 * blockSize_);
+    const std::size_t resumeAt = ResumeBudget();
     const std::size_t before = bytesAhead_.fetch_sub(blockSize_);
     RoomMade(before > resumeAt && before - blockSize_ <= resumeAt);
   }

@@ -170,6 +170,7 @@ class ReadAhead {
   void ReturnUntaken(Side& side, bool onEngineThread);
   bool MayFill(const Side& side) const;
   bool MayResume(const Side& side) const;
+  std::size_t ResumeBudget() const;
   void RoomMade(bool ringsMayResume = true);
 
   FileSystem& fileSystem_;

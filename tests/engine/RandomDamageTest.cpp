@@ -86,7 +86,9 @@ class DamagedCopy {
     if (index % 3 == 0) name = "file" + std::to_string(index) + ".BIN";
     if (index % 17 == 0) name += "\xff";
     const std::string relative = FolderFor() + name;
-    const std::int64_t size = SizeFor();
+    // The first two are longer than the blocks read ahead of one file, so
+    // that its reading stops for room and goes on.
+    const std::int64_t size = index < 2 ? 40 * kBlock + index : SizeFor();
     const std::string bytes = PatternBytes(static_cast<std::size_t>(size), static_cast<unsigned>(index));
     h_.tree.WriteFile("src/" + relative, bytes);
     if (relative.rfind("locked/", 0) == 0) return;  // never seen
