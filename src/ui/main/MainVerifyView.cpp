@@ -170,7 +170,9 @@ void MainVerifyView::SetApplicationTitle(std::string_view title) {
 
 void MainVerifyView::Pump() {
   if (holding_ && sinceFlush_.elapsed() >= kRepaintIntervalMs) Flush();
+  if (sinceEvents_.isValid() && sinceEvents_.nsecsElapsed() < kEventIntervalNs) return;
   QCoreApplication::processEvents();
+  sinceEvents_.start();
 }
 
 bool MainVerifyView::ConfirmAbort() { return AskConfirm("Abort Ovik?"); }
