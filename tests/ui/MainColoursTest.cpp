@@ -13,6 +13,8 @@ struct PaletteCase {
   bool dark;
 };
 
+void PrintTo(const PaletteCase& palette, std::ostream* out) { *out << palette.name; }
+
 class ShownColours : public ::testing::TestWithParam<PaletteCase> {};
 
 TEST_P(ShownColours, KeepTheDesignOnLightAndReachTheContrastOnDarkKeepingTheHue) {
