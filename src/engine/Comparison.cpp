@@ -22,6 +22,23 @@ struct CompareOutcome {
   bool contentMismatch = false;
 };
 
+// While the comparison waits for the readers, the display stays alive as it
+// does between blocks, and Abort ends the wait.
+class VerifyEngine::ComparisonWaits final : public WaitHook {
+ public:
+  ComparisonWaits(VerifyEngine& engine, double& lastPump, const std::int64_t& bytesChecked)
+      : engine_(engine), lastPump_(lastPump), bytesChecked_(bytesChecked) {}
+  bool KeepWaiting() override {
+    engine_.KeepDisplayAlive(lastPump_, bytesChecked_);
+    return !engine_.AbortRequested;
+  }
+
+ private:
+  VerifyEngine& engine_;
+  double& lastPump_;
+  const std::int64_t& bytesChecked_;
+};
+
 namespace {
 
 // Number of equal bytes before the first difference of two blocks.
@@ -50,8 +67,11 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   view_.SetLabelVisible(ViewLabel::File, true);
   view_.Pump();
 
+  double lastPump = 0;
+  ComparisonWaits waits(*this, lastPump, outcome.bytesChecked);
   ReadAheadOfTheWalk();
-  std::unique_ptr<FilePair> readAhead = readAhead_ && sourceListed ? readAhead_->Take(srcPath, dstPath) : nullptr;
+  std::unique_ptr<FilePair> readAhead =
+      readAhead_ && sourceListed ? readAhead_->Take(srcPath, dstPath, waits) : nullptr;
   DirectFilePair direct(fileSystem_, srcPath, dstPath, destinationReadRole, srcBuffer_.get(), dstBuffer_.get(),
                         BlockSize);
   FilePair& pair = readAhead ? *readAhead : direct;
@@ -76,18 +96,9 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
 
   if (!outcome.failed) {
     bool srcEndOfFile = false;
-    double lastPump = 0;
     int error = 0;
     while (!AbortRequested && !srcEndOfFile && !outcome.failed) {
-      const double elapsed = Elapsed();
-      if (elapsed - totals.LastShownElapsed >= kOneSecond) {
-        ShowElapsed();
-        ShowProgress(outcome.bytesChecked);
-      }
-      if (elapsed - lastPump >= kQuarterSecond) {
-        lastPump = elapsed;
-        view_.Pump();
-      }
+      KeepDisplayAlive(lastPump, outcome.bytesChecked);
 
       const std::byte* srcData = nullptr;
       const std::byte* dstData = nullptr;
@@ -128,6 +139,20 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
     RecordOutcome(outcome);
   }
   // Both files close here; a failure while closing is ignored.
+}
+
+// Refreshes the elapsed time and the progress bar once a second and pumps
+// window events every quarter of a second of this file.
+void VerifyEngine::KeepDisplayAlive(double& lastPump, std::int64_t bytesChecked) {
+  const double elapsed = Elapsed();
+  if (elapsed - totals.LastShownElapsed >= kOneSecond) {
+    ShowElapsed();
+    ShowProgress(bytesChecked);
+  }
+  if (elapsed - lastPump >= kQuarterSecond) {
+    lastPump = elapsed;
+    view_.Pump();
+  }
 }
 
 // Keeps the reading ahead supplied with the files the walk comes to next.

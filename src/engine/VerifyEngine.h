@@ -102,7 +102,10 @@ class VerifyEngine {
   };
   using Buffer = std::unique_ptr<std::byte, AlignedFree>;
 
+  class ComparisonWaits;
+
   double Elapsed();
+  void KeepDisplayAlive(double& lastPump, std::int64_t bytesChecked);
   void WriteCount(ViewLabel label, std::int64_t value);
   void WriteErrorCount(ViewLabel label, std::int32_t value);
   bool IsOnWalkedPath(const DirEntry& entry) const;

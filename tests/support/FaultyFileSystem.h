@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/VerifyEngine.h"
 #include "platform/files/FileSystem.h"
 
 #include <atomic>
@@ -12,21 +13,21 @@ namespace ovik::testing {
 
 // The machine's file system with failures injected by path: chosen opens,
 // listings and lookups fail with a chosen error number, chosen entries come
-// out of their folder's listing without attributes, chosen files fail a read
-// at a chosen block.
+// out of their folder's listing without attributes, chosen files fail every
+// read that covers a chosen block's first byte.
 class FaultyFileSystem final : public FileSystem {
  public:
   bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
-  // The machine's batched reads, with the same failures injected.
-  std::unique_ptr<AsyncReads> StartAsyncReads(std::size_t files) override;
 
   void FailOpen(const std::string& path, int error) { openFailures_[path] = error; }
-  // The read of block `blockIndex` (0-based) fails with `error`; earlier
-  // blocks are read normally.
-  void FailRead(const std::string& path, int blockIndex, int error) { readFailures_[path] = {blockIndex, error}; }
+  // Reads of block `blockIndex` (0-based, of the comparison's block size)
+  // fail with `error`; earlier blocks are read normally.
+  void FailRead(const std::string& path, int blockIndex, int error) {
+    readFailures_[path] = {std::int64_t{blockIndex} * static_cast<std::int64_t>(BlockSize), error};
+  }
   // Listing the folder fails, once it has been listed `listedFirst` times.
   void FailListing(const std::string& folder, int error, int listedFirst = 0) {
     listingFailures_[folder] = {listedFirst, error};
@@ -44,19 +45,16 @@ class FaultyFileSystem final : public FileSystem {
   std::atomic<int> opens{0};
 
  private:
-  class FaultyAsyncReads;
   // The error an open of `path` meets by injection; 0 for none.
   int OpenFailure(const std::string& path) const;
   int LookUpFailure(const std::string& path) const;
-  // The error the read of block `blockIndex` of `path` meets; 0 for none.
-  int InjectedReadError(const std::string& path, int blockIndex) const;
 
   // True when `path` lies below an unreachable folder, or is one itself
   // unless `strictlyBelow`.
   bool Unreachable(const std::string& path, bool strictlyBelow) const;
 
   struct ReadFailure {
-    int blockIndex;
+    std::int64_t failingByte;
     int error;
   };
   struct ListingFailure {

@@ -80,12 +80,23 @@ class WaitNotice {
 class ReadableFile {
  public:
   virtual ~ReadableFile() = default;
-  // Reads until `size` bytes are in `buffer`, the end of the file or an
-  // error. Returns the count, or -1 with the error number in `error`.
-  virtual std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) = 0;
+  // Reads from `offset` until `size` bytes are in `buffer`, the end of the
+  // file or an error. Returns the count, or -1 with the error number in
+  // `error`. A count below `size` happens only at the end of the file.
+  virtual std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) = 0;
   // From now on, reads tell `notice` around every wait for the device; what
   // the cache holds is read without a notice.
   virtual void TellWaits(WaitNotice* notice) { (void)notice; }
+
+  // Reads on from where the last read stopped.
+  std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) {
+    const std::int64_t count = ReadAt(buffer, size, position_, error);
+    if (count > 0) position_ += count;
+    return count;
+  }
+
+ private:
+  std::int64_t position_ = 0;
 };
 
 struct OpenResult {
@@ -101,48 +112,11 @@ inline OpenResult OpenFailure(int error) {
   return result;
 }
 
-// What a path names, after following symbolic links.
-struct FileFacts {
-  bool regular = false;
-  FileId id;
-  std::int64_t size = 0;
-};
-
-// Many files opened and read at once from one thread: operations are queued
-// by slot, sent together, and complete in any order, each with a tag the
-// caller chose. Reads behave like ReadableFile's, but positioned and one
-// request each: filling a block is the caller's. Results are byte counts or
-// 0, or minus the error number.
-class AsyncReads {
- public:
-  struct Completion {
-    std::uint64_t tag;
-    std::int64_t result;
-  };
-  virtual ~AsyncReads() = default;
-  // Learns what `path` is; the facts are in Facts(slot) once it completed.
-  virtual void LookAt(int slot, const std::string& path, std::uint64_t tag) = 0;
-  virtual const FileFacts& Facts(int slot) const = 0;
-  // Opens `path` (already looked at) into `slot` and reads its first block.
-  // A read from the medium first writes out and drops the file's cached
-  // pages. Completes `openTag`, then `readTag` (an error when the open
-  // failed).
-  virtual void OpenAndRead(int slot, const std::string& path, ReadRole role, std::byte* buffer, std::size_t size,
-                           std::uint64_t openTag, std::uint64_t readTag) = 0;
-  virtual void Read(int slot, std::byte* buffer, std::size_t size, std::int64_t offset, std::uint64_t tag) = 0;
-  // Closes the slot's file; after a read from the medium, drops what the
-  // read brought into the cache first.
-  virtual void Close(int slot, ReadRole role, std::uint64_t tag) = 0;
-  // Sends what was queued and appends what completed; with `wait`, waits for
-  // at least one completion or a Wake.
-  virtual void Collect(std::vector<Completion>& completions, bool wait) = 0;
-  // Makes a waiting Collect return; from any thread.
-  virtual void Wake() = 0;
-};
-
 // The narrow file-system interface the engine uses; tests put their own in
 // its place to inject failures. Paths are byte strings; an empty folder
-// path is the root.
+// path is the root. Reading ahead calls it from its own threads, and a
+// thread whose call hangs in the kernel is left behind when a run ends, so
+// a file system must outlive the runs that use it.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -158,12 +132,6 @@ class FileSystem {
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
   // Lets go of the folders kept open between calls; a run ends with it.
   virtual void ReleaseFolders() {}
-  // Reads of `files` files at a time from one thread, where the system can;
-  // null where it cannot.
-  virtual std::unique_ptr<AsyncReads> StartAsyncReads(std::size_t files) {
-    (void)files;
-    return nullptr;
-  }
 };
 
 // The entry that names `path` itself, when it exists and passes `filter`.
@@ -172,7 +140,7 @@ std::optional<DirEntry> FindEntry(FileSystem& fileSystem, const std::string& pat
 // The file system of the machine.
 FileSystem& SystemFileSystem();
 
-// Alignment that buffers handed to ReadBlock must have, so that reads that
+// Alignment that buffers handed to ReadAt must have, so that reads that
 // bypass the cache can go straight into them.
 inline constexpr std::size_t kReadBufferAlignment = 4096;
 

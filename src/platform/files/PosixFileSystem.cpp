@@ -1,6 +1,5 @@
 #include "platform/files/PosixFileSystem.h"
 
-#include "platform/files/PosixAsyncReads.h"
 #include "platform/files/PosixReadableFile.h"
 
 #include <dirent.h>
@@ -167,10 +166,6 @@ OpenResult PosixFileSystem::OpenForRead(const std::string& path, ReadRole role) 
   const FolderRef parent = ParentOf(path, name, error);
   if (error != 0) return OpenFailure(error);
   return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name.c_str(), role);
-}
-
-std::unique_ptr<AsyncReads> PosixFileSystem::StartAsyncReads(std::size_t files) {
-  return StartPosixAsyncReads(folders_, files);
 }
 
 FileSystem& SystemFileSystem() {

@@ -24,7 +24,6 @@ class PosixFileSystem final : public FileSystem {
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   void ReleaseFolders() override { folders_.Clear(); }
-  std::unique_ptr<AsyncReads> StartAsyncReads(std::size_t files) override;
 
  private:
   // The folder that holds `path` and the name of `path` in it; the current

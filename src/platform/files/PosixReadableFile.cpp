@@ -40,11 +40,11 @@ class PosixReadableFile final : public ReadableFile {
   PosixReadableFile(const PosixReadableFile&) = delete;
   PosixReadableFile& operator=(const PosixReadableFile&) = delete;
 
-  std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) override {
+  std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
     std::size_t filled = 0;
     bool atEnd = false;
     while (filled < size && !atEnd) {
-      const ssize_t count = ReadOnce(buffer + filled, size - filled);
+      const ssize_t count = ReadOnce(buffer + filled, size - filled, offset + static_cast<off_t>(filled));
       if (count == 0) break;
       if (count < 0) {
         if (errno == EINTR) continue;
@@ -53,12 +53,11 @@ class PosixReadableFile final : public ReadableFile {
         return -1;
       }
       filled += static_cast<std::size_t>(count);
-      offset_ += count;
       // A short read that stops exactly at the length the file had when it
       // was opened is its end; asking again would only return nothing.
       // Anywhere else a short read is retried (network file systems return
       // them before the end).
-      atEnd = filled < size && offset_ == sizeWhenOpened_;
+      atEnd = filled < size && offset + static_cast<off_t>(filled) == sizeWhenOpened_;
     }
     return static_cast<std::int64_t>(filled);
   }
@@ -69,16 +68,16 @@ class PosixReadableFile final : public ReadableFile {
   // One read. With a notice to tell, what the cache holds is asked for
   // first without waiting, and a read that has to wait is told; a read from
   // the medium always waits.
-  ssize_t ReadOnce(std::byte* at, std::size_t count) {
-    if (notice_ == nullptr) return read(fd_, at, count);
+  ssize_t ReadOnce(std::byte* at, std::size_t count, off_t offset) {
+    if (notice_ == nullptr) return pread(fd_, at, count, offset);
     if (tryCacheFirst_ && role_ != ReadRole::DestinationMedium) {
       iovec part{at, count};
-      const ssize_t cached = preadv2(fd_, &part, 1, -1, RWF_NOWAIT);
+      const ssize_t cached = preadv2(fd_, &part, 1, offset, RWF_NOWAIT);
       if (cached >= 0 || (errno != EAGAIN && errno != EOPNOTSUPP)) return cached;
       if (errno == EOPNOTSUPP) tryCacheFirst_ = false;
     }
     notice_->WaitStarts();
-    const ssize_t done = read(fd_, at, count);
+    const ssize_t done = pread(fd_, at, count, offset);
     const int error = errno;
     notice_->WaitEnds();
     errno = error;
@@ -97,7 +96,6 @@ class PosixReadableFile final : public ReadableFile {
 
   int fd_;
   off_t sizeWhenOpened_;
-  off_t offset_ = 0;
   ReadRole role_;
   WaitNotice* notice_ = nullptr;
   bool tryCacheFirst_ = true;
@@ -120,7 +118,7 @@ OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
   }
   // Reads of regular files never wait for O_NONBLOCK's sake, so the flag
   // stays; a file system that would answer EAGAIN gets blocking reads back
-  // in ReadBlock.
+  // in ReadAt.
   const int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return OpenFailure(errno);
   // A file looked at just before is taken as it was seen; a source is
