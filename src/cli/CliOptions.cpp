@@ -3,15 +3,18 @@
 namespace ovik {
 
 const char* const kCliUsage =
-    "Usage: ovik-verify [-e | -n] [-q] [-p] [--cached] [--report FILE] [--csv FILE]\n"
-    "                   SOURCE DESTINATION\n"
+    "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--report FILE]\n"
+    "                   [--csv FILE] SOURCE DESTINATION\n"
     "\n"
     "Checks that every file under SOURCE has a twin at the same relative path under\n"
     "DESTINATION with the same length and the same bytes. Extra files in DESTINATION\n"
-    "are not looked for.\n"
+    "are not looked for. Hidden sub-folders (names that begin with \".\") and a\n"
+    "file system's own lost+found are passed over unless -H is given; each one is\n"
+    "named in the details.\n"
     "\n"
     "  -e, --errors-only      list only the files with errors\n"
-    "  -n, --non-errors-only  list only the files that verified OK\n"
+    "  -n, --non-errors-only  list only the files that verified OK and the folders\n"
+    "                         passed over\n"
     "  -q, --quiet            print only the verdict\n"
     "  --report FILE          write the details as a text report to FILE\n"
     "  --csv FILE             write the details as CSV to FILE; both reports hold the\n"
@@ -19,6 +22,8 @@ const char* const kCliUsage =
     "  -p, --progress         show progress on standard error when it is a terminal,\n"
     "                         with the rate over the last few seconds in MB/s\n"
     "                         (1 MB = 1,000,000 bytes) and the estimated time left\n"
+    "  -H, --hidden           verify hidden sub-folders and a file system's\n"
+    "                         lost+found like any other folder\n"
     "  --cached               read the destination through the page cache; by default\n"
     "                         its blocks are read from the medium itself, so that data\n"
     "                         still in memory after a copy cannot hide a bad copy\n"
@@ -70,8 +75,8 @@ class CliParser {
   }
 
   static bool IsLongFlag(const std::string& name) {
-    for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--cached", "--help",
-                             "--version"})
+    for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--hidden", "--cached",
+                             "--help", "--version"})
       if (name == flag) return true;
     return false;
   }
@@ -81,6 +86,7 @@ class CliParser {
     else if (name == "--non-errors-only") SetFilter(ReportFilter::NonErrorsOnly);
     else if (name == "--quiet") options_.quiet = true;
     else if (name == "--progress") options_.progress = true;
+    else if (name == "--hidden") options_.includeHidden = true;
     else if (name == "--cached") options_.cached = true;
     else if (name == "--help") options_.help = true;
     else options_.version = true;
@@ -94,6 +100,7 @@ class CliParser {
         case 'n': SetFilter(ReportFilter::NonErrorsOnly); break;
         case 'q': options_.quiet = true; break;
         case 'p': options_.progress = true; break;
+        case 'H': options_.includeHidden = true; break;
         case 'h': options_.help = true; break;
         default: Fail(std::string("unknown option: -") + arg[k]);
       }

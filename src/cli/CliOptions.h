@@ -13,6 +13,7 @@ struct CliOptions {
   bool quiet = false;
   bool progress = false;
   bool cached = false;
+  bool includeHidden = false;
   bool help = false;
   bool version = false;
   std::string source;

@@ -6,10 +6,13 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
 #include "cli/FolderCheck.h"
+#include "common/NumberFormat.h"
+#include "common/SkippedFolders.h"
 #include "engine/VerifyEngine.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 
@@ -85,6 +88,15 @@ void WarnAboutFolder(std::FILE* err, const std::string& path) {
   if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
 }
 
+// One line on standard error when the run passed over hidden or system
+// folders, so that nothing is left out in silence.
+void NoteSkippedFolders(std::FILE* err, const std::vector<std::string>& lines) {
+  const auto skipped = std::count_if(lines.begin(), lines.end(), IsSkippedFolderLine);
+  if (skipped == 0) return;
+  std::fprintf(err, "ovik-verify: %s hidden folder%s skipped (--hidden verifies them)\n",
+               FormatThousands(skipped).c_str(), skipped == 1 ? "" : "s");
+}
+
 int ExitStatusOf(Verdict verdict) {
   switch (verdict) {
     case Verdict::VerifiedOk: return kExitVerifiedOk;
@@ -121,6 +133,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   ConsoleView view;
   VerifyEngine engine(view);
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
+  engine.includeHidden = options->includeHidden;
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
@@ -140,8 +153,9 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   }
   PrintLine(out, view.Status());
   std::fflush(out);
-  if (!WriteCliReports(*options, view.Lines(), err)) return kExitReportFailed;
-  return ExitStatusOf(engine.verdict);
+  const bool reportsWritten = WriteCliReports(*options, view.Lines(), err);
+  if (!options->quiet) NoteSkippedFolders(err, view.Lines());
+  return reportsWritten ? ExitStatusOf(engine.verdict) : kExitReportFailed;
 }
 
 }  // namespace ovik

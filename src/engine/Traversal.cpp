@@ -22,9 +22,9 @@ void VerifyEngine::ScanSource(const std::string& folder) {
   const std::vector<DirEntry>& entries = listing->entries;
   if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listing->listed;
 
+  const std::uint32_t subFolderFilter = SubFolderFilter(includeHidden);
   for (const DirEntry& entry : entries) {
-    if (!PassesFilter(entry.attributes, kFoldersFilter)) continue;
-    if (IsSubFolder(entry) && !IsOnWalkedPath(entry)) {
+    if (IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry)) {
       ++totals.SrcFolderCount;
       WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
       walkedPath_.push_back(entry.id);
@@ -59,9 +59,9 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
     return;
   }
 
+  const std::uint32_t subFolderFilter = SubFolderFilter(includeHidden);
   for (const DirEntry& entry : entries) {
-    if (!PassesFilter(entry.attributes, kFoldersFilter)) continue;
-    if (IsSubFolder(entry) && !IsOnWalkedPath(entry)) {
+    if (IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry)) {
       const std::string dstSub = JoinPath(dstFolder, entry.name);
       if (PathExists(dstSub)) {
         ++totals.DstFolderCount;
@@ -70,6 +70,9 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
       walkedPath_.push_back(entry.id);
       VerifyFolder(JoinPath(srcFolder, entry.name), dstSub);
       walkedPath_.pop_back();
+    } else if (const std::string_view skipped = SkippedFolderPrefix(entry, subFolderFilter); !skipped.empty()) {
+      // Named, so that nothing is left out in silence; nothing in it is looked at.
+      AddResultLine(skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
     }
     if (AbortRequested) break;
   }

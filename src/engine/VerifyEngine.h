@@ -95,6 +95,9 @@ class VerifyEngine {
   // far; the results are the same either way.
   bool readAhead = true;
   ReadAheadLimits readAheadLimits;
+  // Whether hidden and system sub-folders are walked like any other; when
+  // not, each one passed over gets a line of its own.
+  bool includeHidden = false;
 
  private:
   struct AlignedFree {

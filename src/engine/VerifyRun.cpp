@@ -108,7 +108,8 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
         lookahead_.reset();
       });
       if (readAhead) {
-        lookahead_ = std::make_unique<WalkLookahead>(fileSystem_, sourceRoot, destRoot, walkedPath_.front());
+        lookahead_ = std::make_unique<WalkLookahead>(fileSystem_, sourceRoot, destRoot, walkedPath_.front(),
+                                                     SubFolderFilter(includeHidden));
         readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
       }
       VerifyFolder(sourceRoot, destRoot);

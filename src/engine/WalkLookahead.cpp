@@ -12,8 +12,8 @@ ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, File
 }
 
 WalkLookahead::WalkLookahead(FileSystem& fileSystem, const std::string& srcRoot, const std::string& dstRoot,
-                             const FileId& rootId, std::size_t listingsAhead)
-    : fileSystem_(fileSystem), listingsAhead_(listingsAhead) {
+                             const FileId& rootId, std::uint32_t subFolderFilter, std::size_t listingsAhead)
+    : fileSystem_(fileSystem), subFolderFilter_(subFolderFilter), listingsAhead_(listingsAhead) {
   stack_.push_back(Frame{srcRoot, dstRoot, rootId, nullptr});
   path_.push_back(rootId);
 }
@@ -29,7 +29,7 @@ bool WalkLookahead::Step(std::string* srcPath, std::string* dstPath) {
   const std::vector<DirEntry>& entries = top.listing->entries;
   while (!top.foldersDone && top.nextFolder < entries.size()) {
     const DirEntry& entry = entries[top.nextFolder++];
-    if (IsSubFolder(entry) && !IsOnPath(entry, path_)) {
+    if (IsSubFolder(entry, subFolderFilter_) && !IsOnPath(entry, path_)) {
       Frame sub{JoinPath(top.src, entry.name), JoinPath(top.dst, entry.name), entry.id, nullptr};
       stack_.push_back(std::move(sub));
       path_.push_back(entry.id);

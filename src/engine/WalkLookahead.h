@@ -3,6 +3,7 @@
 #include "engine/WalkRules.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,8 +17,9 @@ namespace ovik {
 // the walk or when the walk enters it. Results are never decided here.
 class WalkLookahead {
  public:
+  // `subFolderFilter`: the walk's own (SubFolderFilter).
   WalkLookahead(FileSystem& fileSystem, const std::string& srcRoot, const std::string& dstRoot, const FileId& rootId,
-                std::size_t listingsAhead = 32);
+                std::uint32_t subFolderFilter, std::size_t listingsAhead = 32);
 
   // The listing of `folder`, which the walk enters now.
   ListingRef ListingFor(const std::string& folder);
@@ -46,6 +48,7 @@ class WalkLookahead {
   std::vector<Frame> stack_;
   std::vector<FileId> path_;
   std::unordered_map<std::string, ListingRef> ahead_;  // listed, not yet entered by the walk
+  std::uint32_t subFolderFilter_;
   std::size_t listingsAhead_;
   bool lost_ = false;  // the walk went where this did not foresee
 };

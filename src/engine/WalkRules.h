@@ -1,8 +1,11 @@
 #pragma once
 
+#include "common/SkippedFolders.h"
 #include "platform/files/FileSystem.h"
 
+#include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace ovik {
@@ -17,11 +20,27 @@ using ListingRef = std::shared_ptr<const FolderListing>;
 
 ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, FileSizes sizes);
 
-// The entries a walk descends into: folders that pass the folders filter,
-// "." and ".." aside.
-inline bool IsSubFolder(const DirEntry& entry) {
-  return PassesFilter(entry.attributes, kFoldersFilter) && (entry.attributes & faDirectory) != 0 &&
-         entry.name != "." && entry.name != "..";
+// The filter of the walks' sub-folder passes: hidden and system folders
+// pass only when they are asked for.
+inline std::uint32_t SubFolderFilter(bool includeHidden) {
+  return includeHidden ? kFoldersFilter | faHidden | faSysFile : kFoldersFilter;
+}
+
+// A folder of the listing, "." and ".." aside.
+inline bool IsFolder(const DirEntry& entry) {
+  return (entry.attributes & faDirectory) != 0 && entry.name != "." && entry.name != "..";
+}
+
+// The entries a walk descends into: folders that pass the sub-folder filter.
+inline bool IsSubFolder(const DirEntry& entry, std::uint32_t subFolderFilter) {
+  return IsFolder(entry) && PassesFilter(entry.attributes, subFolderFilter);
+}
+
+// The prefix of the line that names a folder the walk passes over by the
+// filter, hidden before system; empty for any other entry.
+inline std::string_view SkippedFolderPrefix(const DirEntry& entry, std::uint32_t subFolderFilter) {
+  if (!IsFolder(entry) || PassesFilter(entry.attributes, subFolderFilter)) return {};
+  return (entry.attributes & faHidden) != 0 ? kPrefixHiddenFolderSkipped : kPrefixSystemFolderSkipped;
 }
 
 // The entries a walk hands to the comparison: those that pass the files

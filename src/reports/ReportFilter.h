@@ -6,8 +6,10 @@ namespace ovik {
 
 enum class ReportFilter { All = 0, ErrorsOnly = 1, NonErrorsOnly = 2, SelectedOnly = 3 };
 
-// True when a details-list line qualifies for the filter. "Ok" is compared
-// exactly and with case: any other line is an error line.
+// True when a details-list line qualifies for the filter. The non-error
+// lines are those that begin with "Ok", compared exactly and with case, and
+// those that name a folder the walks passed over; any other line is an
+// error line.
 bool LineQualifies(std::string_view line, ReportFilter filter, bool selected);
 
 }  // namespace ovik

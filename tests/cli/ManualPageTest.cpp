@@ -3,6 +3,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/VerifyCommandLine.h"
+#include "common/SkippedFolders.h"
 #include "engine/VerifyEngine.h"
 
 #include <gtest/gtest.h>
@@ -37,10 +38,11 @@ std::string Section(const std::string& page, const std::string& name) {
   return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-// The long options ("--quiet") and one-letter options ("-q") named in `text`.
+// The long options ("--quiet") and one-letter options ("-q", "-H") named in
+// `text`.
 std::set<std::string> OptionsOf(const std::string& text) {
   std::set<std::string> options;
-  const std::regex option(R"((^|[^A-Za-z0-9-])(--[a-z][a-z-]*|-[a-z])(?![a-z]))");
+  const std::regex option(R"((^|[^A-Za-z0-9-])(--[a-z][a-z-]*|-[A-Za-z])(?![A-Za-z]))");
   for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
     options.insert((*it)[2].str());
   return options;
@@ -82,9 +84,11 @@ TEST(ManualPage, ListsTheExitStatuses) {
 TEST(ManualPage, NamesTheResultsAndVerdictsAsPrinted) {
   const std::string output = Section(ReadManualPageText(), "OUTPUT");
   ASSERT_FALSE(output.empty()) << "no OUTPUT section";
-  for (const char* text : {kPrefixOk, kPrefixDstMissing, kPrefixSrcReadError, kPrefixDstReadError,
-                           kPrefixDstIsSource, kPrefixSizeMismatch, kPrefixContentMismatch, kStatusVerifiedOk,
-                           kStatusErrors, kStatusNoSourceFiles, kStatusAborted})
+  const std::vector<std::string_view> texts = {
+      kPrefixOk,          kPrefixDstMissing,      kPrefixSrcReadError,        kPrefixDstReadError,
+      kPrefixDstIsSource, kPrefixSizeMismatch,    kPrefixContentMismatch,     kPrefixHiddenFolderSkipped,
+      kPrefixSystemFolderSkipped, kStatusVerifiedOk, kStatusErrors, kStatusNoSourceFiles, kStatusAborted};
+  for (std::string_view text : texts)
     EXPECT_NE(output.find(text), std::string::npos) << '"' << text << '"';
 }
 

@@ -165,6 +165,52 @@ TEST(OvikVerify, FiltersAndQuiet) {
   EXPECT_EQ(quiet.exitCode, 1);
 }
 
+TEST(OvikVerify, SkippedHiddenFoldersAreNamedAndCountedOnStandardError) {
+  // A home folder whose mail and settings were copied wrong; hidden files
+  // in the folders walked are verified either way.
+  TempTree tree;
+  for (const char* side : {"home/", "copy/"}) {
+    tree.WriteFile(std::string(side) + "docs/a", "a");
+    tree.WriteFile(std::string(side) + "docs/.hidden-file", "h");
+    tree.WriteFile(std::string(side) + ".thunderbird/.cache/c", "c");
+  }
+  tree.WriteFile("home/.config/app/rc", "x");
+  tree.WriteFile("copy/.config/app/rc", "y");
+  const std::string home = tree.Path("home");
+  const std::string copy = tree.Path("copy");
+  const std::string notice = " (--hidden verifies them)\n";
+  const struct {
+    Lines args;
+    Lines details;  // empty with -q
+    std::string err;
+    int exitCode;
+  } cases[] = {
+      {{home, copy},
+       {"Hidden folder skipped: .config/", "Hidden folder skipped: .thunderbird/", "Ok: docs/.hidden-file",
+        "Ok: docs/a"},
+       "ovik-verify: 2 hidden folders skipped" + notice, 0},
+      {{"-e", home, copy}, {}, "ovik-verify: 2 hidden folders skipped" + notice, 0},
+      {{"-q", home, copy}, {}, "", 0},
+      {{home + "/.thunderbird", copy + "/.thunderbird"},
+       {"Hidden folder skipped: .cache/"},
+       "ovik-verify: 1 hidden folder skipped" + notice, 2},
+      {{"-H", home, copy},
+       {"!Mismatched contents at offset 0: .config/app/rc", "Ok: .thunderbird/.cache/c", "Ok: docs/.hidden-file",
+        "Ok: docs/a"},
+       "", 1},
+      {{"--hidden", "-n", home, copy}, {"Ok: .thunderbird/.cache/c", "Ok: docs/.hidden-file", "Ok: docs/a"}, "", 1},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = RunVerifier(c.args);
+    const Lines lines = SplitLines(outcome.out);
+    const auto blank = std::find(lines.begin(), lines.end(), "");
+    const Lines details = lines.size() > 2 ? Lines(lines.begin() + 2, blank) : Lines{};
+    EXPECT_EQ(details, c.details) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(outcome.err, c.err) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << ::testing::PrintToString(c.args);
+  }
+}
+
 TEST(OvikVerify, ExitStatusFollowsTheVerdict) {
   TempTree tree;
   tree.WriteFile("same/a", "a");
@@ -369,6 +415,9 @@ TEST(CliOptions, FoldersAndOptions) {
   EXPECT_EQ(options->filter, ReportFilter::ErrorsOnly);
   EXPECT_FALSE(ParseCliOptions({"--errors-only", "--non-errors-only", "s", "d"}, error));
   EXPECT_TRUE(ParseCliOptions({"--version"}, error));
+  options = ParseCliOptions({"s", "--hidden", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->includeHidden);
 }
 
 TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
@@ -386,6 +435,12 @@ TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
   EXPECT_FALSE(options->quiet);
   EXPECT_EQ(options->source, "-q");
   EXPECT_EQ(options->destination, "-p");
+
+  options = ParseCliOptions({"-Hq", "s", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->includeHidden);
+  EXPECT_TRUE(options->quiet);
+  EXPECT_FALSE(ParseCliOptions({"-qh"}, error)->includeHidden);
 
   options = ParseCliOptions({"-qh"}, error);
   ASSERT_TRUE(options) << error;

@@ -23,7 +23,8 @@ struct Expected {
 
 class DamagedCopy {
  public:
-  DamagedCopy(EngineHarness& h, unsigned seed) : h_(h), random_(seed) {}
+  DamagedCopy(EngineHarness& h, unsigned seed, bool includeHidden)
+      : h_(h), random_(seed), includeHidden_(includeHidden) {}
 
   Expected Build(int fileCount) {
     for (const char* folder : kFolders) {
@@ -41,7 +42,21 @@ class DamagedCopy {
     ++expected_.totals.SrcReadErrorCount;
     expected_.totals.SrcFolderCount = static_cast<std::int32_t>(std::size(kFolders)) + 3;
     expected_.totals.DstFolderCount = static_cast<std::int32_t>(std::size(kFolders)) + 2;
-    for (const char* hidden : {".hid/never", "d1/.cache/never"}) h_.tree.WriteFile(std::string("src/") + hidden, "x");
+    // Hidden folders without a destination twin: named when skipped,
+    // their files missing when walked.
+    for (const char* hidden : {".hid/", "d1/.cache/"}) {
+      h_.tree.WriteFile(std::string("src/") + hidden + "never", "x");
+      if (!includeHidden_) {
+        Expect("Hidden folder skipped", hidden);
+        continue;
+      }
+      Expect("!Destn file missing", std::string(hidden) + "never");
+      ++expected_.totals.SrcFolderCount;
+      ++expected_.totals.SrcFileCount;
+      ++expected_.totals.SrcByteTotal;
+      ++expected_.totals.ErrorCount;
+      ++expected_.totals.DstMissingCount;
+    }
 
     for (int i = 0; i < fileCount; ++i) AddFile(i);
     SortDetailLines(expected_.lines);
@@ -152,6 +167,7 @@ class DamagedCopy {
 
   EngineHarness& h_;
   std::mt19937_64 random_;
+  bool includeHidden_;
   Expected expected_;
 };
 
@@ -167,7 +183,10 @@ TEST_P(RandomDamage, EveryFileGetsTheLineItsDamageMustProduce) {
   const auto [seed, reading] = GetParam();
   h.engine.readAhead = reading != Reading::Direct;
   if (reading == Reading::ThreadsSqueezed) h.engine.readAheadLimits = {3, 2 * BlockSize, 4, 1, 2, 1};
-  const Expected expected = DamagedCopy(h, seed).Build(120);
+  // One seed walks the hidden folders too, so that the lookahead follows
+  // that rule in every reading mode.
+  h.engine.includeHidden = seed == 7u;
+  const Expected expected = DamagedCopy(h, seed, h.engine.includeHidden).Build(120);
   ASSERT_GT(expected.totals.DstMissingCount, 0);
   ASSERT_GT(expected.totals.MismatchCount, 10);
   h.Verify();

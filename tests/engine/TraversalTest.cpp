@@ -1,3 +1,4 @@
+#include "engine/WalkLookahead.h"
 #include "support/EngineHarness.h"
 
 #include <gtest/gtest.h>
@@ -51,17 +52,86 @@ TEST(Traversal, MissingDestinationRootReportsEveryFileMissing) {
   EXPECT_EQ(h.view.progress, 0);
 }
 
-TEST(Traversal, HiddenFoldersAreSkippedHiddenFilesVerified) {
-  EngineHarness h;
-  h.WriteBoth(".hidden-file", "h");
-  h.WriteBoth("sub/.also-hidden", "h");
-  h.tree.WriteFile("src/.git/config", "never looked at");
-  h.tree.WriteFile("src/sub/.cache/x", "never looked at");
-  h.Verify();
-  EXPECT_EQ(h.view.lines, (Lines{"Ok: .hidden-file", "Ok: sub/.also-hidden"}));
-  EXPECT_EQ(h.engine.totals.SrcFolderCount, 1);
-  EXPECT_EQ(h.engine.totals.SrcFileCount, 2);
-  EXPECT_EQ(h.view.status, "Verified OK");
+// Hidden folders are passed over and named (only the outermost), or walked
+// on request; hidden files are verified either way; a lost+found that is
+// not at the root of a file system is an ordinary folder. The same with
+// and without reading ahead, whose lookahead must enter what the walk enters.
+TEST(Traversal, HiddenFoldersAreNamedWhenSkippedAndWalkedOnRequest) {
+  const struct {
+    bool includeHidden;
+    Lines lines;
+    std::int32_t folders;
+    const char* status;
+  } cases[] = {
+      {false,
+       {"Hidden folder skipped: .config/", "Hidden folder skipped: sub/.cache/", "Ok: .hidden-file",
+        "Ok: lost+found/f", "Ok: sub/.also-hidden"},
+       2, "Verified OK"},
+      {true,
+       {"!Destn file missing: sub/.cache/x", "!Mismatched contents at offset 0: .config/app/rc",
+        "Ok: .config/.nested/f", "Ok: .hidden-file", "Ok: lost+found/f", "Ok: sub/.also-hidden"},
+       6, "Errors"},
+  };
+  for (const auto& c : cases) {
+    for (bool readAhead : {false, true}) {
+      EngineHarness h;
+      h.WriteBoth(".hidden-file", "h");
+      h.WriteBoth("sub/.also-hidden", "h");
+      h.WriteBoth("lost+found/f", "f");
+      h.WriteBoth(".config/.nested/f", "n");
+      h.tree.WriteFile("src/.config/app/rc", "x");
+      h.tree.WriteFile("dst/.config/app/rc", "y");
+      h.tree.WriteFile("src/sub/.cache/x", "only in the source");
+      h.engine.includeHidden = c.includeHidden;
+      h.engine.readAhead = readAhead;
+      h.Verify();
+      const std::string what = std::string(c.includeHidden ? "hidden included" : "hidden skipped") +
+                               (readAhead ? ", reading ahead" : "");
+      EXPECT_EQ(h.view.lines, c.lines) << what;
+      EXPECT_EQ(h.engine.totals.SrcFolderCount, c.folders) << what;
+      EXPECT_EQ(h.engine.totals.SrcFileCount, static_cast<std::int32_t>(c.lines.size()) - (c.includeHidden ? 0 : 2))
+          << what;
+      EXPECT_EQ(h.view.status, c.status) << what;
+    }
+  }
+}
+
+// Records the name of every file the walk compares, in its order.
+class ComparedNamesView : public testing::RecordingView {
+ public:
+  void SetLabelText(ViewLabel label, std::string_view text) override {
+    if (label == ViewLabel::CurrFileName && !text.empty()) names.emplace_back(text);
+    RecordingView::SetLabelText(label, text);
+  }
+  Lines names;
+};
+
+TEST(Traversal, TheLookaheadForeseesTheFilesOfTheWalkInItsOrder) {
+  testing::TempTree tree;
+  for (const char* name : {"a", ".h/b", ".h/.n/c", "d/e", "d/.h/f", "lost+found/g", "d/z/y"}) {
+    tree.WriteFile(std::string("src/") + name, "x");
+  }
+  tree.MakeFolder("dst");
+  const std::string src = tree.Path("src");
+  const std::string dst = tree.Path("dst");
+  for (bool includeHidden : {false, true}) {
+    ComparedNamesView view;
+    testing::FakeClock clock;
+    VerifyEngine engine(view, SystemFileSystem(), clock);
+    engine.readAhead = false;
+    engine.includeHidden = includeHidden;
+    engine.VerifyCommand(src, dst);
+    ASSERT_EQ(view.names.size(), includeHidden ? 7u : 4u);
+
+    WalkLookahead lookahead(SystemFileSystem(), src, dst, SystemFileSystem().LookUp(src).entry->id,
+                            SubFolderFilter(includeHidden));
+    Lines foreseen;
+    for (std::string srcPath, dstPath; lookahead.NextFile(srcPath, dstPath);) {
+      EXPECT_EQ(dstPath, dst + srcPath.substr(src.size()));
+      foreseen.push_back(srcPath.substr(src.size() + 1));
+    }
+    EXPECT_EQ(foreseen, view.names) << (includeHidden ? "hidden included" : "hidden skipped");
+  }
 }
 
 TEST(Traversal, FileWhereTheSourceHasAFolderCountsAsAnExistingFolder) {

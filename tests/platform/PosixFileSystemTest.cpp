@@ -78,6 +78,7 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   tree.WriteFile(".hidden.txt", "hidden");
   tree.WriteFile(".dotdir/inner", "x");
   tree.MakeFolder("sub");
+  tree.MakeFolder("lost+found");  // not at the root of a file system
   tree.WriteFile("readonly.txt", "ro");
   chmod(tree.Path("readonly.txt").c_str(), 0444);
   ASSERT_EQ(symlink("sub", tree.Path("linkToSub").c_str()), 0);
@@ -94,12 +95,14 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   EXPECT_TRUE(folders.count("."));
   EXPECT_TRUE(folders.count(".."));
   EXPECT_FALSE(folders.count(".dotdir"));
+  ASSERT_TRUE(folders.count("lost+found"));
+  EXPECT_EQ(folders.at("lost+found").attributes, faDirectory);
   ASSERT_TRUE(folders.count("linkToSub"));
   EXPECT_TRUE(folders.at("linkToSub").attributes & faDirectory);
   EXPECT_EQ(folders.at("linkToSub").id, folders.at("sub").id);
   EXPECT_TRUE(folders.count("plain.txt")) << "plain files pass the folders filter";
 
-  EXPECT_EQ(ListAll(tree.root(), kAnythingFilter).size(), 8u);
+  EXPECT_EQ(ListAll(tree.root(), kAnythingFilter).size(), 9u);
 
   // Left to the open, a regular file's size is not read; links and folders
   // are still looked at.

@@ -29,11 +29,14 @@ const Lines kOrdered = {
     "!Mismatched sizes: short.dat",
     "!Source read error: unlistable/",
     "!Source read error: z",
+    "Hidden folder skipped: .config/",
+    "Hidden folder skipped: sub/.cache/",
     "Ok: 0-first.txt",
     "Ok: apple",
     "Ok: Banana",
     "Ok: cherry/inner",
     "Ok: Zed",
+    "System folder skipped: lost+found/",
 };
 
 Lines Shuffled(Lines lines, unsigned seed) {
@@ -112,12 +115,20 @@ TEST(DetailOrder, ManyLinesKeepErrorsFirst) {
   EXPECT_TRUE(std::all_of(firstOk, lines.end(), [](const std::string& l) { return l.rfind("Ok: ", 0) == 0; }));
 }
 
-TEST(ReportFilter, OkIsComparedExactlyAndWithCase) {
+TEST(ReportFilter, NonErrorPrefixesAreComparedExactlyAndWithCase) {
   EXPECT_TRUE(LineQualifies("Ok: a", ReportFilter::NonErrorsOnly, false));
   EXPECT_FALSE(LineQualifies("OK: a", ReportFilter::NonErrorsOnly, false));
   EXPECT_TRUE(LineQualifies("OK: a", ReportFilter::ErrorsOnly, false));
   EXPECT_TRUE(LineQualifies("!Mismatched sizes: a", ReportFilter::ErrorsOnly, false));
   EXPECT_TRUE(LineQualifies("O", ReportFilter::ErrorsOnly, false));
+  // The lines naming skipped folders are no errors; their prefixes too are
+  // compared exactly.
+  for (const char* skipped : {"Hidden folder skipped: .config/", "System folder skipped: lost+found/"}) {
+    EXPECT_TRUE(LineQualifies(skipped, ReportFilter::NonErrorsOnly, false)) << skipped;
+    EXPECT_FALSE(LineQualifies(skipped, ReportFilter::ErrorsOnly, false)) << skipped;
+  }
+  EXPECT_TRUE(LineQualifies("hidden folder skipped: .config/", ReportFilter::ErrorsOnly, false));
+  EXPECT_TRUE(LineQualifies("Hidden folder skipped", ReportFilter::ErrorsOnly, false));
   EXPECT_TRUE(LineQualifies("", ReportFilter::All, false));
   EXPECT_FALSE(LineQualifies("Ok: a", ReportFilter::SelectedOnly, false));
   EXPECT_TRUE(LineQualifies("Ok: a", ReportFilter::SelectedOnly, true));

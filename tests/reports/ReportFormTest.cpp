@@ -11,15 +11,18 @@ namespace {
 using testing::CsvRecord;
 using testing::ParseCsv;
 
-// A sorted list after a run with every kind of result, plus a line whose
-// prefix differs from "Ok" only by case, which counts as an error line.
+// A sorted list after a run with every kind of result, skipped folders
+// among them (no errors), plus a line whose prefix differs from "Ok" only by
+// case, which counts as an error line.
 const std::vector<std::string> kMixedLines = {
     "!Destn file missing: gone.txt",
     "!Mismatched contents at offset 1,024: a/b.bin",
     "!Mismatched sizes: short.dat",
+    "Hidden folder skipped: .config/",
     "OK: odd case.txt",
     "Ok: first.txt",
     "Ok: sub/second.txt",
+    "System folder skipped: lost+found/",
 };
 
 std::vector<std::string> Qualifying(const ReportContent& content, ReportFilter filter) {
@@ -39,9 +42,9 @@ TEST(ReportFilterTest, EachFilterTakesItsLinesInListOrder) {
   const ReportContent content = MixedContent({5, 1, 3});
   EXPECT_EQ(Qualifying(content, ReportFilter::All), kMixedLines);
   EXPECT_EQ(Qualifying(content, ReportFilter::ErrorsOnly),
-            (std::vector<std::string>{kMixedLines[0], kMixedLines[1], kMixedLines[2], kMixedLines[3]}));
+            (std::vector<std::string>{kMixedLines[0], kMixedLines[1], kMixedLines[2], kMixedLines[4]}));
   EXPECT_EQ(Qualifying(content, ReportFilter::NonErrorsOnly),
-            (std::vector<std::string>{kMixedLines[4], kMixedLines[5]}));
+            (std::vector<std::string>{kMixedLines[3], kMixedLines[5], kMixedLines[6], kMixedLines[7]}));
   EXPECT_EQ(Qualifying(content, ReportFilter::SelectedOnly),
             (std::vector<std::string>{kMixedLines[1], kMixedLines[3], kMixedLines[5]}));
 }
@@ -73,6 +76,7 @@ TEST(CsvLineTest, ThousandsCommaStaysInsideTheFirstField) {
   EXPECT_EQ(ToCsvLine("!Mismatched contents at offset 1,024: a/b.bin"),
             "\"!Mismatched contents at offset 1,024\",\"a/b.bin\"");
   EXPECT_EQ(ToCsvLine("Ok: sub/file.txt"), "\"Ok\",\"sub/file.txt\"");
+  EXPECT_EQ(ToCsvLine("Hidden folder skipped: .config/"), "\"Hidden folder skipped\",\".config/\"");
 }
 
 TEST(CsvLineTest, SplitsAtTheFirstSeparatorOnly) {

@@ -27,6 +27,14 @@ TEST(MainWindowEnabling, StartsWithEmptyFieldsAndOnlySafeCommands) {
   EXPECT_FALSE(window->mnuEdit->menuAction()->isEnabled());
   EXPECT_FALSE(window->mnuEditCopyAll->isEnabled());
   EXPECT_TRUE(window->mnuFileExit->isEnabled());
+  EXPECT_TRUE(window->mnuFileIncludeHidden->isCheckable());
+  EXPECT_FALSE(window->mnuFileIncludeHidden->isChecked());
+  EXPECT_TRUE(window->mnuFileIncludeHidden->isEnabled());
+  EXPECT_EQ(window->mnuFileIncludeHidden->text(), "Include hidden folders");
+  const QList<QAction*> fileItems = window->mnuFile->actions();
+  const qsizetype hiddenAt = fileItems.indexOf(window->mnuFileIncludeHidden);
+  ASSERT_GT(hiddenAt, fileItems.indexOf(window->mnuFileSaveSelectedOnly));
+  EXPECT_EQ(fileItems.indexOf(window->mnuFileExit), hiddenAt + 2) << "above Exit, a separator between";
   EXPECT_EQ(window->focusWidget(), window->btnDetails);
   EXPECT_EQ(window->windowTitle(), "Ovik");
   EXPECT_TRUE(window->edtSrc->isReadOnly());
@@ -213,6 +221,32 @@ TEST_F(MainWindowReset, NoFolderIsTakenWhileARunIsInProgress) {
   window->btnCompare->click();
   EXPECT_TRUE(tried);
   EXPECT_EQ(window->FolderFieldText(false), tree.Path("dst"));
+}
+
+TEST_F(MainWindowReset, IncludeHiddenFoldersClearsTheResultsAndWaitsOutARun) {
+  tree.WriteFile("src/.hid/x", "x");
+  window->mnuFileIncludeHidden->trigger();
+  EXPECT_TRUE(window->mnuFileIncludeHidden->isChecked());
+  ExpectResultsCleared();
+  EXPECT_TRUE(window->btnCompare->isEnabled());
+
+  bool offDuringRun = false;
+  OnEveryPump probe([&] {
+    if (window->windowTitle() != "Ovik-Verifying") return false;
+    offDuringRun = !window->mnuFileIncludeHidden->isEnabled();
+    return true;
+  });
+  window->btnCompare->click();
+  EXPECT_TRUE(offDuringRun);
+  EXPECT_TRUE(window->mnuFileIncludeHidden->isEnabled());
+  EXPECT_EQ(window->DetailsModel().Lines(),
+            (std::vector<std::string>{"!Destn file missing: .hid/x", "!Mismatched contents at offset 4: a.txt"}));
+
+  window->mnuFileIncludeHidden->trigger();
+  ExpectResultsCleared();
+  window->btnCompare->click();
+  EXPECT_EQ(window->DetailsModel().Lines(),
+            (std::vector<std::string>{"!Mismatched contents at offset 4: a.txt", "Hidden folder skipped: .hid/"}));
 }
 
 TEST_F(MainWindowReset, SwapClearsTheResults) {

@@ -39,9 +39,9 @@ bool PhrasesInOrder(const QString& text, const QStringList& phrases) {
   return true;
 }
 
-TEST(UsageTextTest, HasSeventySixLinesAndNoFinalBreak) {
-  EXPECT_EQ(UsageLines().size(), 76);
-  EXPECT_EQ(UsageText().split(QLatin1Char('\n')).size(), 76);
+TEST(UsageTextTest, HasSeventyEightLinesAndNoFinalBreak) {
+  EXPECT_EQ(UsageLines().size(), 78);
+  EXPECT_EQ(UsageText().split(QLatin1Char('\n')).size(), 78);
   EXPECT_FALSE(UsageText().endsWith(QLatin1Char('\n')));
   EXPECT_FALSE(UsageText().contains(QLatin1Char('\r')));
 }
@@ -59,7 +59,7 @@ TEST(UsageTextTest, SectionHeadingsComeInOrderAtTheirLines) {
   EXPECT_EQ(LinesStartingWith("--- "), headings);
 
   const QStringList lines = UsageLines();
-  const QList<qsizetype> firstLines = {1, 15, 39, 41, 48, 55, 73};
+  const QList<qsizetype> firstLines = {1, 15, 41, 43, 50, 57, 75};
   for (qsizetype i = 0; i < headings.size(); ++i) {
     EXPECT_EQ(lines.indexOf(headings[i]) + 1, firstLines[i]) << headings[i].toStdString();
   }
@@ -72,7 +72,7 @@ TEST(UsageTextTest, OpensWithThePurposeAndPointsToTheAboutBox) {
   EXPECT_TRUE(SectionText("--- Practical examples/advantages").trimmed().isEmpty());
 }
 
-TEST(UsageTextTest, UsageSectionMakesItsFiveStatementsInOrder) {
+TEST(UsageTextTest, UsageSectionMakesItsSixStatementsInOrder) {
   EXPECT_TRUE(PhrasesInOrder(SectionText("--- Usage"), {
       // Verifies rather than compares; extra destination files are not looked for.
       "does not compare folders", "does not look for extra files in the destination",
@@ -87,6 +87,9 @@ TEST(UsageTextTest, UsageSectionMakesItsFiveStatementsInOrder) {
       // Copy and Save, as text or as CSV with two fields.
       "Copy items of the Edit menu", "Save items of the File menu", "plain text", "CSV",
       "two separate fields",
+      // Hidden folders are skipped and named; the File menu includes them.
+      "Hidden folders", "name each folder skipped", "Include hidden folders in the File menu",
+      "clears the results",
   }));
 }
 

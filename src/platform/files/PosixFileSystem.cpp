@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -100,6 +101,31 @@ void AddEntry(int dirFd, const char* name, unsigned char type, FileSizes sizes, 
   FillUnreadEntry(name, type, entry);
 }
 
+// True when the open folder is the root of a mounted file system. The
+// system says so where it can (Linux 5.8 on); elsewhere the root's parent
+// lies on another device, or is the root itself ("/").
+bool IsMountRoot(int dirFd) {
+  struct statx stx {};
+  if (statx(dirFd, "", AT_EMPTY_PATH, STATX_TYPE, &stx) == 0 && (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0)
+    return (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  struct stat self;
+  struct stat parent;
+  if (fstat(dirFd, &self) != 0 || fstatat(dirFd, "..", &parent, 0) != 0) return false;
+  return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+// The lost+found of a file system, directly under its root, is the file
+// system's own and readable by root alone: it carries the system attribute,
+// so that the walks pass it over. Elsewhere a folder of that name is
+// ordinary. The root is looked at only when the name is there.
+void MarkSystemFolders(int dirFd, std::vector<DirEntry>& entries) {
+  for (DirEntry& entry : entries) {
+    if (entry.name != "lost+found" || (entry.attributes & faDirectory) == 0) continue;
+    if (IsMountRoot(dirFd)) entry.attributes |= faSysFile;
+    return;
+  }
+}
+
 // Reads every entry of the open folder `dirFd` in the order the system
 // returns them.
 bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, int& error) {
@@ -137,9 +163,12 @@ bool PosixFileSystem::ListEntries(const std::string& folder, FileSizes sizes, st
   entries.clear();
   const FolderRef opened = folders_.ForListing(folder, error);
   if (!opened) return false;
-  if (ReadAllEntries(opened->fd(), sizes, entries, error)) return true;
-  entries.clear();
-  return false;
+  if (!ReadAllEntries(opened->fd(), sizes, entries, error)) {
+    entries.clear();
+    return false;
+  }
+  MarkSystemFolders(opened->fd(), entries);
+  return true;
 }
 
 EntryLookup PosixFileSystem::LookUp(const std::string& path) {

@@ -12,7 +12,8 @@ namespace ovik {
 // Attributes of an entry as the walks see them on Linux: a directory after
 // following symbolic links; hidden when the name begins with "." (but is not
 // "." or ".."); read-only without any write permission bit; archive for
-// other regular files. Linux has no system attribute.
+// other regular files. The system attribute is the listing's to give
+// (ListEntries: a file system's own lost+found).
 std::uint32_t AttributesFromStat(const struct stat& st, std::string_view name);
 
 // True for FIFOs, sockets and device nodes, which are not files for Ovik.

@@ -70,8 +70,11 @@ void MainVerifyView::SetStatus(std::string_view text, Colour colour) {
   SetLabelTextAndSize(*window_.lblStatus, Decode(text));
   statusColour_ = colour;
   SetTextColour(*window_.lblStatus, ShownTextColour(colour, window_.palette()));
-  // A new status is a new phase: show everything that led up to it.
+  // A new status is a new phase: show everything that led up to it, and let
+  // the pump that follows reach the screen, since the phase (sorting a long
+  // list, say) may keep the window busy for a while.
   Flush();
+  sinceEvents_.invalidate();
 }
 
 void MainVerifyView::SetLabelText(ViewLabel label, std::string_view text) {

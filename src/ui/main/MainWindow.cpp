@@ -93,6 +93,7 @@ void TfrmMain::ConnectHandlers() {
   connect(mnuFileSaveErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveErrorsOnlyClick);
   connect(mnuFileSaveNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveNonErrorsOnlyClick);
   connect(mnuFileSaveSelectedOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveSelectedOnlyClick);
+  connect(mnuFileIncludeHidden, &QAction::triggered, this, &TfrmMain::mnuFileIncludeHiddenClick);
   connect(mnuFileExit, &QAction::triggered, this, &TfrmMain::mnuFileExitClick);
   connect(mnuEditCopyAll, &QAction::triggered, this, &TfrmMain::mnuEditCopyAllClick);
   connect(mnuEditCopyErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuEditCopyErrorsOnlyClick);
@@ -150,6 +151,8 @@ void TfrmMain::btnCompareClick() {
   // hold references into them.
   const std::string source = srcFolder_;
   const std::string destination = dstFolder_;
+  // The results must match the choice they were made with.
+  mnuFileIncludeHidden->setEnabled(false);
   try {
     engine_->VerifyCommand(source, destination);
     view_->Flush();
@@ -159,6 +162,7 @@ void TfrmMain::btnCompareClick() {
     view_->Flush();
     ShowError(QString::fromLocal8Bit(error.what()));
   }
+  mnuFileIncludeHidden->setEnabled(true);
 }
 
 void TfrmMain::btnAbortClick() {
@@ -208,6 +212,13 @@ void TfrmMain::mnuFileSaveAllClick() { SaveDetails(ReportFilter::All); }
 void TfrmMain::mnuFileSaveErrorsOnlyClick() { SaveDetails(ReportFilter::ErrorsOnly); }
 void TfrmMain::mnuFileSaveNonErrorsOnlyClick() { SaveDetails(ReportFilter::NonErrorsOnly); }
 void TfrmMain::mnuFileSaveSelectedOnlyClick() { SaveDetails(ReportFilter::SelectedOnly); }
+// Results of the other choice no longer match it: they go, as with a new
+// folder.
+void TfrmMain::mnuFileIncludeHiddenClick() {
+  engine_->includeHidden = mnuFileIncludeHidden->isChecked();
+  edtSrcChange();
+}
+
 void TfrmMain::mnuEditCopyAllClick() { CopyDetails(ReportFilter::All); }
 void TfrmMain::mnuEditCopyErrorsOnlyClick() { CopyDetails(ReportFilter::ErrorsOnly); }
 void TfrmMain::mnuEditCopyNonErrorsOnlyClick() { CopyDetails(ReportFilter::NonErrorsOnly); }

@@ -75,6 +75,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void mnuFileSaveErrorsOnlyClick();
   void mnuFileSaveNonErrorsOnlyClick();
   void mnuFileSaveSelectedOnlyClick();
+  void mnuFileIncludeHiddenClick();
   void mnuEditCopyAllClick();
   void mnuEditCopyErrorsOnlyClick();
   void mnuEditCopyNonErrorsOnlyClick();
@@ -167,6 +168,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   QAction* mnuFileSaveErrorsOnly = nullptr;
   QAction* mnuFileSaveNonErrorsOnly = nullptr;
   QAction* mnuFileSaveSelectedOnly = nullptr;
+  QAction* mnuFileIncludeHidden = nullptr;
   QAction* mnuFileExit = nullptr;
   QAction* mnuEditCopyAll = nullptr;
   QAction* mnuEditCopyErrorsOnly = nullptr;

@@ -196,6 +196,9 @@ void TfrmMain::BuildMenu() {
   mnuFileSaveSelectedOnly =
       AddMenuItem(mnuFile, "mnuFileSaveSelectedOnly", "Save selected only", Qt::SHIFT | Qt::Key_F3);
   mnuFile->addSeparator();
+  mnuFileIncludeHidden = AddMenuItem(mnuFile, "mnuFileIncludeHidden", "Include hidden folders", {});
+  mnuFileIncludeHidden->setCheckable(true);
+  mnuFile->addSeparator();
   mnuFileExit = AddMenuItem(mnuFile, "mnuFileExit", "E&xit", {});
 
   mnuEdit = menuBar()->addMenu("&Edit");

@@ -64,6 +64,10 @@ constexpr auto kUsageLines = std::to_array<const char*>({
     "Copying and saving can take all details, errors only, non-errors only or just the "
     "lines selected in the list.",
     "",
+    "Hidden folders (their names start with a dot, such as .config) and a drive's own "
+    "lost+found folder are skipped, and the details name each folder skipped. Tick Include "
+    "hidden folders in the File menu to verify them too; changing it clears the results.",
+    "",
     "If you find a problem with Ovik, please report it. Help, About shows the web address "
     "where the contact details are.",
     "",
