@@ -212,32 +212,41 @@ std::unique_ptr<ReadableFile> ReaderPool::Open(FileStream& stream) {
 // Reads the file in reads of several blocks, each filled whole unless the
 // file ends. A read that fails is done again block by block from its start,
 // so that the blocks before the failing one are delivered and the failure
-// falls in the same block as for a reader of single blocks.
+// falls in the same block as for a reader of single blocks. A file to be
+// read whole goes on to its end in a buffer of its own once the comparison
+// let go of it.
 void ReaderPool::ReadChunks(std::stop_token stop, PairStreams& pair, FileStream& stream, ReadableFile& file) {
   std::int64_t offset = 0;
   bool blockByBlock = false;
+  Chunk own;  // for the reads nobody takes
   for (;;) {
     const std::size_t size = ReadSize(stream, offset, blockByBlock);
     const std::size_t capacity = size <= blockSize_ ? blockSize_ : readSize_;
     bool budgeted = false;
-    if (!WaitForRoom(stop, pair, stream, capacity, budgeted)) return;
-    Chunk chunk = TakeBuffer(capacity, budgeted);
+    const bool published = WaitForRoom(stop, pair, stream, capacity, budgeted);
+    if (stop.stop_requested() || (!published && !stream.readWhole)) break;
+    if (!published && own.data == nullptr) own = TakeBuffer(readSize_, false);
+    Chunk chunk = published ? TakeBuffer(capacity, budgeted) : own;
     try {
       chunk.count = file.ReadAt(chunk.data, size, offset, chunk.error);
     } catch (...) {
-      ReturnBuffer(chunk);
+      if (published) ReturnBuffer(chunk);
+      if (own.data != nullptr) ReturnBuffer(own);
       throw;
     }
     if (chunk.count < 0 && size > blockSize_) {
-      ReturnBuffer(chunk);
+      if (published) ReturnBuffer(chunk);
       blockByBlock = true;
       continue;
     }
     chunk.last = chunk.count < static_cast<std::int64_t>(size);
-    PublishChunk(stream, chunk);
-    if (chunk.last || stop.stop_requested() || pair.released.load()) return;
+    if (stream.digest && chunk.count > 0) stream.digest->Update(chunk.data, static_cast<std::size_t>(chunk.count));
+    if (chunk.last && chunk.count >= 0 && stream.digest) stream.digestValue = stream.digest->Finish();
+    if (published) PublishChunk(stream, chunk);
+    if (chunk.last) break;
     offset += chunk.count;
   }
+  if (own.data != nullptr) ReturnBuffer(own);
 }
 
 // Enough whole blocks for the rest of the file and one byte more, so that

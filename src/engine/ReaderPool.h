@@ -40,6 +40,16 @@ class WaitHook {
   virtual bool KeepWaiting() = 0;
 };
 
+// Takes in the bytes of a file as they are read, off the comparison's
+// thread, and gives their digest at the end.
+class StreamDigest {
+ public:
+  virtual ~StreamDigest() = default;
+  virtual void Update(const std::byte* data, std::size_t size) = 0;
+  // The digest of everything taken in, in lower-case hexadecimal.
+  virtual std::string Finish() = 0;
+};
+
 // Bytes of a file as one read brought them in.
 struct Chunk {
   std::byte* data = nullptr;
@@ -58,6 +68,13 @@ struct FileStream {
   std::string path;
   ReadRole role = ReadRole::Source;
   bool destination = false;
+  // The bytes go through `digest` as they are read; with `readWhole` the
+  // file is read to its end even after the comparison let go of it.
+  std::unique_ptr<StreamDigest> digest;
+  bool readWhole = false;
+  // Written by the reader before `finished` is set: the digest of the whole
+  // file; empty when it could not be read whole.
+  std::string digestValue;
   // Written by the reader before `known` is set.
   bool opened = false;
   FileId id;
