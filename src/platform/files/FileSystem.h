@@ -130,6 +130,12 @@ class FileSystem {
   virtual EntryLookup LookUp(const std::string& path) = 0;
   // Opens a regular file for reading; never opens special files.
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
+  // As OpenForRead and LookUp for `relative` within `root`, where no step
+  // of the path may lead out of `root`: neither "..", nor a symbolic link
+  // that points outside (the error is then EXDEV). By default the two paths
+  // are only joined.
+  virtual OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role);
+  virtual EntryLookup LookUpBeneath(const std::string& root, const std::string& relative);
   // Lets go of the folders kept open between calls; a run ends with it.
   virtual void ReleaseFolders() {}
 };

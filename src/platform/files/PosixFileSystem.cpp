@@ -1,5 +1,6 @@
 #include "platform/files/PosixFileSystem.h"
 
+#include "common/PathUtils.h"
 #include "platform/files/PosixReadableFile.h"
 
 #include <dirent.h>
@@ -195,6 +196,38 @@ OpenResult PosixFileSystem::OpenForRead(const std::string& path, ReadRole role) 
   const FolderRef parent = ParentOf(path, name, error);
   if (error != 0) return OpenFailure(error);
   return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name.c_str(), role);
+}
+
+OpenResult PosixFileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {
+  int error = 0;
+  const FolderRef folder = folders_.ForLookups(root, error);
+  if (!folder) return OpenFailure(error);
+  return OpenRegularFileBeneath(folder->fd(), relative, role);
+}
+
+EntryLookup PosixFileSystem::LookUpBeneath(const std::string& root, const std::string& relative) {
+  int error = 0;
+  const FolderRef folder = folders_.ForLookups(root, error);
+  if (!folder) return {std::nullopt, error};
+  struct stat st;
+  error = StatBeneath(folder->fd(), relative, false, st);
+  // A link whose target cannot be reached is a file that cannot be opened.
+  if (error != 0) {
+    if (StatBeneath(folder->fd(), relative, true, st) != 0 || !S_ISLNK(st.st_mode)) return {std::nullopt, error};
+    st.st_size = 0;
+  }
+  if (IsSpecialFile(st)) return {std::nullopt, 0};
+  DirEntry entry;
+  FillEntry(st, relative.substr(relative.rfind('/') + 1), entry);
+  return {std::move(entry), 0};
+}
+
+OpenResult FileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {
+  return OpenForRead(JoinPath(root, relative), role);
+}
+
+EntryLookup FileSystem::LookUpBeneath(const std::string& root, const std::string& relative) {
+  return LookUp(JoinPath(root, relative));
 }
 
 FileSystem& SystemFileSystem() {

@@ -24,6 +24,8 @@ class PosixFileSystem final : public FileSystem {
   bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
+  OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
+  EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { folders_.Clear(); }
 
  private:
