@@ -77,11 +77,12 @@ void ReaderPool::Publish(const std::vector<std::shared_ptr<PairStreams>>& pairs,
   {
     std::lock_guard lock(mutex_);
     for (const auto& pair : pairs) {
+      const bool withSource = !pair->src.finished.load();
       if (urgent) {
         jobs_.push_front({pair, &pair->dst});
-        jobs_.push_front({pair, &pair->src});
+        if (withSource) jobs_.push_front({pair, &pair->src});
       } else {
-        jobs_.push_back({pair, &pair->src});
+        if (withSource) jobs_.push_back({pair, &pair->src});
         jobs_.push_back({pair, &pair->dst});
       }
     }
@@ -98,6 +99,7 @@ void ReaderPool::SetHead(std::uint64_t serial) {
 
 bool ReaderPool::IsReady(const FileStream& stream, Awaited what) {
   if (what == Awaited::Open) return stream.known.load();
+  if (what == Awaited::End) return stream.finished.load();
   return stream.published.load() != stream.taken.load(std::memory_order_relaxed) || stream.finished.load();
 }
 
@@ -183,7 +185,7 @@ bool ReaderPool::NextJob(std::stop_token stop, Job& job, bool& running) {
 // goes to the comparison, to be thrown where it asks.
 void ReaderPool::ReadStream(std::stop_token stop, PairStreams& pair, FileStream& stream) {
   try {
-    if (!stop.stop_requested() && !pair.released.load())
+    if (!stop.stop_requested() && (!pair.released.load() || stream.readWhole))
       if (std::unique_ptr<ReadableFile> file = Open(stream)) ReadChunks(stop, pair, stream, *file);
   } catch (...) {
     stream.failure = std::current_exception();
@@ -195,9 +197,12 @@ void ReaderPool::ReadStream(std::stop_token stop, PairStreams& pair, FileStream&
 // existence test of a destination. One that opens is known with its first
 // chunk.
 std::unique_ptr<ReadableFile> ReaderPool::Open(FileStream& stream) {
-  OpenResult opened = fileSystem_.OpenForRead(stream.path, stream.role);
+  const bool confined = !stream.root.empty();
+  OpenResult opened = confined ? fileSystem_.OpenBeneath(stream.root, stream.path, stream.role)
+                               : fileSystem_.OpenForRead(stream.path, stream.role);
   if (!opened.file) {
-    if (stream.destination) stream.lookup = fileSystem_.LookUp(stream.path);
+    if (stream.destination)
+      stream.lookup = confined ? fileSystem_.LookUpBeneath(stream.root, stream.path) : fileSystem_.LookUp(stream.path);
     stream.known.store(true);
     WakeEngineIfDue();
     return nullptr;

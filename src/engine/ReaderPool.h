@@ -66,6 +66,8 @@ struct FileStream {
   static constexpr std::uint32_t kChunks = 8;  // read and not yet taken
 
   std::string path;
+  // When set, `path` is relative to it and may not lead out of it.
+  std::string root;
   ReadRole role = ReadRole::Source;
   bool destination = false;
   // The bytes go through `digest` as they are read; with `readWhole` the
@@ -118,11 +120,13 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   ReaderPool& operator=(const ReaderPool&) = delete;
 
   // The comparison's thread: hands out pairs to read (`urgent`: before all
-  // others), tells which pair it compares, waits for a stream, gives back
-  // what it took and lets go of pairs.
+  // others; a stream finished before it is handed out is not read), tells
+  // which pair it compares, waits for a stream, gives back what it took and
+  // lets go of pairs.
   void Publish(const std::vector<std::shared_ptr<PairStreams>>& pairs, bool urgent = false);
   void SetHead(std::uint64_t serial);
-  enum class Awaited { Open, Chunk };
+  // End: the reader is done with the stream (and its digest is known).
+  enum class Awaited { Open, Chunk, End };
   // Waits in slices of a twentieth of a second, asking `hook` in between;
   // false when the hook gave up.
   bool WaitFor(FileStream& stream, Awaited what, WaitHook& hook);
