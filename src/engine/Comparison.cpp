@@ -1,7 +1,9 @@
 #include "engine/VerifyEngine.h"
 
 #include "common/NumberFormat.h"
+#include "engine/CompareOutcome.h"
 #include "engine/FilePair.h"
+#include "engine/FileDigest.h"
 #include "engine/ReadAhead.h"
 #include "engine/WalkLookahead.h"
 
@@ -9,18 +11,6 @@
 #include <cstring>
 
 namespace ovik {
-
-struct CompareOutcome {
-  std::int64_t bytesChecked = 0;
-  std::int64_t matchedBytes = 0;
-  bool failed = false;
-  bool dstMissing = false;
-  bool dstIsSource = false;
-  bool srcReadError = false;
-  bool dstReadError = false;
-  bool sizeMismatch = false;
-  bool contentMismatch = false;
-};
 
 // While the comparison waits for the readers, the display stays alive as it
 // does between blocks, and Abort ends the wait.
@@ -70,8 +60,9 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   double lastPump = 0;
   ComparisonWaits waits(*this, lastPump, outcome.bytesChecked);
   ReadAheadOfTheWalk();
+  PendingDigest sourceDigest;
   std::unique_ptr<FilePair> readAhead =
-      readAhead_ && sourceListed ? readAhead_->Take(srcPath, dstPath, waits) : nullptr;
+      readAhead_ && sourceListed ? readAhead_->Take(srcPath, dstPath, waits, &sourceDigest) : nullptr;
   DirectFilePair direct(fileSystem_, srcPath, dstPath, destinationReadRole, srcBuffer_.get(), dstBuffer_.get(),
                         BlockSize);
   FilePair& pair = readAhead ? *readAhead : direct;
@@ -124,9 +115,7 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
       if (equal != count) outcome.failed = outcome.contentMismatch = true;
 
       outcome.bytesChecked += srcCount;
-      WriteCount(ViewLabel::NumFileBytes, outcome.bytesChecked);
-      view_.SetLabelVisible(ViewLabel::Progress, true);
-      view_.SetLabelVisible(ViewLabel::FileBytes, true);
+      ShowFileBytes(outcome.bytesChecked);
     }
   }
 
@@ -138,7 +127,33 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
     }
     RecordOutcome(outcome);
   }
-  // Both files close here; a failure while closing is ignored.
+  // Both files close here; a failure while closing is ignored. A source
+  // being digested is read on to its end meanwhile.
+  readAhead.reset();
+  if (sourceDigest && !AbortRequested) {
+    recording_.push_back({CurrentRelativeName, std::move(sourceDigest)});
+    CollectRecordedDigests(false);
+  }
+}
+
+// A source that could not be read whole is left out: its line says so.
+// At most as many digests wait as files are read ahead.
+void VerifyEngine::CollectRecordedDigests(bool all) {
+  double lastPump = 0;
+  const std::int64_t noBytes = 0;
+  ComparisonWaits waits(*this, lastPump, noBytes);
+  std::string digest;
+  while (!recording_.empty() && !AbortRequested) {
+    const RecordedDigest& next = recording_.front();
+    if (!next.digest.Done()) {
+      if (!all && recording_.size() <= readAheadLimits.filesAhead) return;
+      if (!readAhead_->WaitForDigest(next.digest, waits)) return;
+    }
+    next.digest.RethrowFailure();
+    if (FromHex(next.digest.Value(), digest) && !digest.empty())
+      recordedSums_.Add(DigestKind::Sha256, digest, next.name, 0);
+    recording_.pop_front();
+  }
 }
 
 // Refreshes the elapsed time and the progress bar once a second and pumps
@@ -197,6 +212,23 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
   else if (outcome.contentMismatch)
     report(totals.MismatchCount, ViewLabel::NumMismatches,
            std::string(kPrefixContentMismatch) + FormatThousands(outcome.matchedBytes));
+  else if (outcome.checksumMismatch) report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixChecksumMismatch);
+}
+
+void VerifyEngine::ShowFileBytes(std::int64_t bytesChecked) {
+  WriteCount(ViewLabel::NumFileBytes, bytesChecked);
+  view_.SetLabelVisible(ViewLabel::Progress, true);
+  view_.SetLabelVisible(ViewLabel::FileBytes, true);
+}
+
+// A line of its own that counts as an error, and in `counter` when given.
+void VerifyEngine::ReportError(std::string_view prefix, std::string_view name, std::int32_t* counter,
+                               ViewLabel label) {
+  ++totals.ErrorCount;
+  WriteCount(ViewLabel::NumErrors, totals.ErrorCount);
+  view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
+  if (counter != nullptr) CountError(*counter, label);
+  AddResultLine(prefix, name);
 }
 
 // The existence test of a destination that could not be opened: a file

@@ -115,7 +115,36 @@ std::shared_ptr<PairStreams> ReadAhead::NewPair(std::string srcPath, std::string
   pair->dst.path = std::move(dstPath);
   pair->dst.destination = true;
   pair->dst.role = dstRole_;
+  if (makeSourceDigest_) {
+    pair->src.digest = makeSourceDigest_();
+    pair->src.readWhole = true;
+  }
   return pair;
+}
+
+PendingDigest ReadAhead::AnnounceDigestOnly(const std::string& root, std::string relative,
+                                            std::unique_ptr<StreamDigest> digest) {
+  auto pair = std::make_shared<PairStreams>();
+  pair->serial = nextSerial_++;
+  // No source: its stream counts as done before anyone reads it.
+  pair->src.known = true;
+  pair->src.finished = true;
+  pair->streamsFinished = 1;
+  pair->dst.root = root.empty() ? "/" : root;
+  pair->dst.path = std::move(relative);
+  pair->dst.destination = true;
+  pair->dst.role = dstRole_;
+  pair->dst.digest = std::move(digest);
+  pair->dst.readWhole = true;
+  // Let go of at once: its reader reads on its own, with no room to wait for.
+  pool_->Release(*pair);
+  toPublish_.push_back(pair);
+  FileStream& stream = pair->dst;
+  return PendingDigest(std::move(pair), stream);
+}
+
+bool ReadAhead::WaitForDigest(const PendingDigest& digest, WaitHook& hook) {
+  return pool_->WaitFor(*digest.stream_, ReaderPool::Awaited::End, hook);
 }
 
 void ReadAhead::Announce(std::string srcPath, std::string dstPath) {
@@ -130,7 +159,8 @@ void ReadAhead::AnnouncingDone() {
   toPublish_.clear();
 }
 
-std::unique_ptr<FilePair> ReadAhead::Take(const std::string& srcPath, const std::string& dstPath, WaitHook& hook) {
+std::unique_ptr<FilePair> ReadAhead::Take(const std::string& srcPath, const std::string& dstPath, WaitHook& hook,
+                                          PendingDigest* sourceDigest) {
   const auto found = std::find_if(waiting_.begin(), waiting_.end(), [&](const std::shared_ptr<PairStreams>& pair) {
     return pair->src.path == srcPath && pair->dst.path == dstPath;
   });
@@ -146,6 +176,7 @@ std::unique_ptr<FilePair> ReadAhead::Take(const std::string& srcPath, const std:
     pool_->SetHead(pair->serial);
     pool_->Publish({pair}, true);
   }
+  if (sourceDigest != nullptr && pair->src.digest) *sourceDigest = PendingDigest(pair, pair->src);
   return std::make_unique<TakenPair>(*this, std::move(pair), hook);
 }
 

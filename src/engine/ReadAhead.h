@@ -6,11 +6,41 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace ovik {
+
+// The digest of a file that a reader reads whole, collected once the reader
+// is done with it, which may be long after the comparison let go of it.
+class PendingDigest {
+ public:
+  PendingDigest() = default;
+  explicit operator bool() const { return stream_ != nullptr; }
+
+  bool Done() const { return stream_->finished.load(); }
+  // Once Done:
+  bool Opened() const { return stream_->opened; }
+  // The entry of a destination that could not be opened.
+  const EntryLookup& Lookup() const { return stream_->lookup; }
+  // Empty when the file could not be read whole.
+  const std::string& Value() const { return stream_->digestValue; }
+  // What the reader met that no file could explain, thrown as the
+  // comparison would have met it.
+  void RethrowFailure() const {
+    if (stream_->failure) std::rethrow_exception(stream_->failure);
+  }
+
+ private:
+  friend class ReadAhead;
+  PendingDigest(std::shared_ptr<PairStreams> pair, FileStream& stream) : pair_(std::move(pair)), stream_(&stream) {}
+
+  std::shared_ptr<PairStreams> pair_;
+  FileStream* stream_ = nullptr;
+};
 
 // Reads the files of the walk before the comparison asks for them, so that
 // many requests are in flight while the comparison works through the file
@@ -38,8 +68,23 @@ class ReadAhead {
   // The pair announced first when it is this one (pairs announced before it
   // and never taken are dropped); a pair that was not announced is read at
   // once, before the others. Its reading goes on while the caller holds it
-  // and stops when the caller lets go of it. Waits for it ask `hook`.
-  std::unique_ptr<FilePair> Take(const std::string& srcPath, const std::string& dstPath, WaitHook& hook);
+  // and stops when the caller lets go of it. Waits for it ask `hook`. When
+  // sources are digested, `sourceDigest` receives the source's.
+  std::unique_ptr<FilePair> Take(const std::string& srcPath, const std::string& dstPath, WaitHook& hook,
+                                 PendingDigest* sourceDigest = nullptr);
+
+  // From now on every source is read whole, through a digest of its own
+  // that `makeDigest` gives, even after the comparison let go of it.
+  using DigestMaker = std::function<std::unique_ptr<StreamDigest>()>;
+  void DigestSources(DigestMaker makeDigest) { makeSourceDigest_ = std::move(makeDigest); }
+  // A destination `relative` below `root` (which no step of it may leave),
+  // read whole through `digest` alone: nothing of it goes to a comparison.
+  // The readers start on it once the announcing is done; the caller limits
+  // how many wait.
+  PendingDigest AnnounceDigestOnly(const std::string& root, std::string relative,
+                                   std::unique_ptr<StreamDigest> digest);
+  // Waits until the digest's reader is done; false when `hook` gave up.
+  bool WaitForDigest(const PendingDigest& digest, WaitHook& hook);
 
  private:
   class TakenPair;
@@ -54,6 +99,7 @@ class ReadAhead {
   std::deque<std::shared_ptr<PairStreams>> waiting_;  // announced, not yet taken
   std::vector<std::shared_ptr<PairStreams>> toPublish_;
   std::uint64_t nextSerial_ = 0;
+  DigestMaker makeSourceDigest_;
 };
 
 }  // namespace ovik

@@ -87,11 +87,8 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
 }
 
 void VerifyEngine::ReportUnlistableFolder(const std::string& srcFolder) {
-  ++totals.ErrorCount;
-  WriteCount(ViewLabel::NumErrors, totals.ErrorCount);
-  view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
-  CountError(totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs);
-  AddResultLine(kPrefixSrcReadError, RelativeName(srcFolder) + "/");
+  ReportError(kPrefixSrcReadError, RelativeName(srcFolder) + "/", &totals.SrcReadErrorCount,
+              ViewLabel::NumSrcReadErrs);
 }
 
 bool VerifyEngine::PathExists(const std::string& path) {

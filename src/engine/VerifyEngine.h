@@ -6,10 +6,13 @@
 #include "engine/VerifyView.h"
 #include "platform/Clock.h"
 #include "platform/files/FileSystem.h"
+#include "sums/ChecksumList.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 namespace ovik {
 
 struct CompareOutcome;
+class FileDigest;
 class WalkLookahead;
 
 inline constexpr std::size_t BlockSize = 102400;
@@ -33,6 +37,10 @@ inline constexpr const char* kPrefixDstReadError = "!Destn read error";
 inline constexpr const char* kPrefixDstIsSource = "!Destn is the source file";
 inline constexpr const char* kPrefixSizeMismatch = "!Mismatched sizes";
 inline constexpr const char* kPrefixContentMismatch = "!Mismatched contents at offset ";
+// Checking against a checksum list: the file's digest is not the listed
+// one; a line of the list that cannot be understood, by its number.
+inline constexpr const char* kPrefixChecksumMismatch = "!Mismatched checksum";
+inline constexpr const char* kPrefixBadChecksumLine = "!Bad checksum line";
 
 // Status texts.
 inline constexpr const char* kStatusVerifiedOk = "Verified OK";
@@ -60,10 +68,15 @@ class VerifyEngine {
 
   // The Verify command on the two folder texts as the fields hold them.
   void VerifyCommand(const std::string& sourceText, const std::string& destText);
+  // The Verify command on a checksum list and the folder it describes: the
+  // listed files stand for the source files, and each is checked by its
+  // digest.
+  void CheckCommand(const std::string& listPath, const std::string& folderText);
   // The Abort command: asks for confirmation, then sets AbortRequested.
   void AbortCommand();
 
   void RunVerify(const std::string& sourceRoot, const std::string& destRoot);
+  void RunCheck(const std::string& listPath, const std::string& folder);
   void ResetResults();
   void ShowTotals();
   void ShowStatus(std::string_view text, Colour colour);
@@ -98,6 +111,14 @@ class VerifyEngine {
   // Whether hidden and system sub-folders are walked like any other; when
   // not, each one passed over gets a line of its own.
   bool includeHidden = false;
+  // Whether a folder verify records the SHA-256 digest of every source file
+  // it can read whole, the files whose destination is missing or differs
+  // included.
+  bool recordSums = false;
+  // The digests a run recorded, named relative to the source root in the
+  // walk's order; only a run that recorded and was not aborted has any.
+  bool HasRecordedSums() const { return sumsRecorded_; }
+  const ChecksumList& RecordedSums() const { return recordedSums_; }
 
  private:
   struct AlignedFree {
@@ -106,6 +127,21 @@ class VerifyEngine {
   using Buffer = std::unique_ptr<std::byte, AlignedFree>;
 
   class ComparisonWaits;
+  class DigestWaits;
+  struct RecordedDigest {
+    std::string name;
+    PendingDigest digest;
+  };
+  struct ListedCheck {
+    std::size_t index;
+    PendingDigest digest;
+    const FileDigest* counter;
+  };
+  enum class ListReading { Whole, NotOpened, Broken };
+
+  void RunCommand(const std::function<void()>& run);
+  void ClearCurrentFile();
+  void FinishRun();
 
   double Elapsed();
   void KeepDisplayAlive(double& lastPump, std::int64_t bytesChecked);
@@ -119,6 +155,15 @@ class VerifyEngine {
   void RecordOutcome(const CompareOutcome& outcome);
   void CountError(std::int32_t& counter, ViewLabel label);
   void AddResultLine(std::string_view prefix, std::string_view relativeName);
+  // The digests that are done, in order; `all`: waits for the others.
+  void CollectRecordedDigests(bool all);
+  ListReading ReadChecksumList(const std::string& listPath, ChecksumList& list);
+  void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
+  void CheckListedFiles(const ChecksumList& list, const std::string& folder);
+  void CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading);
+  void ReportError(std::string_view prefix, std::string_view name, std::int32_t* counter = nullptr,
+                   ViewLabel label = ViewLabel::NumErrors);
+  void ShowFileBytes(std::int64_t bytesChecked);
   // `path` without the source root and the separator after it.
   std::string RelativeName(const std::string& path) const;
 
@@ -135,6 +180,11 @@ class VerifyEngine {
   std::unique_ptr<ReadAhead> readAhead_;
   // Whether the scan could list the source root.
   bool scanListedRoot_ = false;
+  // Source digests still being computed, in the walk's order, and those
+  // collected.
+  std::deque<RecordedDigest> recording_;
+  ChecksumList recordedSums_;
+  bool sumsRecorded_ = false;
 };
 
 }  // namespace ovik

@@ -2,6 +2,7 @@
 
 #include "common/NumberFormat.h"
 #include "common/PathUtils.h"
+#include "engine/FileDigest.h"
 #include "engine/WalkLookahead.h"
 
 #include <cstdlib>
@@ -55,6 +56,18 @@ VerifyEngine::VerifyEngine(VerifyView& view, FileSystem& fileSystem, Clock& cloc
 VerifyEngine::~VerifyEngine() = default;
 
 void VerifyEngine::VerifyCommand(const std::string& sourceText, const std::string& destText) {
+  RunCommand([&] {
+    const std::string destination = StripTrailingBackslash(destText);
+    const std::string source = StripTrailingBackslash(sourceText);
+    RunVerify(source, destination);
+  });
+}
+
+void VerifyEngine::CheckCommand(const std::string& listPath, const std::string& folderText) {
+  RunCommand([&] { RunCheck(listPath, StripTrailingBackslash(folderText)); });
+}
+
+void VerifyEngine::RunCommand(const std::function<void()>& run) {
   ShowStatus("Initialising...", Colour::Blue);
   runState = RunState::Verifying;
   UpdateTitle();
@@ -72,9 +85,7 @@ void VerifyEngine::VerifyCommand(const std::string& sourceText, const std::strin
     runState = RunState::Stopped;
     UpdateTitle();
   });
-  const std::string destination = StripTrailingBackslash(destText);
-  const std::string source = StripTrailingBackslash(sourceText);
-  RunVerify(source, destination);
+  run();
 }
 
 void VerifyEngine::AbortCommand() {
@@ -104,25 +115,37 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
     walkedPath_.assign(1, root ? root->id : FileId{});
     {
       OnScopeExit stopReadingAhead([this] {
+        recording_.clear();
         readAhead_.reset();
         lookahead_.reset();
       });
-      if (readAhead) {
+      // The digests are computed by the readers, so recording reads ahead.
+      if (readAhead || recordSums) {
         lookahead_ = std::make_unique<WalkLookahead>(fileSystem_, sourceRoot, destRoot, walkedPath_.front(),
                                                      SubFolderFilter(includeHidden));
         readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
+        if (recordSums) readAhead_->DigestSources([] { return std::make_unique<FileDigest>(DigestKind::Sha256); });
       }
       VerifyFolder(sourceRoot, destRoot);
+      if (recordSums) CollectRecordedDigests(true);
     }
-    if (!AbortRequested) {
-      for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
-        view_.SetLabelVisible(label, false);
-      view_.SetLabelText(ViewLabel::NumFileBytes, "");
-      view_.SetLabelText(ViewLabel::CurrFileName, "");
-    }
+    if (!AbortRequested) ClearCurrentFile();
   }
   walkedPath_.clear();
+  sumsRecorded_ = recordSums && !AbortRequested;
+  FinishRun();
+}
 
+// The "Current file" captions and values go once a run ended without an
+// abort.
+void VerifyEngine::ClearCurrentFile() {
+  for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
+    view_.SetLabelVisible(label, false);
+  view_.SetLabelText(ViewLabel::NumFileBytes, "");
+  view_.SetLabelText(ViewLabel::CurrFileName, "");
+}
+
+void VerifyEngine::FinishRun() {
   ShowStatus("Sorting details...", Colour::Blue);
   view_.SetResultsVisible(false);
   view_.SetResultsSorted(true);
@@ -143,6 +166,9 @@ void VerifyEngine::ResetResults() {
   AbortRequested = false;
   const VerifyTotals cleared;
   totals = cleared;
+  recording_.clear();
+  recordedSums_.Clear();
+  sumsRecorded_ = false;
   totals.StartTime = clock_.LocalNow();
   totals.StartSteady = clock_.SteadyNow();
 
