@@ -22,4 +22,10 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return result;
 }
 
+std::string FolderOf(std::string_view path) {
+  const std::size_t separator = path.rfind(kPathSeparator);
+  if (separator == std::string_view::npos) return ".";
+  return std::string(separator == 0 ? path.substr(0, 1) : path.substr(0, separator));
+}
+
 }  // namespace ovik

@@ -19,4 +19,8 @@ std::string StripTrailingBackslash(std::string_view path);
 // folder + separator + name.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// The folder that holds `path`: the text before its last separator, the
+// root for a path directly below it, "." for a bare name.
+std::string FolderOf(std::string_view path);
+
 }  // namespace ovik

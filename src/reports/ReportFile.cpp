@@ -17,6 +17,7 @@ std::string_view FileActionWord(FileAction action) {
     case FileAction::Creating: return "creating";
     case FileAction::Writing: return "writing";
     case FileAction::Closing: return "closing";
+    case FileAction::Replacing: return "replacing";
   }
   return "using";
 }

@@ -8,10 +8,11 @@
 
 namespace ovik {
 
-// The step of the file output that failed.
-enum class FileAction { Creating, Writing, Closing };
+// The step of the file output that failed; Replacing: putting a file
+// written in full in the place of the one it replaces.
+enum class FileAction { Creating, Writing, Closing, Replacing };
 
-// "creating", "writing" or "closing".
+// "creating", "writing", "closing" or "replacing".
 std::string_view FileActionWord(FileAction action);
 
 // The first line of the error message: "Error 28 writing file".
