@@ -1,16 +1,25 @@
 #include "cli/CliOptions.h"
 
+#include "common/PathUtils.h"
+
 namespace ovik {
 
 const char* const kCliUsage =
     "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--report FILE]\n"
-    "                   [--csv FILE] SOURCE DESTINATION\n"
+    "                   [--csv FILE] [--write-sums FILE] SOURCE DESTINATION\n"
+    "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--report FILE]\n"
+    "                   [--csv FILE] -c LIST [FOLDER]\n"
     "\n"
     "Checks that every file under SOURCE has a twin at the same relative path under\n"
     "DESTINATION with the same length and the same bytes. Extra files in DESTINATION\n"
     "are not looked for. Hidden sub-folders (names that begin with \".\") and a\n"
     "file system's own lost+found are passed over unless -H is given; each one is\n"
     "named in the details.\n"
+    "\n"
+    "With -c, checks the files named in the checksum list LIST instead, by their\n"
+    "digest, below FOLDER (by default the folder that holds LIST): the lines of\n"
+    "md5sum, sha1sum, sha256sum, sha512sum or b2sum, plain or --tag. A line that\n"
+    "cannot be understood, or names a file outside FOLDER, is an error.\n"
     "\n"
     "  -e, --errors-only      list only the files with errors\n"
     "  -n, --non-errors-only  list only the files that verified OK and the folders\n"
@@ -24,6 +33,12 @@ const char* const kCliUsage =
     "                         (1 MB = 1,000,000 bytes) and the estimated time left\n"
     "  -H, --hidden           verify hidden sub-folders and a file system's\n"
     "                         lost+found like any other folder\n"
+    "  --write-sums FILE      record the SHA-256 of every source file that can be\n"
+    "                         read in FILE, as sha256sum writes it, so that\n"
+    "                         'sha256sum -c FILE' run in DESTINATION checks the\n"
+    "                         copy; FILE is replaced only when the run was not\n"
+    "                         aborted\n"
+    "  -c, --check LIST       check FOLDER against the checksum list LIST\n"
     "  --cached               read the destination through the page cache; by default\n"
     "                         its blocks are read from the medium itself, so that data\n"
     "                         still in memory after a copy cannot hide a bad copy\n"
@@ -34,7 +49,7 @@ const char* const kCliUsage =
     "folder name.\n"
     "\n"
     "Exit status: 0 Verified OK, 1 Errors, 2 No source files, 3 Aborted,\n"
-    "4 a report could not be written, 64 bad usage.\n";
+    "4 a report or checksum list could not be written, 64 bad usage.\n";
 
 namespace {
 
@@ -63,8 +78,11 @@ class CliParser {
   void TakeLongOption(const std::string& arg) {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    if (name == "--report" || name == "--csv") {
-      TakeFileName(name, equals, name == "--report" ? options_.reportFile : options_.csvFile);
+    if (name == "--report" || name == "--csv" || name == "--write-sums") {
+      TakeFileName(name, equals,
+                   name == "--report" ? options_.reportFile : name == "--csv" ? options_.csvFile : options_.sumsFile);
+    } else if (name == "--check") {
+      TakeFileName(name, equals, list_);
     } else if (!IsLongFlag(name)) {
       Fail("unknown option: " + name);
     } else if (equals != std::string::npos) {
@@ -102,6 +120,13 @@ class CliParser {
         case 'p': options_.progress = true; break;
         case 'H': options_.includeHidden = true; break;
         case 'h': options_.help = true; break;
+        case 'c':
+          // The rest of the argument is the list's name, or else the next
+          // argument is.
+          if (k + 1 < arg.size()) list_ = arg.substr(k + 1);
+          else if (i_ + 1 < args_.size()) list_ = args_[++i_];
+          if (list_.empty()) Fail("-c needs a file name");
+          return;
         default: Fail(std::string("unknown option: -") + arg[k]);
       }
     }
@@ -122,6 +147,7 @@ class CliParser {
   }
 
   bool TakeFolders() {
+    if (!list_.empty()) return TakeListAndFolder();
     if (folders_.size() != 2) {
       Fail(folders_.size() < 2 ? "a source and a destination folder are needed" : "too many arguments");
     } else if (folders_[0].empty() || folders_[1].empty()) {
@@ -130,6 +156,16 @@ class CliParser {
       options_.source = folders_[0];
       options_.destination = folders_[1];
     }
+    return error_.empty();
+  }
+
+  bool TakeListAndFolder() {
+    if (!options_.sumsFile.empty()) Fail("--write-sums and --check exclude each other");
+    else if (folders_.size() > 1) Fail("too many arguments");
+    else if (folders_.size() == 1 && folders_[0].empty()) Fail("a folder name cannot be empty");
+    options_.check = true;
+    options_.source = list_;
+    options_.destination = folders_.empty() ? FolderOf(list_) : folders_[0];
     return error_.empty();
   }
 
@@ -142,6 +178,7 @@ class CliParser {
   std::size_t i_ = 0;
   CliOptions options_;
   std::vector<std::string> folders_;
+  std::string list_;
 };
 
 }  // namespace

@@ -20,6 +20,10 @@ struct CliOptions {
   std::string destination;
   std::string reportFile;  // the text form of the details, when not empty
   std::string csvFile;     // the CSV form of the details, when not empty
+  std::string sumsFile;    // the checksum list to record, when not empty
+  // Checking against a checksum list: `source` is the list, `destination`
+  // the folder it describes.
+  bool check = false;
 };
 
 // Parses the arguments after the program name. Returns nothing and sets

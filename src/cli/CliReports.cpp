@@ -1,5 +1,6 @@
 #include "cli/CliReports.h"
 
+#include "reports/ChecksumListSave.h"
 #include "reports/ReportSave.h"
 
 namespace ovik {
@@ -18,6 +19,21 @@ bool WriteOneReport(const std::string& path, const CliOptions& options, const st
 }
 
 }  // namespace
+
+bool WriteCliChecksumList(const CliOptions& options, const VerifyEngine& engine, std::FILE* err) {
+  const std::string& path = options.sumsFile;
+  if (path.empty()) return true;
+  if (!engine.HasRecordedSums()) {
+    std::fprintf(err, "ovik-verify: %s: not written, the run was aborted; an earlier file is left as it was\n",
+                 path.c_str());
+    std::fflush(err);
+    return true;
+  }
+  const bool saved = SaveChecksumList(path, engine.RecordedSums(),
+                                      [&](const FileFailure& failure) { PrintFileFailure(err, path, failure); });
+  std::fflush(err);
+  return saved;
+}
 
 bool WriteCliReports(const CliOptions& options, const std::vector<std::string>& lines, std::FILE* err) {
   bool succeeded = true;

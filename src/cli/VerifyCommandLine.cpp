@@ -88,6 +88,13 @@ void WarnAboutFolder(std::FILE* err, const std::string& path) {
   if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
 }
 
+// Names a checksum list that cannot be read before the run, which then
+// finds no source files.
+void WarnAboutList(std::FILE* err, const std::string& path) {
+  const std::string problem = ListProblem(path);
+  if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
+}
+
 // One line on standard error when the run passed over hidden or system
 // folders, so that nothing is left out in silence.
 void NoteSkippedFolders(std::FILE* err, const std::vector<std::string>& lines) {
@@ -126,7 +133,8 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     return 0;
   }
 
-  WarnAboutFolder(err, options->source);
+  if (options->check) WarnAboutList(err, options->source);
+  else WarnAboutFolder(err, options->source);
   WarnAboutFolder(err, options->destination);
   std::fflush(err);
 
@@ -134,12 +142,14 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   VerifyEngine engine(view);
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
   engine.includeHidden = options->includeHidden;
+  engine.recordSums = !options->sumsFile.empty();
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
   {
     InterruptGuard interrupts(engine);
-    engine.VerifyCommand(options->source, options->destination);
+    if (options->check) engine.CheckCommand(options->source, options->destination);
+    else engine.VerifyCommand(options->source, options->destination);
   }
   if (showProgress) progress.Wipe();
 
@@ -153,7 +163,8 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   }
   PrintLine(out, view.Status());
   std::fflush(out);
-  const bool reportsWritten = WriteCliReports(*options, view.Lines(), err);
+  const bool sumsWritten = WriteCliChecksumList(*options, engine, err);
+  const bool reportsWritten = WriteCliReports(*options, view.Lines(), err) && sumsWritten;
   if (!options->quiet) NoteSkippedFolders(err, view.Lines());
   return reportsWritten ? ExitStatusOf(engine.verdict) : kExitReportFailed;
 }
