@@ -19,11 +19,18 @@ void WriteChosenFolder(bool isSource, BrowseFolderHost& host, const std::string&
   if (chosen != host.FolderFieldText(isSource)) host.SetFolderFieldText(isSource, chosen);
 }
 
-void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog) {
+std::optional<std::string> ChooseFolder(bool isSource, const std::string& startText, BrowseFolderHost& host,
+                                        TfrmBrowse& dialog) {
   host.ResetRunStateToIdle();
   dialog.IsSrc = isSource;
-  dialog.SelFolder = BrowseStartFolder(host.FolderFieldText(isSource), dialog.System());
-  if (dialog.exec() == QDialog::Accepted) WriteChosenFolder(isSource, host, dialog.SelFolder);
+  dialog.SelFolder = BrowseStartFolder(startText, dialog.System());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return WithoutTrailingSeparator(dialog.SelFolder);
+}
+
+void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog) {
+  if (const auto chosen = ChooseFolder(isSource, host.FolderFieldText(isSource), host, dialog))
+    WriteChosenFolder(isSource, host, *chosen);
 }
 
 }  // namespace ovik

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace ovik {
@@ -24,5 +25,11 @@ void WriteChosenFolder(bool isSource, BrowseFolderHost& host, const std::string&
 
 // Lets the user choose the source (isSource) or destination folder.
 void BrowseFolder(bool isSource, BrowseFolderHost& host, TfrmBrowse& dialog);
+
+// Lets the user choose a folder for the source or destination side, the
+// browser starting as for a field that holds `startText`. The folder chosen
+// is returned without a trailing separator (except "/"); nothing on Cancel.
+std::optional<std::string> ChooseFolder(bool isSource, const std::string& startText, BrowseFolderHost& host,
+                                        TfrmBrowse& dialog);
 
 }  // namespace ovik

@@ -3,6 +3,7 @@
 #include "common/PathUtils.h"
 #include "platform/ProcessLock.h"
 #include "ui/browse/BrowseDialog.h"
+#include "ui/main/MainChecksumList.h"
 #include "ui/main/MainDetailsExport.h"
 #include "ui/main/MainDetailsModel.h"
 #include "ui/main/MainFolderDrop.h"
@@ -93,6 +94,9 @@ void TfrmMain::ConnectHandlers() {
   connect(mnuFileSaveErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveErrorsOnlyClick);
   connect(mnuFileSaveNonErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveNonErrorsOnlyClick);
   connect(mnuFileSaveSelectedOnly, &QAction::triggered, this, &TfrmMain::mnuFileSaveSelectedOnlyClick);
+  connect(mnuFileVerifyWithList, &QAction::triggered, this, &TfrmMain::mnuFileVerifyWithListClick);
+  connect(mnuFileRecordChecksums, &QAction::triggered, this, &TfrmMain::mnuFileRecordChecksumsClick);
+  connect(mnuFileSaveChecksums, &QAction::triggered, this, &TfrmMain::mnuFileSaveChecksumsClick);
   connect(mnuFileIncludeHidden, &QAction::triggered, this, &TfrmMain::mnuFileIncludeHiddenClick);
   connect(mnuFileExit, &QAction::triggered, this, &TfrmMain::mnuFileExitClick);
   connect(mnuEditCopyAll, &QAction::triggered, this, &TfrmMain::mnuEditCopyAllClick);
@@ -137,12 +141,13 @@ void TfrmMain::ResetRunStateToIdle() {
   engine_->UpdateTitle();
 }
 
+// A checksum list and its folder are never swapped.
 void TfrmMain::UpdateButtons() {
   const std::string source = ComparableFolder(srcFolder_);
   const std::string destination = ComparableFolder(dstFolder_);
   const bool differ = source != destination;
   btnCompare->setEnabled(differ && !source.empty() && !destination.empty());
-  btnSwap->setEnabled(differ && !(source.empty() && destination.empty()));
+  btnSwap->setEnabled(differ && !(source.empty() && destination.empty()) && !checkingList_);
 }
 
 void TfrmMain::btnCompareClick() {
@@ -151,10 +156,11 @@ void TfrmMain::btnCompareClick() {
   // hold references into them.
   const std::string source = srcFolder_;
   const std::string destination = dstFolder_;
-  // The results must match the choice they were made with.
-  mnuFileIncludeHidden->setEnabled(false);
+  // The results must match the choices they were made with.
+  SetRunMenusEnabled(false);
   try {
-    engine_->VerifyCommand(source, destination);
+    if (checkingList_) engine_->CheckCommand(source, destination);
+    else engine_->VerifyCommand(source, destination);
     view_->Flush();
   } catch (const std::exception& error) {
     // The engine has already restored the commands; the event loop cannot
@@ -162,7 +168,15 @@ void TfrmMain::btnCompareClick() {
     view_->Flush();
     ShowError(QString::fromLocal8Bit(error.what()));
   }
-  mnuFileIncludeHidden->setEnabled(true);
+  SetRunMenusEnabled(true);
+}
+
+// The File items that start a run or change what a run does, and the list
+// a run recorded.
+void TfrmMain::SetRunMenusEnabled(bool enabled) {
+  for (QAction* item : {mnuFileVerifyWithList, mnuFileRecordChecksums, mnuFileIncludeHidden})
+    item->setEnabled(enabled);
+  mnuFileSaveChecksums->setEnabled(enabled && engine_->HasRecordedSums());
 }
 
 void TfrmMain::btnAbortClick() {
@@ -187,13 +201,19 @@ void TfrmMain::FormResize() { ArrangeMainWindow(); }
 
 void TfrmMain::btnDetailsClick() { ToggleDetails(); }
 
+// A new source is a folder again; a new destination is checked against the
+// same list.
 void TfrmMain::edtSrcChange() {
+  checkingList_ = false;
+  edtDstChange();
+}
+
+void TfrmMain::edtDstChange() {
   engine_->ResetResults();
+  mnuFileSaveChecksums->setEnabled(false);
   UpdateButtons();
   view_->Flush();
 }
-
-void TfrmMain::edtDstChange() { edtSrcChange(); }
 
 // The folder fields as shown and the list in its order, with its selection.
 DetailsContext TfrmMain::CurrentDetails() const {
@@ -216,7 +236,33 @@ void TfrmMain::mnuFileSaveSelectedOnlyClick() { SaveDetails(ReportFilter::Select
 // folder.
 void TfrmMain::mnuFileIncludeHiddenClick() {
   engine_->includeHidden = mnuFileIncludeHidden->isChecked();
-  edtSrcChange();
+  edtDstChange();
+}
+
+void TfrmMain::mnuFileVerifyWithListClick() { VerifyWithChecksumList(); }
+
+// Takes effect with the next run; the results stand.
+void TfrmMain::mnuFileRecordChecksumsClick() { engine_->recordSums = mnuFileRecordChecksums->isChecked(); }
+
+void TfrmMain::mnuFileSaveChecksumsClick() { SaveChecksumList(); }
+
+void TfrmMain::VerifyWithChecksumList() {
+  if (engine_->runState == RunState::Verifying) return;
+  const auto list = AskListToCheck(this);
+  if (!list) return;
+  const auto folder = ChooseFolder(false, FolderOf(*list), *this, BrowseWindow());
+  if (!folder) return;
+  SetFolderFieldText(true, *list);
+  SetFolderFieldText(false, *folder);
+  checkingList_ = true;
+  UpdateButtons();
+  btnCompareClick();
+}
+
+void TfrmMain::SaveChecksumList() {
+  if (!engine_->HasRecordedSums()) return;
+  if (const auto path = AskListFile(this, ComparableFolder(dstFolder_)))
+    SaveListTo(this, *path, engine_->RecordedSums());
 }
 
 void TfrmMain::mnuEditCopyAllClick() { CopyDetails(ReportFilter::All); }

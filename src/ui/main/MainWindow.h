@@ -58,6 +58,10 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void BrowseFolder(bool isSource);
   void SaveDetails(ReportFilter filter);
   void CopyDetails(ReportFilter filter);
+  // Asks for a checksum list and the folder it describes, shows them in the
+  // two fields and checks the folder against the list.
+  void VerifyWithChecksumList();
+  void SaveChecksumList();
   // The close rules; true when the window may close.
   bool FormCloseQuery();
 
@@ -75,6 +79,9 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void mnuFileSaveErrorsOnlyClick();
   void mnuFileSaveNonErrorsOnlyClick();
   void mnuFileSaveSelectedOnlyClick();
+  void mnuFileVerifyWithListClick();
+  void mnuFileRecordChecksumsClick();
+  void mnuFileSaveChecksumsClick();
   void mnuFileIncludeHiddenClick();
   void mnuEditCopyAllClick();
   void mnuEditCopyErrorsOnlyClick();
@@ -109,6 +116,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void PlaceAfterCaption(QLabel* value, const QLabel* caption);
   int ListRowHeight() const;
   DetailsContext CurrentDetails() const;
+  void SetRunMenusEnabled(bool enabled);
   TfrmBrowse& BrowseWindow();
   TfrmUsage& UsageWindow();
 
@@ -168,6 +176,9 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   QAction* mnuFileSaveErrorsOnly = nullptr;
   QAction* mnuFileSaveNonErrorsOnly = nullptr;
   QAction* mnuFileSaveSelectedOnly = nullptr;
+  QAction* mnuFileVerifyWithList = nullptr;
+  QAction* mnuFileRecordChecksums = nullptr;
+  QAction* mnuFileSaveChecksums = nullptr;
   QAction* mnuFileIncludeHidden = nullptr;
   QAction* mnuFileExit = nullptr;
   QAction* mnuEditCopyAll = nullptr;
@@ -180,6 +191,9 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
  private:
   std::string srcFolder_;
   std::string dstFolder_;
+  // The source field holds a checksum list, and Verify checks the
+  // destination folder against it.
+  bool checkingList_ = false;
   DetailsListModel* detailsModel_ = nullptr;
   std::unique_ptr<MainVerifyView> view_;
   std::unique_ptr<VerifyEngine> engine_;

@@ -196,6 +196,12 @@ void TfrmMain::BuildMenu() {
   mnuFileSaveSelectedOnly =
       AddMenuItem(mnuFile, "mnuFileSaveSelectedOnly", "Save selected only", Qt::SHIFT | Qt::Key_F3);
   mnuFile->addSeparator();
+  mnuFileVerifyWithList = AddMenuItem(mnuFile, "mnuFileVerifyWithList", "Verify with checksum list...", {});
+  mnuFileRecordChecksums = AddMenuItem(mnuFile, "mnuFileRecordChecksums", "Record checksums", {});
+  mnuFileRecordChecksums->setCheckable(true);
+  mnuFileSaveChecksums = AddMenuItem(mnuFile, "mnuFileSaveChecksums", "Save checksum list...", {});
+  mnuFileSaveChecksums->setEnabled(false);
+  mnuFile->addSeparator();
   mnuFileIncludeHidden = AddMenuItem(mnuFile, "mnuFileIncludeHidden", "Include hidden folders", {});
   mnuFileIncludeHidden->setCheckable(true);
   mnuFile->addSeparator();
