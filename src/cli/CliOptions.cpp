@@ -18,7 +18,7 @@ const char* const kCliUsage =
     "\n"
     "With -c, checks the files named in the checksum list LIST instead, by their\n"
     "digest, below FOLDER (by default the folder that holds LIST): the lines of\n"
-    "md5sum, sha1sum, sha256sum, sha512sum or b2sum, plain or --tag. A line that\n"
+    "md5sum, sha1sum, sha256sum, sha512sum or b2sum, plain or tagged. A line that\n"
     "cannot be understood, or names a file outside FOLDER, is an error.\n"
     "\n"
     "  -e, --errors-only      list only the files with errors\n"

@@ -254,6 +254,9 @@ TEST(OvikVerify, BadUsageNamesTheProblemInTwoLinesAndExits64) {
       {{"-e", "--non-errors-only", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
       {{"-en", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
       {{"", "b"}, "a folder name cannot be empty"},
+      {{"-c"}, "-c needs a file name"},
+      {{"-c", "list", "a", "b"}, "too many arguments"},
+      {{"--write-sums", "f", "--check=list"}, "--write-sums and --check exclude each other"},
   };
   for (const auto& call : badCalls) {
     const Outcome outcome = RunVerifier(call.args);
@@ -418,6 +421,28 @@ TEST(CliOptions, FoldersAndOptions) {
   options = ParseCliOptions({"s", "--hidden", "d"}, error);
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->includeHidden);
+
+  // A checksum list describes the folder that holds it unless one is named.
+  const struct {
+    std::vector<std::string> args;
+    std::string list, folder;
+  } checks[] = {
+      {{"-c", "disc/SHA256SUMS"}, "disc/SHA256SUMS", "disc"},
+      {{"--check=SUMS"}, "SUMS", "."},
+      {{"-qc/SUMS"}, "/SUMS", "/"},
+      {{"--check", "SUMS", "copy"}, "SUMS", "copy"},
+  };
+  for (const auto& check : checks) {
+    options = ParseCliOptions(check.args, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->check);
+    EXPECT_EQ(options->source, check.list);
+    EXPECT_EQ(options->destination, check.folder);
+  }
+  options = ParseCliOptions({"--write-sums=S", "s", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->sumsFile, "S");
+  EXPECT_FALSE(options->check);
 }
 
 TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
@@ -445,7 +470,7 @@ TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
   options = ParseCliOptions({"-qh"}, error);
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->help);
-  EXPECT_FALSE(ParseCliOptions({"-c", "s", "d"}, error)) << "--cached has no short form";
+  EXPECT_EQ(ParseCliOptions({"-c", "s", "d"}, error)->destination, "d") << "-c is --check, not --cached";
 }
 
 // True once the process has a file of `folder` open.

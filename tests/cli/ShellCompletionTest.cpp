@@ -82,6 +82,10 @@ TEST_F(ShellCompletion, CompletesOptionsFoldersAndReportFiles) {
       {"ovik-verify --csv out ph", {"photos"}},
       {"ovik-verify -- -", {"-dashed"}},
       {"ovik-verify --help ", {}},
+      {"ovik-verify -c ph", {"photos", "photos.txt"}},
+      {"ovik-verify --write-sums ph", {"photos", "photos.txt"}},
+      {"ovik-verify --check photos.txt ph", {"photos"}},
+      {"ovik-verify -c photos.txt photos ", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(Complete(tree_, c.line), c.candidates) << c.line;
 }
