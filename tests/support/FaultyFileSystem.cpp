@@ -1,5 +1,7 @@
 #include "support/FaultyFileSystem.h"
 
+#include "common/PathUtils.h"
+
 #include <cerrno>
 
 namespace ovik::testing {
@@ -74,14 +76,28 @@ EntryLookup FaultyFileSystem::LookUp(const std::string& path) {
   return SystemFileSystem().LookUp(path);
 }
 
-OpenResult FaultyFileSystem::OpenForRead(const std::string& path, ReadRole role) {
+template <typename Open>
+OpenResult FaultyFileSystem::OpenWithFaults(const std::string& path, const Open& open) {
   ++opens;
   if (const int error = OpenFailure(path)) return ovik::OpenFailure(error);
-  OpenResult opened = SystemFileSystem().OpenForRead(path, role);
+  OpenResult opened = open();
   if (auto failure = readFailures_.find(path); opened.file && failure != readFailures_.end())
     opened.file = std::make_unique<FailingReadFile>(std::move(opened.file), failure->second.failingByte,
                                                     failure->second.error);
   return opened;
+}
+
+OpenResult FaultyFileSystem::OpenForRead(const std::string& path, ReadRole role) {
+  return OpenWithFaults(path, [&] { return SystemFileSystem().OpenForRead(path, role); });
+}
+
+OpenResult FaultyFileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {
+  return OpenWithFaults(JoinPath(root, relative), [&] { return SystemFileSystem().OpenBeneath(root, relative, role); });
+}
+
+EntryLookup FaultyFileSystem::LookUpBeneath(const std::string& root, const std::string& relative) {
+  if (const int error = LookUpFailure(JoinPath(root, relative))) return {std::nullopt, error};
+  return SystemFileSystem().LookUpBeneath(root, relative);
 }
 
 }  // namespace ovik::testing

@@ -20,6 +20,9 @@ class FaultyFileSystem final : public FileSystem {
   bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
+  // Injected by the joined path; otherwise confined as the machine's are.
+  OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
+  EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
 
   void FailOpen(const std::string& path, int error) { openFailures_[path] = error; }
@@ -48,6 +51,8 @@ class FaultyFileSystem final : public FileSystem {
   // The error an open of `path` meets by injection; 0 for none.
   int OpenFailure(const std::string& path) const;
   int LookUpFailure(const std::string& path) const;
+  template <typename Open>
+  OpenResult OpenWithFaults(const std::string& path, const Open& open);
 
   // True when `path` lies below an unreachable folder, or is one itself
   // unless `strictlyBelow`.
