@@ -5,6 +5,7 @@
 #include "cli/TerminalText.h"
 #include "cli/TransferRate.h"
 #include "support/FakeClock.h"
+#include "support/FileBytes.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -497,9 +498,11 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
     std::filesystem::create_hard_link(tree.Path("data"), tree.Path("src") + name);
     std::filesystem::create_hard_link(tree.Path("copy"), tree.Path("dst") + name);
   }
+  // A checksum list recorded before is kept whole.
+  tree.WriteFile("SUMS", "earlier\n");
   for (int signal : {SIGINT, SIGTERM}) {
     bool sent = false;
-    const Outcome outcome = RunVerifier({"--cached", tree.Path("src"), tree.Path("dst")}, [&](pid_t pid) {
+    const Outcome outcome = RunVerifier({"--cached", "--write-sums", tree.Path("SUMS"), tree.Path("src"), tree.Path("dst")}, [&](pid_t pid) {
       // Once something below the source is open the run is under way and
       // the handler is in place.
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -514,7 +517,65 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
     EXPECT_EQ(lines.front(), "Source folder: " + tree.Path("src"));
     EXPECT_EQ(lines.back(), "Aborted");
     EXPECT_LT(lines.size(), 200u + 16u) << "the run stopped early";
+    EXPECT_NE(outcome.err.find(tree.Path("SUMS") + ": not written, the run was aborted"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(testing::ReadFileBytes(tree.Path("SUMS")), "earlier\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.root()), {}), 5) << "no temporary file left";
   }
+}
+
+// Runs a shell command in `folder`; its exit status.
+int Shell(const std::string& folder, const std::string& command) {
+  const int status = std::system(("cd '" + folder + "' && " + command).c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
+  if (Shell("/", "command -v sha256sum md5sum sha1sum sha512sum b2sum >/dev/null") != 0)
+    GTEST_SKIP() << "the coreutils checksum tools are missing";
+  TempTree tree;
+  const std::vector<std::string> names = {"caf\xe9 latin1.txt", "back\\slash", "new\nline", "two  spaces ",
+                                          " lead", "sub dir/cr\rx", "sub dir/empty"};
+  for (const std::string& name : names) {
+    const std::string bytes = name == "sub dir/empty" ? "" : PatternBytes(70'000, static_cast<unsigned>(name.size()));
+    tree.WriteFile("src/" + name, bytes);
+    tree.WriteFile("dst/" + name, bytes);
+  }
+  const std::string dst = tree.Path("dst");
+
+  const Outcome recorded = RunVerifier({"-q", "--write-sums", tree.Path("SHA256SUMS"), tree.Path("src"), dst});
+  EXPECT_EQ(recorded.out, "Verified OK\n");
+  EXPECT_EQ(recorded.exitCode, 0);
+  EXPECT_EQ(Shell(dst, "sha256sum --quiet --strict -c ../SHA256SUMS"), 0);
+
+  // Lists as the tools write them, "./" in front of every name.
+  const struct {
+    std::string tool;
+    std::string list;
+  } tools[] = {{"sha256sum", "dst/SHA256SUMS"}, {"md5sum -b", "MD5SUMS"}, {"sha1sum --tag", "SHA1SUMS"},
+               {"sha512sum", "list.sha512"},    {"b2sum", "B2SUMS"}};
+  for (const auto& t : tools) {
+    ASSERT_EQ(Shell(dst, "find . -type f -print0 | xargs -0 " + t.tool + " > ../list && mv ../list ../" + t.list), 0);
+    // A list in the folder it describes needs no folder named.
+    const Lines args = t.list.starts_with("dst/") ? Lines{"-q", "-c", tree.Path(t.list)}
+                                                  : Lines{"-q", "--check", tree.Path(t.list), dst};
+    const Outcome checked = RunVerifier(args);
+    EXPECT_EQ(checked.out, "Verified OK\n") << t.tool << "\n" << checked.err;
+    EXPECT_EQ(checked.exitCode, 0) << t.tool;
+  }
+
+  // One changed byte: both say so.
+  tree.WriteFile("dst/new\nline", "changed");
+  EXPECT_EQ(Shell(dst, "sha256sum --quiet -c ../SHA256SUMS >/dev/null 2>&1"), 1);
+  const Outcome damaged = RunVerifier({"-e", "-c", tree.Path("SHA256SUMS"), dst});
+  EXPECT_EQ(damaged.exitCode, 1);
+  const Lines lines = SplitLines(damaged.out);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "Source folder: " + tree.Path("SHA256SUMS"));
+  EXPECT_EQ(lines[1], "Destination folder: " + dst);
+  EXPECT_EQ(lines[2], "!Mismatched checksum: new");
+  EXPECT_EQ(lines[3], "line");
+  EXPECT_EQ(lines.back(), "Errors");
 }
 
 }  // namespace
