@@ -86,11 +86,11 @@ TEST_F(UsageWindowTest, StartsHiddenAsAToolWindowWithOnlyACloseBox) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowContextHelpButtonHint));
 }
 
-TEST_F(UsageWindowTest, MemoIsAReadOnlyWrappedTextOfSeventyEightLines) {
+TEST_F(UsageWindowTest, MemoIsAReadOnlyWrappedTextOfEightyTwoLines) {
   EXPECT_TRUE(memo->isReadOnly());
   EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
   EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_EQ(memo->document()->blockCount(), 78);
+  EXPECT_EQ(memo->document()->blockCount(), 82);
   EXPECT_EQ(memo->document()->firstBlock().text(), QStringLiteral("--- Ovik"));
   EXPECT_EQ(memo->font().pixelSize(), 13);
 }
@@ -129,7 +129,7 @@ TEST_F(UsageWindowTest, CanBeShownAgainAfterClosing) {
     });
     EXPECT_EQ(window->exec(), TfrmUsage::kCloseResult);
   }
-  EXPECT_EQ(memo->document()->blockCount(), 78);
+  EXPECT_EQ(memo->document()->blockCount(), 82);
 }
 
 }  // namespace

@@ -68,6 +68,15 @@ constexpr auto kUsageLines = std::to_array<const char*>({
     "lost+found folder are skipped, and the details name each folder skipped. Tick Include "
     "hidden folders in the File menu to verify them too; changing it clears the results.",
     "",
+    "Tick Record checksums in the File menu, and the runs that follow note a checksum of "
+    "every source file; Save checksum list writes them to a file that the sha256sum tool "
+    "can check too. Keep it with the copy.",
+    "",
+    "Years later, when the source is gone, Verify with checksum list in the File menu "
+    "checks the copy against that file: choose the list, then the folder it describes. "
+    "Lists made by sha256sum, md5sum or b2sum, such as the SHA256SUMS of a download, work "
+    "too.",
+    "",
     "If you find a problem with Ovik, please report it. Help, About shows the web address "
     "where the contact details are.",
     "",
