@@ -9,8 +9,12 @@
 # medium). Cold runs are also timed against a parallel plain reader
 # (xargs -P cat over both trees), the pace the device allows. Peak memory
 # of the verifier is measured on (b) and (c).
+# Checksum lists (SUMS=0 leaves them out): checking (a) and (b) warm against
+# a SHA-256 list, ovik-verify -c against sha256sum -c in the folder, and
+# recording a list (--write-sums) against the same run without it, cold.
 # RUNS=n sets the number of alternating runs (default 5); SMALL_ONLY=1
-# leaves (a) out; COLD=0 or WARM=0 leaves a mode out.
+# leaves (a) out; COLD=0 or WARM=0 leaves a mode out; SMALL_FILES=n makes
+# (b) that many files (a smoke run of the script itself).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -19,6 +23,8 @@ MILLION=${MILLION:-0}
 SMALL_ONLY=${SMALL_ONLY:-0}
 COLD=${COLD:-1}
 WARM=${WARM:-1}
+SUMS=${SUMS:-1}
+SMALL_FILES=${SMALL_FILES:-50000}
 
 make_large_tree() {
   mkdir -p "$1/src" "$1/dst"
@@ -30,7 +36,7 @@ make_large_tree() {
 
 make_small_tree() {
   mkdir -p "$1/src"
-  make_random_tree "$1/src" 500 50000 1024 16384
+  make_random_tree "$1/src" 500 "$SMALL_FILES" 1024 16384
   cp -a "$1/src" "$1/dst"
 }
 
@@ -99,6 +105,42 @@ compare() {  # name, tree, cold
   echo
 }
 
+# The SHA-256 list of a tree's destination, as sha256sum writes it from
+# inside the folder.
+make_sums() {  # tree
+  (cd "$1/dst" && find . -type f -print0 | sort -z | xargs -0 sha256sum) >"$1/SHA256SUMS"
+}
+
+# The commands compare_pair times, each on a tree.
+sha256sum_check() { (cd "$1/dst" && sha256sum --quiet -c "$1/SHA256SUMS"); }
+ovik_check() { "$VERIFY" --cached --quiet -c "$1/SHA256SUMS" "$1/dst"; }
+ovik_plain() { "$VERIFY" --quiet "$1/src" "$1/dst"; }
+ovik_record() { "$VERIFY" --quiet --write-sums "$1/recorded.sums" "$1/src" "$1/dst"; }
+
+# Times two commands alternately (rotating who goes first), each on a cold
+# tree when `cold` is 1, prints one line per run and the medians, and sets
+# RATIO (second / first).
+compare_pair() {  # name, tree, cold, first, second
+  local name=$1 tree=$2 cold=$3 run i cmd
+  local -a cmds=("$4" "$5") firsts=() seconds=() ratios=() order times
+  if ((!cold)); then "$4" "$tree" >/dev/null 2>&1; "$5" "$tree" >/dev/null 2>&1; fi
+  printf '%s\n  %-6s %14s %14s %8s\n' "$name" run "$4" "$5" "ratio"
+  for ((run = 1; run <= RUNS; run++)); do
+    order=("${cmds[run % 2]}" "${cmds[(run + 1) % 2]}")
+    local a="" b=""
+    for cmd in "${order[@]}"; do
+      if ((cold)); then drop_tree "$tree"; fi
+      local t
+      t=$(wall_seconds 0 "$cmd" "$tree")
+      if [[ $cmd == "$4" ]]; then a=$t; else b=$t; fi
+    done
+    firsts+=("$a") seconds+=("$b") ratios+=("$(ratio "$b" "$a")")
+    printf '  %-6s %13ss %13ss %7sx\n' "$run" "$a" "$b" "${ratios[-1]}"
+  done
+  RATIO=$(median "${ratios[@]}")
+  printf '  %-6s %13ss %13ss %7sx\n' median "$(median "${firsts[@]}")" "$(median "${seconds[@]}")" "$RATIO"
+}
+
 verdict() {  # value, limit
   awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "MISSED" }'
 }
@@ -120,6 +162,10 @@ echo "making the trees under $SCRATCH ..."
 if ((!SMALL_ONLY)); then mkdir "$SCRATCH/large"; make_large_tree "$SCRATCH/large"; fi
 mkdir "$SCRATCH/small"
 make_small_tree "$SCRATCH/small"
+if ((SUMS)); then
+  if ((!SMALL_ONLY)); then make_sums "$SCRATCH/large"; fi
+  make_sums "$SCRATCH/small"
+fi
 if ((MILLION)); then mkdir "$SCRATCH/million"; make_million_tree "$SCRATCH/million"; fi
 sync
 
@@ -153,6 +199,23 @@ if ((MILLION)); then
   RUNS=$RUNS_SAVED
   add "(c) warm, ovik / diff" "$RATIO_DIFF" 0.6
   add "(c) peak memory, MiB" "$(peak_mib "$SCRATCH/million")" 150
+fi
+
+if ((SUMS)); then
+  if ((!SMALL_ONLY)); then
+    compare_pair "(d) checking (a) against a SHA-256 list, warm" "$SCRATCH/large" 0 sha256sum_check ovik_check
+    add "(d) warm, ovik -c / sha256sum -c" "$RATIO" 0.15
+  fi
+  compare_pair "(e) checking (b) against a SHA-256 list, warm" "$SCRATCH/small" 0 sha256sum_check ovik_check
+  add "(e) warm, ovik -c / sha256sum -c" "$RATIO" 0.3
+  if ((COLD)); then
+    if ((!SMALL_ONLY)); then
+      compare_pair "(f) verifying (a) with and without --write-sums, cold" "$SCRATCH/large" 1 ovik_plain ovik_record
+      add "(f) cold, recording / not" "$RATIO" 1.3
+    fi
+    compare_pair "(g) verifying (b) with and without --write-sums, cold" "$SCRATCH/small" 1 ovik_plain ovik_record
+    add "(g) cold, recording / not" "$RATIO" 1.3
+  fi
 fi
 
 echo
