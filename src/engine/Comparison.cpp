@@ -31,9 +31,10 @@ class VerifyEngine::ComparisonWaits final : public WaitHook {
 
 namespace {
 
-// Number of equal bytes before the first difference of two blocks.
+// Number of equal bytes before the first difference of two blocks. The
+// blocks at the end of a file are empty and may have no data at all.
 std::size_t EqualPrefixLength(const std::byte* a, const std::byte* b, std::size_t count) {
-  if (std::memcmp(a, b, count) == 0) return count;
+  if (count == 0 || std::memcmp(a, b, count) == 0) return count;
   std::size_t i = 0;
   while (a[i] == b[i]) ++i;
   return i;
