@@ -83,3 +83,65 @@ make_random_tree() {
     }
   ' "$root" "$folders" "$count" "$min" "$max"
 }
+
+# --- An idle machine -------------------------------------------------------
+# A busy machine slows a one-thread peer more than a many-thread verifier,
+# so figures taken beside other work flatter Ovik. Each part of a benchmark
+# prints the load average before and after it and the share of the
+# processors that other processes used meanwhile; a target is judged only
+# when the machine was quiet.
+
+QUIET_LOAD=${QUIET_LOAD:-0.5}      # 1-minute load average at the start of a part
+QUIET_SHARE=${QUIET_SHARE:-5}      # per cent of the processors used by others during a part
+MACHINE_BUSY=0
+
+load_average() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# Waits (up to `QUIET_WAIT` seconds, default 300) until the 1-minute load
+# average falls to QUIET_LOAD, so that a part does not start in the wake of
+# the previous one or of making the trees.
+wait_until_quiet() {
+  local waited=0
+  while awk -v l="$(cut -d' ' -f1 /proc/loadavg)" -v q="$QUIET_LOAD" 'BEGIN { exit !(l > q) }'; do
+    ((waited >= ${QUIET_WAIT:-300})) && return
+    sleep 5
+    waited=$((waited + 5))
+  done
+}
+
+# Processor time in clock ticks: all processors busy, and this script with
+# the children it waited for.
+busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 }' /proc/stat; }
+own_ticks() { awk '{ print $14 + $15 + $16 + $17 }' "/proc/$$/stat"; }
+
+part_begin() {  # title
+  wait_until_quiet
+  PART_LOAD=$(load_average)
+  PART_START=$EPOCHREALTIME
+  PART_BUSY=$(busy_ticks)
+  PART_OWN=$(own_ticks)
+  echo
+  echo "== $1 (load before: $PART_LOAD)"
+}
+
+# Prints the load after the part and what others used; marks the machine
+# busy when either says so.
+part_end() {
+  local share
+  share=$(awk -v b0="$PART_BUSY" -v b1="$(busy_ticks)" -v o0="$PART_OWN" -v o1="$(own_ticks)" \
+              -v s="$PART_START" -v e="$EPOCHREALTIME" -v hz="$(getconf CLK_TCK)" -v n="$(nproc)" \
+              'BEGIN { other = (b1 - b0) - (o1 - o0); if (other < 0) other = 0;
+                       printf "%.1f", 100 * other / (hz * n * (e - s)) }')
+  echo "   load after: $(load_average); other processes used ${share}% of the processors"
+  if awk -v l="${PART_LOAD%% *}" -v q="$QUIET_LOAD" -v s="$share" -v m="$QUIET_SHARE" \
+         'BEGIN { exit !(l > q || s > m) }'; then
+    MACHINE_BUSY=1
+    echo "   the machine was busy: no target of this run is judged"
+  fi
+}
+
+# "met" or "MISSED", or "not judged" after a busy part.
+verdict() {  # value, limit
+  if ((MACHINE_BUSY)); then echo "not judged (busy machine)"; return; fi
+  awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "MISSED" }'
+}

@@ -48,6 +48,14 @@ make_million_tree() {
 
 drop_tree() { "$DROP" "$1/src" "$1/dst"; }
 
+# Both trees read at once by one plain `cat` each: the pace of the memory
+# when they are cached.
+cat_both() {  # tree
+  find "$1/src" -type f -print0 | xargs -0 cat >/dev/null &
+  find "$1/dst" -type f -print0 | xargs -0 cat >/dev/null
+  wait
+}
+
 parallel_read() {  # tree, readers
   find "$1/src" "$1/dst" -type f -print0 | xargs -0 -P "$2" -n 256 cat >/dev/null
 }
@@ -65,22 +73,28 @@ time_each() {  # cold, tree, command names...
       ovik) if ((cold)); then times+=("$(wall_seconds 0 "$VERIFY" --quiet "$tree/src" "$tree/dst")")
             else times+=("$(wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")"); fi ;;
       reader) times+=("$(wall_seconds 0 parallel_read "$tree" "$READERS")") ;;
+      cat) times+=("$(wall_seconds 0 cat_both "$tree")") ;;
     esac
   done
   echo "${times[@]}"
 }
 
 # Alternates the commands (rotating who goes first) and prints one line per
-# run, then the medians. Sets RATIO_DIFF (ovik / diff) and RATIO_READER
-# (ovik / plain reader, cold only).
-compare() {  # name, tree, cold
-  local name=$1 tree=$2 cold=$3 order run i
-  local -a names=(diff ovik) diffs=() oviks=() readers=() ratios=() rratios=()
-  if ((cold)); then names+=(reader); else time_each 0 "$tree" diff ovik >/dev/null; fi
-  printf '%s\n  %-6s %10s %10s' "$name" run "diff -rq" ovik
-  if ((cold)); then printf ' %10s' "reader"; fi
+# run, then the medians. Cold runs add a parallel plain reader (the pace of
+# the device), warm runs of `with_cat` a plain cat of both trees (the pace
+# of the memory). Sets RATIO_DIFF (ovik / diff), RATIO_REF (ovik / the
+# reference) and REF_DIFF (diff / the reference).
+compare() {  # name, tree, cold, with_cat
+  local name=$1 tree=$2 cold=$3 with_cat=${4:-0} ref="" order run i
+  local -a names=(diff ovik) diffs=() oviks=() refs=() ratios=() rratios=()
+  if ((cold)); then ref=reader; elif ((with_cat)); then ref=cat; fi
+  if [[ -n $ref ]]; then names+=("$ref"); fi
+  if ((!cold)); then time_each 0 "$tree" "${names[@]}" >/dev/null; fi
+  part_begin "$name"
+  printf '  %-6s %10s %10s' run "diff -rq" ovik
+  if [[ -n $ref ]]; then printf ' %10s' "$ref"; fi
   printf ' %8s' "/diff"
-  if ((cold)); then printf ' %8s' "/reader"; fi
+  if [[ -n $ref ]]; then printf ' %8s' "/$ref"; fi
   echo
   for ((run = 1; run <= RUNS; run++)); do
     order=()
@@ -88,21 +102,26 @@ compare() {  # name, tree, cold
     read -r -a times <<<"$(time_each "$cold" "$tree" "${order[@]}")"
     local d o r=""
     for ((i = 0; i < ${#order[@]}; i++)); do
-      case ${order[i]} in diff) d=${times[i]} ;; ovik) o=${times[i]} ;; reader) r=${times[i]} ;; esac
+      case ${order[i]} in diff) d=${times[i]} ;; ovik) o=${times[i]} ;; *) r=${times[i]} ;; esac
     done
     diffs+=("$d") oviks+=("$o") ratios+=("$(ratio "$o" "$d")")
     printf '  %-6s %9ss %9ss' "$run" "$d" "$o"
-    if ((cold)); then readers+=("$r") rratios+=("$(ratio "$o" "$r")"); printf ' %9ss' "$r"; fi
+    if [[ -n $ref ]]; then refs+=("$r") rratios+=("$(ratio "$o" "$r")"); printf ' %9ss' "$r"; fi
     printf ' %7sx' "${ratios[-1]}"
-    if ((cold)); then printf ' %7sx' "${rratios[-1]}"; fi
+    if [[ -n $ref ]]; then printf ' %7sx' "${rratios[-1]}"; fi
     echo
   done
   RATIO_DIFF=$(median "${ratios[@]}")
   printf '  %-6s %9ss %9ss' median "$(median "${diffs[@]}")" "$(median "${oviks[@]}")"
-  if ((cold)); then RATIO_READER=$(median "${rratios[@]}"); printf ' %9ss' "$(median "${readers[@]}")"; fi
+  if [[ -n $ref ]]; then
+    RATIO_REF=$(median "${rratios[@]}")
+    REF_DIFF=$(ratio "$(median "${diffs[@]}")" "$(median "${refs[@]}")")
+    printf ' %9ss' "$(median "${refs[@]}")"
+  fi
   printf ' %7sx' "$RATIO_DIFF"
-  if ((cold)); then printf ' %7sx' "$RATIO_READER"; fi
+  if [[ -n $ref ]]; then printf ' %7sx' "$RATIO_REF"; fi
   echo
+  part_end
 }
 
 # The SHA-256 list of a tree's destination, as sha256sum writes it from
@@ -124,7 +143,8 @@ compare_pair() {  # name, tree, cold, first, second
   local name=$1 tree=$2 cold=$3 run i cmd
   local -a cmds=("$4" "$5") firsts=() seconds=() ratios=() order times
   if ((!cold)); then "$4" "$tree" >/dev/null 2>&1; "$5" "$tree" >/dev/null 2>&1; fi
-  printf '%s\n  %-6s %14s %14s %8s\n' "$name" run "$4" "$5" "ratio"
+  part_begin "$name"
+  printf '  %-6s %14s %14s %8s\n' run "$4" "$5" "ratio"
   for ((run = 1; run <= RUNS; run++)); do
     order=("${cmds[run % 2]}" "${cmds[(run + 1) % 2]}")
     local a="" b=""
@@ -139,11 +159,9 @@ compare_pair() {  # name, tree, cold, first, second
   done
   RATIO=$(median "${ratios[@]}")
   printf '  %-6s %13ss %13ss %7sx\n' median "$(median "${firsts[@]}")" "$(median "${seconds[@]}")" "$RATIO"
+  part_end
 }
 
-verdict() {  # value, limit
-  awk -v v="$1" -v l="$2" 'BEGIN { print (v <= l) ? "met" : "MISSED" }'
-}
 
 peak_mib() {  # tree
   local rss
@@ -156,7 +174,7 @@ build_verifier
 make_scratch
 DROP="$SCRATCH/drop-cache"
 c++ -O2 -o "$DROP" "$OVIK_ROOT/bench/DropCache.cpp"
-echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "machine: $(nproc) cores, load $(load_average), $(date -u '+%Y-%m-%d %H:%M UTC')"
 
 echo "making the trees under $SCRATCH ..."
 if ((!SMALL_ONLY)); then mkdir "$SCRATCH/large"; make_large_tree "$SCRATCH/large"; fi
@@ -170,26 +188,48 @@ if ((MILLION)); then mkdir "$SCRATCH/million"; make_million_tree "$SCRATCH/milli
 sync
 
 summary=()
+# Figures for the summary; their targets are judged at the end, when it is
+# known whether the machine stayed quiet throughout.
 add() {  # what, value, limit ("" for none)
-  if [[ -n $3 ]]; then summary+=("$(printf '  %-34s %8s (target <= %s): %s' "$1" "$2" "$3" "$(verdict "$2" "$3")")")
-  else summary+=("$(printf '  %-34s %8s' "$1" "$2")"); fi
+  summary+=("$1|$2|$3")
+}
+
+print_summary() {
+  local entry what value limit
+  echo
+  echo "summary (load now: $(load_average))"
+  for entry in "${summary[@]}"; do
+    IFS='|' read -r what value limit <<<"$entry"
+    if [[ -n $limit ]]; then printf '  %-38s %8s (target <= %s): %s\n' "$what" "$value" "$limit" "$(verdict "$value" "$limit")"
+    else printf '  %-38s %8s\n' "$what" "$value"; fi
+  done
 }
 
 if ((!SMALL_ONLY)); then
   READERS=8
-  if ((WARM)); then compare "(a) 4 files of 256 MiB, warm" "$SCRATCH/large" 0; add "(a) warm, ovik / diff" "$RATIO_DIFF" 0.5; fi
+  if ((WARM)); then
+    compare "(a) 4 files of 256 MiB, warm (a plain cat of each tree at once)" "$SCRATCH/large" 0 1
+    add "(a) warm, ovik / diff" "$RATIO_DIFF" 0.40
+    add "(a) warm, ovik / cat of both trees" "$RATIO_REF" ""
+    # diff -rq reads both trees on one core; far slower than the two cats
+    # means that something else took the processors.
+    if awk -v r="$REF_DIFF" 'BEGIN { exit !(r > 5) }'; then
+      echo "   diff -rq took ${REF_DIFF} times the plain cat: the machine was busy"
+      MACHINE_BUSY=1
+    fi
+  fi
   if ((COLD)); then
     compare "(a) 4 files of 256 MiB, cold ($READERS plain readers)" "$SCRATCH/large" 1
-    add "(a) cold, ovik / diff" "$RATIO_DIFF" 0.6
-    add "(a) cold, ovik / plain readers" "$RATIO_READER" ""
+    add "(a) cold, ovik / diff" "$RATIO_DIFF" 0.60
+    add "(a) cold, ovik / plain readers" "$RATIO_REF" ""
   fi
 fi
 READERS=16
-if ((WARM)); then compare "(b) 50,000 files of 1-16 KiB, warm" "$SCRATCH/small" 0; add "(b) warm, ovik / diff" "$RATIO_DIFF" 0.6; fi
+if ((WARM)); then compare "(b) 50,000 files of 1-16 KiB, warm" "$SCRATCH/small" 0; add "(b) warm, ovik / diff" "$RATIO_DIFF" 0.60; fi
 if ((COLD)); then
   compare "(b) 50,000 files of 1-16 KiB, cold ($READERS plain readers)" "$SCRATCH/small" 1
-  add "(b) cold, ovik / diff" "$RATIO_DIFF" 0.4
-  add "(b) cold, ovik / plain readers" "$RATIO_READER" ""
+  add "(b) cold, ovik / diff" "$RATIO_DIFF" 0.40
+  add "(b) cold, ovik / plain readers" "$RATIO_REF" ""
 fi
 add "(b) peak memory, MiB" "$(peak_mib "$SCRATCH/small")" 96
 if ((MILLION)); then
@@ -197,7 +237,7 @@ if ((MILLION)); then
   RUNS=${MILLION_RUNS:-3}
   compare "(c) 1,000,000 files of 0-63 bytes, warm" "$SCRATCH/million" 0
   RUNS=$RUNS_SAVED
-  add "(c) warm, ovik / diff" "$RATIO_DIFF" 0.6
+  add "(c) warm, ovik / diff" "$RATIO_DIFF" 0.60
   add "(c) peak memory, MiB" "$(peak_mib "$SCRATCH/million")" 150
 fi
 
@@ -218,6 +258,4 @@ if ((SUMS)); then
   fi
 fi
 
-echo
-echo "summary"
-printf '%s\n' "${summary[@]}"
+print_summary

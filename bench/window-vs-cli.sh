@@ -6,7 +6,8 @@
 #   bench/window-vs-cli.sh [runs]
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "$0")/common.sh"
+ROOT=$OVIK_ROOT
 RUNS=${1:-3}
 BUILD="$ROOT/build/release"
 VERIFY="$BUILD/src/cli/ovik-verify"
@@ -48,10 +49,6 @@ seconds_of() {
   awk -v s="$start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%.3f\n", e - s }'
 }
 
-median() {
-  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
 build
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/ovik-window-bench.XXXXXX")
 trap 'rm -rf "$SCRATCH"' EXIT
@@ -62,13 +59,16 @@ make_tree "$SCRATCH"
 QT_QPA_PLATFORM=offscreen "$DRIVER" --cached "$SCRATCH/src" "$SCRATCH/dst" >/dev/null 2>&1
 
 cli=() window=()
+part_begin "the window against ovik-verify, 50,000 files of 1-16 KiB, warm"
 for ((i = 0; i < RUNS; i++)); do
   cli+=("$(seconds_of "$VERIFY" --cached "$SCRATCH/src" "$SCRATCH/dst")")
   # The whole process, start-up and window included, with the details shown.
   window+=("$(QT_QPA_PLATFORM=offscreen seconds_of "$DRIVER" --cached --details "$SCRATCH/src" "$SCRATCH/dst")")
 done
+part_end
 cli_median=$(median "${cli[@]}")
 window_median=$(median "${window[@]}")
 echo "ovik-verify --cached: ${cli_median} s (runs: ${cli[*]})"
 echo "window, offscreen:    ${window_median} s (runs: ${window[*]})"
-awk -v w="$window_median" -v c="$cli_median" 'BEGIN { printf "ratio window/cli:     %.2f\n", w / c }'
+ratio=$(ratio "$window_median" "$cli_median")
+echo "ratio window/cli:     $ratio (target <= 1.3): $(verdict "$ratio" 1.3)"
