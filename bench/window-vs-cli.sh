@@ -8,7 +8,7 @@ set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
 ROOT=$OVIK_ROOT
-RUNS=${1:-3}
+RUNS=${1:-5}
 BUILD="$ROOT/build/release"
 VERIFY="$BUILD/src/cli/ovik-verify"
 DRIVER="$BUILD/bench/ovik-window-driver"
