@@ -1,6 +1,7 @@
 // A read-only FUSE file system over a backing folder that injects faults:
-// failing reads and opens, reads that stall, slow reads and a drive that is
-// pulled out after a number of reads. Tests start it as a child process.
+// failing reads and opens, reads that stall, slow or short reads and a
+// drive that is pulled out after a number of reads; it can note what it
+// served. Tests start it as a child process.
 
 #define FUSE_USE_VERSION 35
 
@@ -27,11 +28,10 @@ namespace {
 FaultOptions options;
 int backingFolder = -1;
 std::atomic<std::int64_t> readsDone{0};
+int logFile = -1;
 
 // The name below the backing folder; "." for its root.
 const char* Relative(const char* path) { return path[1] == '\0' ? "." : path + 1; }
-
-int logFile = -1;
 
 // Notes the operation and its result (0, a byte count or minus the error
 // number) in the log, one line each: "OPERATION RESULT NAME".
