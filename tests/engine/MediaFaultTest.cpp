@@ -75,7 +75,6 @@ class MediaFault : public ::testing::TestWithParam<std::tuple<FaultCase, Reading
 TEST_P(MediaFault, TheFaultGetsItsLineAndTheRestIsVerified) {
   const auto& [fault, reading] = GetParam();
   OVIK_REQUIRE_MEDIUM(fault.kind);
-  if (const std::string missing = testing::ReadingMissing(reading); !missing.empty()) GTEST_SKIP() << missing;
 
   testing::TempTree tree;
   const bool pulled = fault.readsBeforePull > 0;
@@ -130,7 +129,7 @@ TEST_P(MediaFault, TheFaultGetsItsLineAndTheRestIsVerified) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, MediaFault,
                          ::testing::Combine(::testing::ValuesIn(kFaults),
-                                            ::testing::Values(Reading::PlainLoop, Reading::Threads, Reading::Rings)),
+                                            ::testing::Values(Reading::PlainLoop, Reading::Threads, Reading::ThreadsBlockByBlock)),
                          [](const ::testing::TestParamInfo<MediaFault::ParamType>& info) {
                            return std::string(std::get<0>(info.param).name) + "_" +
                                   testing::ReadingName(std::get<1>(info.param));

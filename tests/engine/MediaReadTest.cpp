@@ -18,11 +18,6 @@ namespace {
 using testing::MediumKind;
 using testing::Reading;
 
-// Rings on a direct_io FUSE file system without asynchronous direct reads
-// get wrong byte counts and report "!Mismatched sizes" today. Delete this
-// flag once they read right there.
-constexpr bool kRingsMisreadSyncDirectIoFuse = true;
-
 enum class Side { Source, Destination };
 enum class Copy { Identical, OneByteChanged };
 void PrintTo(Side side, std::ostream* out) { *out << (side == Side::Source ? "as source" : "as destination"); }
@@ -77,9 +72,6 @@ class MediaRead : public ::testing::TestWithParam<std::tuple<MediumKind, Side, R
 TEST_P(MediaRead, EveryFileGetsItsLineAndEveryByteIsCounted) {
   const auto [kind, side, reading, copy] = GetParam();
   OVIK_REQUIRE_MEDIUM(kind);
-  if (const std::string missing = testing::ReadingMissing(reading); !missing.empty()) GTEST_SKIP() << missing;
-  if (kRingsMisreadSyncDirectIoFuse && kind == MediumKind::FuseDirectIoSync && reading == Reading::Rings)
-    GTEST_SKIP() << "known: rings report \"!Mismatched sizes\" on direct_io FUSE without asynchronous direct reads";
 
   testing::TempTree tree;
   WriteTree(tree, "content", false);
@@ -116,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          MediumKind::Squashfs, MediumKind::Erofs, MediumKind::Overlay,
                                          MediumKind::Fuse, MediumKind::FuseDirectIo, MediumKind::FuseDirectIoSync),
                        ::testing::Values(Side::Source, Side::Destination),
-                       ::testing::Values(Reading::PlainLoop, Reading::Threads, Reading::Rings),
+                       ::testing::Values(Reading::PlainLoop, Reading::Threads, Reading::ThreadsBlockByBlock),
                        ::testing::Values(Copy::Identical, Copy::OneByteChanged)),
     RowName);
 

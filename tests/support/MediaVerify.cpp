@@ -10,14 +10,9 @@ const char* ReadingName(Reading reading) {
   switch (reading) {
     case Reading::PlainLoop: return "PlainLoop";
     case Reading::Threads: return "Threads";
-    case Reading::Rings: return "Rings";
+    case Reading::ThreadsBlockByBlock: return "ThreadsBlockByBlock";
   }
   return "";
-}
-
-std::string ReadingMissing(Reading reading) {
-  if (reading == Reading::Rings && !SystemFileSystem().StartAsyncReads(1)) return "this system offers no io_uring";
-  return {};
 }
 
 VerifyResult VerifyFolders(const std::string& source, const std::string& destination, Reading reading,
@@ -26,7 +21,7 @@ VerifyResult VerifyFolders(const std::string& source, const std::string& destina
   FakeClock clock;
   VerifyEngine engine(view, SystemFileSystem(), clock);
   engine.readAhead = reading != Reading::PlainLoop;
-  engine.readAheadLimits.batched = reading == Reading::Rings;
+  if (reading == Reading::ThreadsBlockByBlock) engine.readAheadLimits.blocksPerRead = 1;
   engine.destinationReadRole = destinationRole;
   engine.VerifyCommand(source, destination);
   return {view.lines, engine.totals, view.status};

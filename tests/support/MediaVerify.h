@@ -9,14 +9,12 @@
 
 namespace ovik::testing {
 
-// How the engine reads: the comparison reading each file itself, reader
-// threads ahead of it, or rings ahead of it.
-enum class Reading { PlainLoop, Threads, Rings };
+// How the engine reads: the comparison reading each file itself, or reader
+// threads ahead of it, in reads of several blocks as they come or of one.
+enum class Reading { PlainLoop, Threads, ThreadsBlockByBlock };
 
 const char* ReadingName(Reading reading);
 inline void PrintTo(Reading reading, std::ostream* out) { *out << ReadingName(reading); }
-// Why `reading` cannot run on this machine; empty when it can.
-std::string ReadingMissing(Reading reading);
 
 struct VerifyResult {
   std::vector<std::string> lines;  // in the details list's order
