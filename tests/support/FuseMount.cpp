@@ -1,5 +1,7 @@
 #include "support/FuseMount.h"
 
+#include "support/MountNamespace.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -30,7 +32,7 @@ std::string FileText(const std::string& path) {
 // while there is none. Mount points are compared as mountinfo writes them,
 // which is plain for the temporary folders used here.
 std::string MountedFuseDevice(const std::string& mountPoint) {
-  std::istringstream table(FileText("/proc/self/mountinfo"));
+  std::istringstream table(FileText("/proc/thread-self/mountinfo"));
   for (std::string line; std::getline(table, line);) {
     std::istringstream fields(line);
     std::string id, parent, device, root, point;
@@ -46,7 +48,7 @@ std::string MountedFuseDevice(const std::string& mountPoint) {
 // systems mount it at boot, a bare container may not.
 void MountFuseControl() {
   static const bool mounted = [] {
-    if (FileText("/proc/self/mountinfo").find(" - fusectl ") != std::string::npos) return true;
+    if (FileText("/proc/thread-self/mountinfo").find(" - fusectl ") != std::string::npos) return true;
     return mount("fusectl", kConnections, "fusectl", 0, nullptr) == 0;
   }();
   (void)mounted;
@@ -78,6 +80,7 @@ std::vector<FaultFsOperation> ReadFaultFsLog(const std::string& logFile) {
 FuseMount::FuseMount(const std::string& backing, const std::string& mountPoint,
                      const std::vector<std::string>& options, const std::string& logFile)
     : mountPoint_(mountPoint) {
+  UsePrivateMounts();
   MountFuseControl();
   std::vector<std::string> arguments{FaultFsProgram()};
   arguments.insert(arguments.end(), options.begin(), options.end());

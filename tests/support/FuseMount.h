@@ -21,7 +21,8 @@ std::vector<FaultFsOperation> ReadFaultFsLog(const std::string& logFile);
 
 // `backing` served at `mountPoint` by ovik-test-faultfs with `options`, its
 // messages in `logFile`. Taking it down never waits for the file system:
-// a read stalled in it fails instead.
+// a read stalled in it fails instead. The daemon ends with the thread that
+// made the mount.
 class FuseMount {
  public:
   FuseMount(const std::string& backing, const std::string& mountPoint, const std::vector<std::string>& options,

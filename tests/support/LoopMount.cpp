@@ -1,5 +1,6 @@
 #include "support/LoopMount.h"
 
+#include "support/MountNamespace.h"
 #include "support/SystemCommands.h"
 
 #include <sys/mount.h>
@@ -35,6 +36,7 @@ void UnmountPatiently(const std::string& mountPoint) {
 LoopMount::LoopMount(const std::string& image, const std::string& mountPoint, const std::string& type,
                      bool readOnly, bool directIo)
     : mountPoint_(mountPoint) {
+  UsePrivateMounts();
   const CommandResult attach = RunCommand(std::string("losetup --find --show ") + (readOnly ? "--read-only " : "") +
                                           (directIo ? "--direct-io=on " : "") + Quoted(image));
   if (attach.status != 0 || attach.output.rfind("/dev/", 0) != 0) {
@@ -47,12 +49,15 @@ LoopMount::LoopMount(const std::string& image, const std::string& mountPoint, co
     return;
   }
   mounted_ = true;
+  // Detaching a mounted device only marks it: it goes once unmounted, also
+  // when the test process dies and its mounts with it.
+  RunCommand("losetup -d " + Quoted(device_));
 }
 
 void LoopMount::TearDown() {
   if (mounted_) UnmountPatiently(mountPoint_);
+  else if (!device_.empty()) RunCommand("losetup -d " + Quoted(device_));
   mounted_ = false;
-  if (!device_.empty()) RunCommand("losetup -d " + Quoted(device_));
   device_.clear();
 }
 

@@ -1,5 +1,6 @@
 #include "support/TestMedia.h"
 
+#include "support/MountNamespace.h"
 #include "support/SystemCommands.h"
 
 #include <sys/mount.h>
@@ -107,6 +108,7 @@ bool MediumRequired(MediumKind kind) {
 }
 
 TestMedium::TestMedium(MediumKind kind, const std::string& content, const std::vector<std::string>& faultOptions) {
+  UsePrivateMounts();
   work_.MakeFolder("mnt");
   try {
     if (IsFuse(kind)) {

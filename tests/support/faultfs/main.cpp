@@ -11,6 +11,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -155,6 +157,8 @@ int StatFs(const char*, struct statvfs* facts) {
 
 int main(int argc, char* argv[]) {
   using namespace ovik::faultfs;
+  // A test that dies takes its file system with it.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
   std::string error;
   const std::optional<FaultOptions> parsed = ParseFaultOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!parsed) {
