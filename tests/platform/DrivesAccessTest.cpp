@@ -22,7 +22,7 @@ TEST(DriveAccess, AnswersWhetherTheMediumReportsItsSize) {
 }
 
 TEST(DriveAccess, ADriveThatDoesNotAnswerInTimeIsNotAccessible) {
-  static FakeDriveSystem system;  // outlives the abandoned worker
+  FakeDriveSystem system;  // may go before the abandoned worker ends
   system.hangingMounts.insert("/mnt/dead-nfs");
   system.hangFor = 2s;
   const auto start = std::chrono::steady_clock::now();

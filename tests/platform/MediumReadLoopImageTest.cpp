@@ -3,7 +3,10 @@
 // byte, so only a verify that reads the medium can see the change.
 
 #include "common/NumberFormat.h"
+#include "support/LoopMount.h"
+#include "support/SystemCommands.h"
 #include "support/TempTree.h"
+#include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
 
@@ -11,125 +14,20 @@
 #include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace ovik {
 namespace {
 
+using testing::CommandResult;
+using testing::LoopMount;
 using testing::PatternBytes;
+using testing::Quoted;
+using testing::RunCommand;
 using testing::TempTree;
-
-struct CommandResult {
-  int status = -1;
-  std::string output;  // standard output and standard error together
-};
-
-// Runs a shell command; the system folders are added to the search path,
-// where the file-system tools live.
-CommandResult RunCommand(const std::string& command) {
-  CommandResult result;
-  const std::string full = "PATH=\"$PATH:/usr/sbin:/sbin\"; " + command + " 2>&1";
-  FILE* pipe = popen(full.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char chunk[4096];
-  std::size_t count;
-  while ((count = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, count);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Why this machine cannot run the test, or empty when it can.
-std::string MissingRequirement() {
-  if (geteuid() != 0) return "needs root to attach a loop device and mount it";
-  if (access("/dev/loop-control", F_OK) != 0) return "this machine has no loop devices (/dev/loop-control)";
-  for (const char* tool : {"mkfs.ext4", "losetup"}) {
-    if (RunCommand(std::string("command -v ") + tool).status != 0) return std::string("needs ") + tool;
-  }
-  return {};
-}
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-
-// An ext4 image attached to a loop device and mounted. Whatever was set up
-// is taken down when the object goes, also when the test fails half way.
-class LoopMount {
- public:
-  LoopMount(const std::string& image, const std::string& mountPoint, bool directIo) : mountPoint_(mountPoint) {
-    const CommandResult mkfs = RunCommand("mkfs.ext4 -q -F " + Quoted(image));
-    if (mkfs.status != 0) {
-      error_ = "mkfs.ext4 failed: " + mkfs.output;
-      return;
-    }
-    const CommandResult attach =
-        RunCommand(std::string("losetup --find --show ") + (directIo ? "--direct-io=on " : "") + Quoted(image));
-    if (attach.status != 0 || attach.output.rfind("/dev/", 0) != 0) {
-      error_ = "losetup failed: " + attach.output;
-      return;
-    }
-    device_ = Trimmed(attach.output);
-    if (mount(device_.c_str(), mountPoint_.c_str(), "ext4", 0, nullptr) != 0) {
-      error_ = "mounting " + device_ + " failed: " + std::strerror(errno);
-      return;
-    }
-    mounted_ = true;
-  }
-
-  ~LoopMount() {
-    if (mounted_) Unmount();
-    if (!device_.empty()) RunCommand("losetup -d " + Quoted(device_));
-  }
-
-  LoopMount(const LoopMount&) = delete;
-  LoopMount& operator=(const LoopMount&) = delete;
-
-  const std::string& error() const { return error_; }
-
-  // True when the loop device reads its image with direct I/O.
-  bool UsesDirectIo() const {
-    std::ifstream flag("/sys/block/" + device_.substr(device_.rfind('/') + 1) + "/loop/dio");
-    int value = 0;
-    return flag >> value && value == 1;
-  }
-
- private:
-  // A process that still looks at the file system (a udev probe, say) may
-  // keep it busy for a moment; in the end it is detached lazily.
-  void Unmount() {
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      if (umount2(mountPoint_.c_str(), 0) == 0) return;
-      if (errno != EBUSY) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    umount2(mountPoint_.c_str(), MNT_DETACH);
-  }
-
-  std::string mountPoint_;
-  std::string device_;
-  std::string error_;
-  bool mounted_ = false;
-};
 
 void WriteAndSync(const std::string& path, const std::string& bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -198,11 +96,7 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 class MediumReadLoopImage : public ::testing::TestWithParam<bool> {};
 
 TEST_P(MediumReadLoopImage, OnlyTheMediumReadSeesAByteChangedBehindTheCache) {
-  // CI sets OVIK_REQUIRE_LOOP_TEST so that a machine without loop devices
-  // fails there instead of passing with the test skipped.
-  const std::string missing = MissingRequirement();
-  if (!missing.empty() && std::getenv("OVIK_REQUIRE_LOOP_TEST") != nullptr) FAIL() << missing;
-  if (!missing.empty()) GTEST_SKIP() << "loop-device test skipped: " << missing;
+  OVIK_REQUIRE_MEDIUM(testing::MediumKind::Ext4);
   const bool directIo = GetParam();
 
   TempTree tree;  // declared first, so it goes after the mount is taken down
@@ -212,7 +106,9 @@ TEST_P(MediumReadLoopImage, OnlyTheMediumReadSeesAByteChangedBehindTheCache) {
   tree.WriteFile("medium.img", "");
   ASSERT_EQ(truncate(image.c_str(), 32 << 20), 0);
 
-  LoopMount loop(image, tree.Path("mnt"), directIo);
+  const CommandResult mkfs = RunCommand("mkfs.ext4 -q -F " + Quoted(image));
+  ASSERT_EQ(mkfs.status, 0) << mkfs.output;
+  LoopMount loop(image, tree.Path("mnt"), "ext4", false, directIo);
   ASSERT_EQ(loop.error(), "");
   if (directIo && !loop.UsesDirectIo())
     GTEST_SKIP() << "the temporary folder's file system does not take direct I/O for a loop device";

@@ -25,14 +25,14 @@ std::string FakeDriveSystem::VolumeLabel(const std::string& device) const {
   return found == labels.end() ? std::string() : found->second;
 }
 
-bool FakeDriveSystem::MediumSizeKnown(const std::string& mountPoint) const {
+std::function<bool()> FakeDriveSystem::MediumSizeQuery(const std::string& mountPoint) const {
   if (hangingMounts.count(mountPoint) != 0) {
-    // Copied first: the caller may have given up and gone by the time the wait ends.
-    const auto wait = hangFor;
-    std::this_thread::sleep_for(wait);
-    return true;
+    return [wait = hangFor] {
+      std::this_thread::sleep_for(wait);
+      return true;
+    };
   }
-  return deadMounts.count(mountPoint) == 0;
+  return [known = deadMounts.count(mountPoint) == 0] { return known; };
 }
 
 }  // namespace ovik::testing

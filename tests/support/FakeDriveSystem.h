@@ -33,7 +33,7 @@ class FakeDriveSystem final : public DriveSystem {
   std::string ReadTextFile(const std::string& path) const override;
   std::string VolumeLabel(const std::string& device) const override;
   bool IsFolder(const std::string& path) const override { return notFolders.count(path) == 0; }
-  bool MediumSizeKnown(const std::string& mountPoint) const override;
+  std::function<bool()> MediumSizeQuery(const std::string& mountPoint) const override;
 };
 
 }  // namespace ovik::testing

@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 
 TEST(BrowseDriveProbe, AHangingDriveIsRefusedWhileTheWindowKeepsRunning) {
   browse_test::EnsureApplication();
-  static testing::FakeDriveSystem system;  // outlives the abandoned worker
+  testing::FakeDriveSystem system;  // may go before the abandoned worker ends
   system.hangingMounts.insert("/mnt/dead-nfs");
   system.hangFor = 2s;
   int ticks = 0;

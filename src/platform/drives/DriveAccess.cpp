@@ -8,10 +8,10 @@ namespace ovik {
 std::future<bool> ProbeDrive(const std::string& mountPoint, const DriveSystem& system) {
   auto answer = std::make_shared<std::promise<bool>>();
   std::future<bool> result = answer->get_future();
-  std::thread([answer, mountPoint, &system] {
+  std::thread([answer, query = system.MediumSizeQuery(mountPoint)] {
     bool known = false;
     try {
-      known = system.MediumSizeKnown(mountPoint);
+      known = query();
     } catch (...) {
     }
     answer->set_value(known);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,9 +30,11 @@ class DriveSystem {
   // The label of a block device such as "/dev/sdb1", empty when it has none.
   virtual std::string VolumeLabel(const std::string& device) const = 0;
   virtual bool IsFolder(const std::string& path) const = 0;
-  // Asks the file system mounted at `mountPoint` for its size. May block for
-  // as long as the medium or the network takes; see DriveIsAccessible.
-  virtual bool MediumSizeKnown(const std::string& mountPoint) const = 0;
+  // Asking the file system mounted at `mountPoint` for its size: true when
+  // it answers. The query owns what it needs, so that it may run on another
+  // thread after this object is gone, and may block for as long as the
+  // medium or the network takes; see DriveIsAccessible.
+  virtual std::function<bool()> MediumSizeQuery(const std::string& mountPoint) const = 0;
 };
 
 // The machine itself.

@@ -82,9 +82,11 @@ class LinuxDriveSystem final : public DriveSystem {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
-  bool MediumSizeKnown(const std::string& mountPoint) const override {
-    struct statvfs info;
-    return statvfs(mountPoint.c_str(), &info) == 0;
+  std::function<bool()> MediumSizeQuery(const std::string& mountPoint) const override {
+    return [mountPoint] {
+      struct statvfs info;
+      return statvfs(mountPoint.c_str(), &info) == 0;
+    };
   }
 };
 

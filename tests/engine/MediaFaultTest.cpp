@@ -1,0 +1,172 @@
+// Faults of a real file system, injected by the test FUSE file system on
+// either side and met in every way of reading: a read or an open that
+// fails, a server that answers in pieces, and a drive pulled out.
+
+#include "reports/DetailOrder.h"
+#include "support/MediaVerify.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+namespace ovik {
+namespace {
+
+using testing::MediumKind;
+using testing::Reading;
+
+enum class Side { Source, Destination };
+
+// Small files are one request each to the file system, however they are read.
+constexpr const char* kSmallFiles[] = {"a", "b", "c", "d", "e", "f"};
+constexpr std::int64_t kSmallSize = 5000;
+constexpr const char* kLargeFile = "mid.bin";
+constexpr std::int64_t kLargeSize = 250000;
+
+struct FaultCase {
+  const char* name;
+  Side side;                           // where the FUSE file system is
+  MediumKind kind;
+  std::vector<std::string> options;    // of ovik-test-faultfs
+  const char* failing;                 // the one file that fails; null for none
+  std::int64_t bytesBefore;            // of it, compared before the fault
+  int readsBeforePull;                 // the drive is pulled after these reads; 0 for never
+};
+
+const FaultCase kFaults[] = {
+    {"SourceReadFailsMidFile", Side::Source, MediumKind::Fuse, {"--fail-read=mid.bin:150000"}, kLargeFile, 102400, 0},
+    {"DestinationReadFailsMidFile", Side::Destination, MediumKind::Fuse, {"--fail-read=mid.bin:150000"}, kLargeFile,
+     102400, 0},
+    {"SourceOpenFails", Side::Source, MediumKind::Fuse, {"--fail-open=c"}, "c", 0, 0},
+    {"DestinationOpenIsRefused", Side::Destination, MediumKind::Fuse, {"--fail-open=c:" + std::to_string(EACCES)},
+     "c", 0, 0},
+    {"DestinationAnswersInPieces", Side::Destination, MediumKind::FuseDirectIo, {"--read-piece=65536"}, nullptr, 0,
+     0},
+    {"SourcePulledOut", Side::Source, MediumKind::Fuse, {"--fail-after-reads=3"}, nullptr, 0, 3},
+    {"DestinationPulledOut", Side::Destination, MediumKind::Fuse, {"--fail-after-reads=3"}, nullptr, 0, 3},
+};
+
+void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
+
+// The files of a folder in the order its listing gives them, as the walk takes them.
+std::vector<std::string> ListingOrder(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(listing))
+      if (entry->d_type == DT_REG) names.emplace_back(entry->d_name);
+    closedir(listing);
+  }
+  return names;
+}
+
+class MediaFault : public ::testing::TestWithParam<std::tuple<FaultCase, Reading>> {};
+
+TEST_P(MediaFault, TheFaultGetsItsLineAndTheRestIsVerified) {
+  const auto& [fault, reading] = GetParam();
+  OVIK_REQUIRE_MEDIUM(fault.kind);
+
+  testing::TempTree tree;
+  const bool pulled = fault.readsBeforePull > 0;
+  unsigned seed = 1;
+  for (const char* name : kSmallFiles) tree.WriteFile("content/" + std::string(name), testing::PatternBytes(kSmallSize, seed++));
+  if (!pulled) tree.WriteFile(std::string("content/") + kLargeFile, testing::PatternBytes(kLargeSize, seed));
+  std::filesystem::copy(tree.Path("content"), tree.Path("copy"), std::filesystem::copy_options::recursive);
+  std::vector<std::string> options = fault.options;
+  options.push_back("--log=" + tree.Path("operations.log"));
+  testing::TestMedium medium(fault.kind, tree.Path("content"), options);
+  ASSERT_EQ(medium.error(), "");
+
+  const bool onSource = fault.side == Side::Source;
+  const testing::VerifyResult result = onSource ? testing::VerifyFolders(medium.root(), tree.Path("copy"), reading)
+                                                : testing::VerifyFolders(tree.Path("copy"), medium.root(), reading);
+
+  // Pulled out, the files read before stay good, whichever they were when
+  // files are read ahead; one read each brings in a small file whole.
+  const std::vector<std::string> order = ListingOrder(tree.Path("content"));
+  std::set<std::string> good(order.begin(), order.end());
+  if (fault.failing) good.erase(fault.failing);
+  if (pulled) {
+    good.clear();
+    for (const testing::FaultFsOperation& served : testing::ReadFaultFsLog(tree.Path("operations.log")))
+      if (served.operation == "read" && served.result >= 0) good.insert(served.name);
+    EXPECT_EQ(good.size(), static_cast<std::size_t>(fault.readsBeforePull));
+  }
+
+  const std::string errorPrefix = onSource ? "!Source read error: " : "!Destn read error: ";
+  testing::VerifyResult expected;
+  VerifyTotals& t = expected.totals;
+  for (const std::string& name : order) {
+    const std::int64_t size = name == kLargeFile ? kLargeSize : kSmallSize;
+    ++t.SrcFileCount;
+    ++t.DstFileCount;
+    t.SrcByteTotal += size;
+    if (good.count(name) != 0) {
+      expected.lines.push_back("Ok: " + name);
+      t.DstByteTotal += size;
+      continue;
+    }
+    expected.lines.push_back(errorPrefix + name);
+    t.DstByteTotal += fault.bytesBefore;
+    ++t.ErrorCount;
+    ++(onSource ? t.SrcReadErrorCount : t.DstReadErrorCount);
+  }
+  SortDetailLines(expected.lines);
+  EXPECT_EQ(result.lines, expected.lines);
+  EXPECT_EQ(testing::CountsText(result.totals), testing::CountsText(t));
+  EXPECT_EQ(result.status, t.ErrorCount > 0 ? "Errors" : "Verified OK");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, MediaFault,
+                         ::testing::Combine(::testing::ValuesIn(kFaults),
+                                            ::testing::Values(Reading::PlainLoop, Reading::Threads, Reading::ThreadsBlockByBlock)),
+                         [](const ::testing::TestParamInfo<MediaFault::ParamType>& info) {
+                           return std::string(std::get<0>(info.param).name) + "_" +
+                                  testing::ReadingName(std::get<1>(info.param));
+                         });
+
+// The harness itself: tearing a FUSE medium down ends a read stalled in it,
+// in another process, instead of hanging with it.
+TEST(TestMedium, TearingDownEndsAStalledRead) {
+  OVIK_REQUIRE_MEDIUM(MediumKind::Fuse);
+  testing::TempTree tree;
+  tree.WriteFile("content/stuck", testing::PatternBytes(kSmallSize));
+  testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), {"--stall-read=stuck:0"});
+  ASSERT_EQ(medium.error(), "");
+
+  int answer[2];
+  ASSERT_EQ(pipe(answer), 0);
+  const std::string path = medium.root() + "/stuck";
+  const pid_t reader = fork();
+  if (reader == 0) {
+    close(answer[0]);
+    const int file = open(path.c_str(), O_RDONLY);
+    char byte;
+    const int error = file >= 0 && read(file, &byte, 1) < 0 ? errno : 0;
+    _exit(write(answer[1], &error, sizeof error) == sizeof error ? 0 : 1);
+  }
+  close(answer[1]);
+  pollfd done{answer[0], POLLIN, 0};
+  EXPECT_EQ(poll(&done, 1, 300), 0) << "the read was not stalled";
+  medium.TearDown();
+  EXPECT_EQ(poll(&done, 1, 5000), 1) << "the read still hangs after the teardown";
+  int error = 0;
+  EXPECT_EQ(read(answer[0], &error, sizeof error), static_cast<ssize_t>(sizeof error));
+  EXPECT_NE(error, 0) << "the stalled read did not fail";
+  close(answer[0]);
+  kill(reader, SIGKILL);
+  waitpid(reader, nullptr, 0);
+}
+
+}  // namespace
+}  // namespace ovik

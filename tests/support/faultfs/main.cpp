@@ -1,0 +1,199 @@
+// A read-only FUSE file system over a backing folder that injects faults:
+// failing reads and opens, reads that stall, slow or short reads and a
+// drive that is pulled out after a number of reads; it can note what it
+// served. Tests start it as a child process.
+
+#define FUSE_USE_VERSION 35
+
+#include "FaultOptions.h"
+
+#include <fuse.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace ovik::faultfs {
+namespace {
+
+FaultOptions options;
+int backingFolder = -1;
+std::atomic<std::int64_t> readsDone{0};
+int logFile = -1;
+
+// The name below the backing folder; "." for its root.
+const char* Relative(const char* path) { return path[1] == '\0' ? "." : path + 1; }
+
+// Notes the operation and its result (0, a byte count or minus the error
+// number) in the log, one line each: "OPERATION RESULT NAME".
+int Logged(const char* operation, const char* path, int result) {
+  if (logFile >= 0) {
+    const std::string line = std::string(operation) + " " + std::to_string(result) + " " + Relative(path) + "\n";
+    (void)!write(logFile, line.data(), line.size());
+  }
+  return result;
+}
+
+bool Pulled() { return options.readsBeforePull && readsDone.load() >= *options.readsBeforePull; }
+
+bool Covers(off_t offset, std::size_t size, std::int64_t byte) {
+  return byte >= offset && byte < offset + static_cast<std::int64_t>(size);
+}
+
+int ReadFaultError(const std::string& name, off_t offset, std::size_t size) {
+  const auto [first, last] = options.failedReads.equal_range(name);
+  for (auto it = first; it != last; ++it)
+    if (Covers(offset, size, it->second.offset)) return it->second.error;
+  return 0;
+}
+
+bool Stalls(const std::string& name, off_t offset, std::size_t size) {
+  const auto [first, last] = options.stalledReads.equal_range(name);
+  for (auto it = first; it != last; ++it)
+    if (Covers(offset, size, it->second)) return true;
+  return false;
+}
+
+void* Init(fuse_conn_info* connection, fuse_config* config) {
+  if (!options.asyncDirectIo) connection->want &= ~FUSE_CAP_ASYNC_DIO;
+  config->use_ino = 1;
+  // Names and attributes stay cached as a disk's would: what was looked at
+  // before a drive is pulled out needs no request afterwards, and neither
+  // does reading to the end of a file whose length is known.
+  config->entry_timeout = 86400;
+  config->attr_timeout = 86400;
+  config->negative_timeout = 0;
+  config->direct_io = options.directIo ? 1 : 0;
+  return nullptr;
+}
+
+int GetAttr(const char* path, struct stat* attributes, fuse_file_info*) {
+  if (Pulled()) return Logged("getattr", path, -EIO);
+  return Logged("getattr", path, fstatat(backingFolder, Relative(path), attributes, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -errno);
+}
+
+int ReadLink(const char* path, char* buffer, std::size_t size) {
+  if (Pulled()) return -EIO;
+  const ssize_t length = readlinkat(backingFolder, Relative(path), buffer, size - 1);
+  if (length < 0) return -errno;
+  buffer[length] = '\0';
+  return 0;
+}
+
+int OpenFile(const char* path, fuse_file_info* info) {
+  if (Pulled()) return -EIO;
+  if ((info->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+  const auto failure = options.failedOpens.find(Relative(path));
+  if (failure != options.failedOpens.end()) return -failure->second;
+  const int file = openat(backingFolder, Relative(path), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return -errno;
+  info->fh = static_cast<std::uint64_t>(file);
+  return 0;
+}
+
+int Open(const char* path, fuse_file_info* info) { return Logged("open", path, OpenFile(path, info)); }
+
+int ReadFile(const char* path, char* buffer, std::size_t size, off_t offset, fuse_file_info* info) {
+  if (options.slowReadMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.slowReadMs));
+  const std::int64_t done = readsDone.fetch_add(1);
+  if (options.readsBeforePull && done >= *options.readsBeforePull) return -EIO;
+  const std::string name = Relative(path);
+  if (Stalls(name, offset, size)) {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  }
+  if (const int error = ReadFaultError(name, offset, size)) return -error;
+  if (options.readPiece > 0) size = std::min(size, static_cast<std::size_t>(options.readPiece));
+  const ssize_t count = pread(static_cast<int>(info->fh), buffer, size, offset);
+  return count < 0 ? -errno : static_cast<int>(count);
+}
+
+int Read(const char* path, char* buffer, std::size_t size, off_t offset, fuse_file_info* info) {
+  return Logged("read", path, ReadFile(path, buffer, size, offset, info));
+}
+
+int Release(const char*, fuse_file_info* info) {
+  close(static_cast<int>(info->fh));
+  return 0;
+}
+
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags) {
+  if (Pulled()) return Logged("readdir", path, -EIO);
+  const int folder = openat(backingFolder, Relative(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return -errno;
+  DIR* listing = fdopendir(folder);
+  if (listing == nullptr) {
+    const int error = errno;
+    close(folder);
+    return -error;
+  }
+  while (const dirent* entry = readdir(listing)) {
+    struct stat attributes {};
+    attributes.st_ino = entry->d_ino;
+    attributes.st_mode = static_cast<mode_t>(DTTOIF(entry->d_type));
+    if (fill(buffer, entry->d_name, &attributes, 0, static_cast<fuse_fill_dir_flags>(0)) != 0) break;
+  }
+  closedir(listing);
+  return 0;
+}
+
+int StatFs(const char*, struct statvfs* facts) {
+  if (Pulled()) return -EIO;
+  return fstatvfs(backingFolder, facts) == 0 ? 0 : -errno;
+}
+
+}  // namespace
+}  // namespace ovik::faultfs
+
+int main(int argc, char* argv[]) {
+  using namespace ovik::faultfs;
+  // A test that dies takes its file system with it.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  std::string error;
+  const std::optional<FaultOptions> parsed = ParseFaultOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!parsed) {
+    std::fprintf(stderr, "ovik-test-faultfs: %s\n%s", error.c_str(), kUsage);
+    return 2;
+  }
+  options = *parsed;
+  if (!options.logFile.empty()) {
+    logFile = open(options.logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    if (logFile < 0) {
+      std::perror(options.logFile.c_str());
+      return 1;
+    }
+  }
+  backingFolder = open(options.backing.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (backingFolder < 0) {
+    std::perror(options.backing.c_str());
+    return 1;
+  }
+
+  fuse_operations operations{};
+  operations.init = Init;
+  operations.getattr = GetAttr;
+  operations.readlink = ReadLink;
+  operations.open = Open;
+  operations.read = Read;
+  operations.release = Release;
+  operations.readdir = ReadDir;
+  operations.statfs = StatFs;
+
+  std::string program = argv[0];
+  std::string foreground = "-f";
+  std::string dashO = "-o";
+  std::string mountOptions = "ro,fsname=ovik-test-faultfs,subtype=ovik-test-faultfs";
+  std::vector<char*> fuseArguments{program.data(), foreground.data(), dashO.data(), mountOptions.data(),
+                                   options.mountPoint.data()};
+  return fuse_main(static_cast<int>(fuseArguments.size()), fuseArguments.data(), &operations, nullptr);
+}
