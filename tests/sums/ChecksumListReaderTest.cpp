@@ -27,7 +27,7 @@ std::vector<std::string> Described(const ChecksumList& list) {
 }
 
 // Small blocks and those the allocator maps on their own.
-std::size_t HeapInUse() {
+[[maybe_unused]] std::size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();
   return info.uordblks + info.hblkhd;
 }
