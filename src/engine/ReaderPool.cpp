@@ -31,17 +31,16 @@ std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::size_
   const std::size_t count = std::max<std::size_t>(1, limits.readers);
   pool->readers_.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    auto exited = std::make_unique<std::atomic<bool>>(false);
-    std::atomic<bool>& flag = *exited;
+    auto reader = std::make_unique<Reader>();
+    Reader& self = *reader;
     {
       std::lock_guard lock(pool->mutex_);
       ++pool->liveReaders_;
     }
     // Each reader holds the pool: a reader left behind keeps alive what it
     // may still touch.
-    pool->readers_.push_back(
-        {std::thread([pool, stop = pool->stop_.get_token(), &flag] { pool->ReaderLoop(stop, flag); }),
-         std::move(exited)});
+    self.thread = std::thread([pool, stop = pool->stop_.get_token(), &self] { pool->ReaderLoop(stop, self); });
+    pool->readers_.push_back(std::move(reader));
   }
   return pool;
 }
@@ -61,35 +60,37 @@ void ReaderPool::Stop() {
   stop_.request_stop();
   {
     std::unique_lock lock(mutex_);
+    WakeIdle(idle_.size());
     readerExited_.wait_for(lock, kLeaveBehindAfter, [this] { return liveReaders_ == 0; });
   }
-  for (Reader& reader : readers_) {
-    if (!reader.thread.joinable()) continue;
-    if (reader.exited->load()) reader.thread.join();
-    else reader.thread.detach();
+  for (const auto& reader : readers_) {
+    if (!reader->thread.joinable()) continue;
+    if (reader->exited.load()) reader->thread.join();
+    else reader->thread.detach();
   }
 }
 
 // --- The comparison's side ---------------------------------------------------
 
 void ReaderPool::Publish(const std::vector<std::shared_ptr<PairStreams>>& pairs, bool urgent) {
-  std::size_t wake = 0;
-  {
-    std::lock_guard lock(mutex_);
-    for (const auto& pair : pairs) {
-      const bool withSource = !pair->src.finished.load();
-      if (urgent) {
-        jobs_.push_front({pair, &pair->dst});
-        if (withSource) jobs_.push_front({pair, &pair->src});
-      } else {
-        if (withSource) jobs_.push_back({pair, &pair->src});
-        jobs_.push_back({pair, &pair->dst});
-      }
-    }
-    const std::size_t places = allowedRunning_ - std::min(running_, allowedRunning_);
-    wake = std::min({2 * pairs.size(), places, idleReaders_});
+  std::lock_guard lock(mutex_);
+  for (const auto& pair : pairs) {
+    // A pair without a source to read is a job for its destination alone.
+    Job job{pair, pair->src.finished.load() ? &pair->dst : nullptr};
+    if (urgent) jobs_.push_front(std::move(job));
+    else jobs_.push_back(std::move(job));
   }
-  for (std::size_t i = 0; i < wake; ++i) workToDo_.notify_one();
+  WakeIdle(std::min(pairs.size(), allowedRunning_ - std::min(running_, allowedRunning_)));
+}
+
+// A woken reader is given its place among those at work with the wake-up,
+// so that readers woken but not yet running are not woken again.
+void ReaderPool::WakeIdle(std::size_t count) {
+  for (; count > 0 && !idle_.empty(); --count) {
+    ++running_;
+    idle_.back()->woken.release();
+    idle_.pop_back();
+  }
 }
 
 void ReaderPool::SetHead(std::uint64_t serial) {
@@ -141,17 +142,18 @@ void ReaderPool::Release(PairStreams& pair) {
 
 // --- The readers -------------------------------------------------------------
 
-void ReaderPool::ReaderLoop(std::stop_token stop, std::atomic<bool>& exited) {
+void ReaderPool::ReaderLoop(std::stop_token stop, Reader& self) {
   pthread_setname_np(pthread_self(), "ovik-reader");
   bool running = false;
   Job job;
-  while (NextJob(stop, job, running)) {
-    ReadStream(stop, *job.pair, *job.stream);
+  while (NextJob(stop, self, job, running)) {
+    if (job.stream != nullptr) ReadStream(stop, *job.pair, *job.stream);
+    else ReadPair(stop, job.pair);
     job = Job{};
   }
   // Before it is counted out, so that whoever sees no reader left joins
   // this one rather than leaving it behind.
-  exited.store(true);
+  self.exited.store(true);
   {
     std::lock_guard lock(mutex_);
     --liveReaders_;
@@ -162,35 +164,63 @@ void ReaderPool::ReaderLoop(std::stop_token stop, std::atomic<bool>& exited) {
 // The next job in the order published, once fewer readers than allowed are
 // at work; false when stopping. A reader that goes on from job to job keeps
 // its place among those at work.
-bool ReaderPool::NextJob(std::stop_token stop, Job& job, bool& running) {
+bool ReaderPool::NextJob(std::stop_token stop, Reader& self, Job& job, bool& running) {
   std::unique_lock lock(mutex_);
-  if (running) --running_;
-  running = false;
-  const auto mayStart = [this] { return !jobs_.empty() && running_ < allowedRunning_; };
-  if (!mayStart()) {
-    ++idleReaders_;
+  for (;;) {
+    if (!stop.stop_requested() && !jobs_.empty() && (running || running_ < allowedRunning_)) break;
+    if (running) --running_;
+    running = false;
+    if (stop.stop_requested()) return false;
+    idle_.push_back(&self);
     RingIfDue(true);
-    workToDo_.wait(lock, stop, mayStart);
-    --idleReaders_;
+    lock.unlock();
+    self.woken.acquire();
+    lock.lock();
+    running = true;
   }
-  if (stop.stop_requested()) return false;
+  if (!running) ++running_;
+  running = true;
   job = std::move(jobs_.front());
   jobs_.pop_front();
-  ++running_;
-  running = true;
   return true;
 }
 
+// Both files of a pair, one after the other: small files cost one job. A
+// source that needs more than one read hands the destination to another
+// reader, so that the two are read at once. The destination of a source
+// that cannot be opened is never asked for.
+void ReaderPool::ReadPair(std::stop_token stop, const std::shared_ptr<PairStreams>& pair) {
+  if (ReadStream(stop, *pair, pair->src, &pair)) return;
+  if (!pair->src.opened) {
+    Finish(*pair, pair->dst);
+    return;
+  }
+  ReadStream(stop, *pair, pair->dst);
+}
+
 // One file of a pair, opened and read as the comparison would; an exception
-// goes to the comparison, to be thrown where it asks.
-void ReaderPool::ReadStream(std::stop_token stop, PairStreams& pair, FileStream& stream) {
+// goes to the comparison, to be thrown where it asks. True when the partner
+// stream was handed to another reader.
+bool ReaderPool::ReadStream(std::stop_token stop, PairStreams& pair, FileStream& stream,
+                            const std::shared_ptr<PairStreams>* partnerOf) {
+  bool handedOff = false;
   try {
-    if (!stop.stop_requested() && (!pair.released.load() || stream.readWhole))
-      if (std::unique_ptr<ReadableFile> file = Open(stream)) ReadChunks(stop, pair, stream, *file);
+    if (!stop.stop_requested() && (!pair.released.load() || stream.readWhole)) {
+      if (std::unique_ptr<ReadableFile> file = Open(stream)) {
+        if (partnerOf != nullptr && stream.size >= static_cast<std::int64_t>(readSize_)) {
+          std::lock_guard lock(mutex_);
+          jobs_.push_front({*partnerOf, &(*partnerOf)->dst});
+          WakeIdle(1);
+          handedOff = true;
+        }
+        ReadChunks(stop, pair, stream, *file);
+      }
+    }
   } catch (...) {
     stream.failure = std::current_exception();
   }
   Finish(pair, stream);
+  return handedOff;
 }
 
 // Opens the file; one that cannot be opened is known at once, with the
@@ -289,7 +319,7 @@ bool ReaderPool::WaitForRoom(std::stop_token stop, PairStreams& pair, FileStream
   if (!HasRoom(pair, stream, capacity, false)) {
     std::unique_lock lock(mutex_);
     --running_;
-    if (!jobs_.empty()) workToDo_.notify_one();
+    if (!jobs_.empty()) WakeIdle(1);
     RingIfDue(true);
     stream.waitsForRoom.store(true);
     ++roomSleepers_;
@@ -329,7 +359,7 @@ void ReaderPool::ReturnUntaken(FileStream& stream) {
 void ReaderPool::ReaderWaits::WaitStarts() {
   std::lock_guard lock(pool_.mutex_);
   --pool_.running_;
-  if (!pool_.jobs_.empty()) pool_.workToDo_.notify_one();
+  if (!pool_.jobs_.empty()) pool_.WakeIdle(1);
   pool_.RingIfDue(true);
 }
 

@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -18,7 +19,7 @@
 namespace ovik {
 
 struct ReadAheadLimits {
-  std::size_t filesAhead = 32;         // pairs announced and not yet taken
+  std::size_t filesAhead = 64;         // pairs announced and not yet taken
   std::size_t bytesAhead = 64u << 20;  // buffer bytes filled ahead of the pair compared
   std::size_t readers = 32;            // threads, each reading one file at a time
   // Readers at work at once besides those waiting for the device; 0: as
@@ -26,7 +27,7 @@ struct ReadAheadLimits {
   std::size_t running = 0;
   // Pairs read before a comparison waiting for one is woken, so that each
   // wake-up is worth its cost.
-  std::size_t batch = 8;
+  std::size_t batch = 16;
   // Blocks asked of the file system in one read of a longer file.
   std::size_t blocksPerRead = 10;
 };
@@ -140,9 +141,15 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void Stop();
 
  private:
+  // A whole pair, or one stream of it (null: the pair).
   struct Job {
     std::shared_ptr<PairStreams> pair;
-    FileStream* stream;
+    FileStream* stream = nullptr;
+  };
+  struct Reader {
+    std::thread thread;
+    std::atomic<bool> exited{false};
+    std::binary_semaphore woken{0};
   };
   class ReaderWaits final : public WaitNotice {
    public:
@@ -154,10 +161,16 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
     ReaderPool& pool_;
   };
 
-  void ReaderLoop(std::stop_token stop, std::atomic<bool>& exited);
-  bool NextJob(std::stop_token stop, Job& job, bool& running);
-  void ReadStream(std::stop_token stop, PairStreams& pair, FileStream& stream);
+  void ReaderLoop(std::stop_token stop, Reader& self);
+  bool NextJob(std::stop_token stop, Reader& self, Job& job, bool& running);
+  void ReadPair(std::stop_token stop, const std::shared_ptr<PairStreams>& pair);
+  // `partnerOf`: the pair whose other stream goes to another reader when
+  // this one turns out to need more than one read.
+  bool ReadStream(std::stop_token stop, PairStreams& pair, FileStream& stream,
+                  const std::shared_ptr<PairStreams>* partnerOf = nullptr);
   std::unique_ptr<ReadableFile> Open(FileStream& stream);
+  // With mutex_ held.
+  void WakeIdle(std::size_t count);
   void ReadChunks(std::stop_token stop, PairStreams& pair, FileStream& stream, ReadableFile& file);
   std::size_t ReadSize(const FileStream& stream, std::int64_t offset, bool blockByBlock) const;
   bool WaitForRoom(std::stop_token stop, PairStreams& pair, FileStream& stream, std::size_t capacity,
@@ -184,13 +197,14 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   ReaderWaits waits_{*this};
 
   std::mutex mutex_;
-  std::condition_variable_any workToDo_;  // a job and a place among the running readers
   std::condition_variable_any roomMade_;
   std::condition_variable_any engineBell_;
   std::condition_variable_any readerExited_;
   std::deque<Job> jobs_;
   std::size_t running_ = 0;  // readers at work, not waiting for the device or for room
-  std::size_t idleReaders_ = 0;
+  // Readers waiting for work, the one that went idle last on top: it is
+  // woken first, while its caches are warm.
+  std::vector<Reader*> idle_;
   std::atomic<std::size_t> roomSleepers_{0};
   std::size_t liveReaders_ = 0;
 
@@ -211,11 +225,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::vector<std::byte*> allBuffers_;
 
   std::stop_source stop_;
-  struct Reader {
-    std::thread thread;
-    std::unique_ptr<std::atomic<bool>> exited;
-  };
-  std::vector<Reader> readers_;
+  std::vector<std::unique_ptr<Reader>> readers_;
 };
 
 }  // namespace ovik

@@ -86,17 +86,20 @@ FolderRef FolderHandles::Open(const std::string& path, int flags, int& error) {
   return Adopt(openat(parentFolder->fd(), name.c_str(), flags), error);
 }
 
-FolderHandles::Recent& FolderHandles::RecentOfThisThread() {
-  thread_local Recent recent;
+FolderHandles::RecentFolders& FolderHandles::RecentOfThisThread() {
+  thread_local RecentFolders recent;
   return recent;
 }
 
 FolderRef FolderHandles::ForLookups(const std::string& path, int& error) {
-  Recent& recent = RecentOfThisThread();
+  RecentFolders& recent = RecentOfThisThread();
   const std::uint64_t generation = generation_.load(std::memory_order_acquire);
-  if (recent.owner == this && recent.generation == generation && recent.path == path) {
-    error = 0;
-    return recent.folder;
+  for (Recent& known : recent) {
+    if (known.owner == this && known.generation == generation && known.path == path) {
+      known.lastUse = ++recentUses_;
+      error = 0;
+      return known.folder;
+    }
   }
   FolderRef folder;
   {
@@ -109,7 +112,14 @@ FolderRef FolderHandles::ForLookups(const std::string& path, int& error) {
       Remember(path, folder, error);
     }
   }
-  if (folder) recent = Recent{this, generation, path, folder};
+  if (folder) {
+    Recent& oldest = recent[0].lastUse <= recent[1].lastUse ? recent[0] : recent[1];
+    oldest.owner = this;
+    oldest.generation = generation;
+    oldest.path = path;
+    oldest.folder = folder;
+    oldest.lastUse = ++recentUses_;
+  }
   return folder;
 }
 
@@ -124,7 +134,8 @@ FolderRef FolderHandles::ForListing(const std::string& path, int& error) {
 
 void FolderHandles::Clear() {
   generation_.fetch_add(1, std::memory_order_acq_rel);
-  if (RecentOfThisThread().owner == this) RecentOfThisThread() = Recent{};
+  for (Recent& known : RecentOfThisThread())
+    if (known.owner == this) known = Recent{};
   std::lock_guard lock(mutex_);
   slots_.clear();
   ages_.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -60,15 +61,19 @@ class FolderHandles {
   const Slot* Find(const std::string& path);
   void Remember(const std::string& path, FolderRef folder, int error);
 
-  // The folder a thread looked up last, kept by the thread itself, so that
-  // the files of one folder are opened without taking the lock.
+  // The two folders a thread looked up last, kept by the thread itself, so
+  // that the files of one folder, and of its twin on the other side, are
+  // opened without taking the lock.
   struct Recent {
     const FolderHandles* owner = nullptr;
     std::uint64_t generation = 0;
     std::string path;
     FolderRef folder;
+    std::uint64_t lastUse = 0;
   };
-  static Recent& RecentOfThisThread();
+  using RecentFolders = std::array<Recent, 2>;
+  static RecentFolders& RecentOfThisThread();
+  static inline thread_local std::uint64_t recentUses_ = 0;
 
   std::size_t capacity_;
   std::atomic<std::uint64_t> generation_{1};
