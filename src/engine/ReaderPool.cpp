@@ -15,7 +15,7 @@ namespace {
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 // How long the end of a run waits for readers to finish the call they are
 // in before it leaves them behind.
-constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(200);
+constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
 
 std::byte* AllocateBuffer(std::size_t capacity) {
   void* memory = std::aligned_alloc(kReadBufferAlignment, capacity);

@@ -7,6 +7,7 @@
 #include "support/FakeClock.h"
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
+#include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
 
@@ -522,6 +523,34 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
     EXPECT_EQ(testing::ReadFileBytes(tree.Path("SUMS")), "earlier\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.root()), {}), 5) << "no temporary file left";
   }
+}
+
+// One Ctrl+C ends a run whose destination read never returns, as it ends
+// any other: within a second, with what it has and "Aborted".
+TEST(OvikVerify, OneInterruptEndsARunWhileADestinationReadStalls) {
+  OVIK_REQUIRE_MEDIUM(testing::MediumKind::Fuse);
+  TempTree tree;
+  tree.WriteFile("src/first", "1");
+  tree.WriteFile("src/stuck", PatternBytes(5000, 1));
+  tree.WriteFile("copy/first", "1");
+  tree.WriteFile("copy/stuck", PatternBytes(5000, 1));
+  testing::TestMedium medium(testing::MediumKind::Fuse, tree.Path("copy"), {"--stall-read=stuck:0"});
+  ASSERT_EQ(medium.error(), "");
+  std::chrono::steady_clock::time_point interrupted;
+  const Outcome outcome = RunVerifier({tree.Path("src"), medium.root()}, [&](pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!HasFileOpenBelow(pid, medium.root()) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    interrupted = std::chrono::steady_clock::now();
+    kill(pid, SIGINT);
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(1));
+  EXPECT_EQ(outcome.exitCode, 3) << outcome.err;
+  const Lines lines = SplitLines(outcome.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Aborted");
+  for (const std::string& line : lines) EXPECT_EQ(line.find(": stuck"), std::string::npos) << line;
 }
 
 // Runs a shell command in `folder`; its exit status.

@@ -2,8 +2,10 @@
 // either side and met in every way of reading: a read or an open that
 // fails, a server that answers in pieces, and a drive pulled out.
 
+#include "engine/VerifyEngine.h"
 #include "reports/DetailOrder.h"
 #include "support/MediaVerify.h"
+#include "support/RecordingView.h"
 #include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +18,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <set>
+#include <thread>
 #include <tuple>
 
 namespace ovik {
@@ -134,6 +139,57 @@ INSTANTIATE_TEST_SUITE_P(Faults, MediaFault,
                            return std::string(std::get<0>(info.param).name) + "_" +
                                   testing::ReadingName(std::get<1>(info.param));
                          });
+
+std::size_t ThreadsOfThisProcess() {
+  const auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+  return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// A read that never returns: the display stays alive while the comparison
+// waits for it, Abort ends the run at once with the lines found so far, and
+// the reader left behind in the kernel goes once the read fails.
+TEST(StalledRead, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
+  OVIK_REQUIRE_MEDIUM(MediumKind::Fuse);
+  using Clock = std::chrono::steady_clock;
+  testing::TempTree tree;
+  for (const char* name : kSmallFiles) tree.WriteFile("content/" + std::string(name), testing::PatternBytes(kSmallSize));
+  tree.WriteFile("content/stuck", testing::PatternBytes(kLargeSize));
+  std::filesystem::copy(tree.Path("content"), tree.Path("copy"), std::filesystem::copy_options::recursive);
+  testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), {"--stall-read=stuck:150000"});
+  ASSERT_EQ(medium.error(), "");
+
+  const std::size_t threadsBefore = ThreadsOfThisProcess();
+  testing::RecordingView view;
+  VerifyEngine engine(view, SystemFileSystem(), SystemClock());
+  std::optional<Clock::time_point> stalledSince;
+  std::optional<Clock::time_point> abortedAt;
+  int pumpsWhileStalled = 0;
+  view.onPump = [&] {
+    if (abortedAt || view.Label(ViewLabel::CurrFileName).text != "stuck") return;
+    if (!stalledSince) stalledSince = Clock::now();
+    ++pumpsWhileStalled;
+    if (Clock::now() - *stalledSince < std::chrono::milliseconds(600)) return;
+    abortedAt = Clock::now();
+    engine.AbortCommand();
+  };
+  engine.VerifyCommand(tree.Path("copy"), medium.root());
+  const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
+
+  ASSERT_TRUE(abortedAt.has_value()) << "the run never met the stalled file";
+  EXPECT_GE(pumpsWhileStalled, 3) << "the display stays alive during the stall";
+  EXPECT_LT(abortTook, std::chrono::seconds(1));
+  EXPECT_EQ(view.status, "Aborted");
+  for (const std::string& line : view.lines) EXPECT_EQ(line.rfind("Ok: ", 0), 0u) << line;
+  EXPECT_EQ(view.lines.size(), static_cast<std::size_t>(engine.totals.DstFileCount));
+  EXPECT_EQ(engine.totals.DstByteTotal, static_cast<std::int64_t>(view.lines.size()) * kSmallSize)
+      << "the stalled file counts nothing";
+
+  medium.TearDown();
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (ThreadsOfThisProcess() > threadsBefore && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << "the reader left behind goes once its read fails";
+}
 
 // The harness itself: tearing a FUSE medium down ends a read stalled in it,
 // in another process, instead of hanging with it.

@@ -1,6 +1,7 @@
 #include "MainTestSupport.h"
 
 #include "support/TempTree.h"
+#include "support/TestMedia.h"
 #include "ui/main/MainDetailsModel.h"
 
 #include <QAction>
@@ -10,6 +11,9 @@
 #include <QMenu>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
 
 namespace ovik::testing {
 namespace {
@@ -168,6 +172,58 @@ TEST_F(MainWindowAbortAndClose, EnterStartsVerifyUnlessAButtonHasTheFocus) {
   QKeyEvent onField(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(window->edtSrc, &onField);
   EXPECT_EQ(window->windowTitle(), "Ovik-Stopped");
+  EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
+}
+
+// A destination read that never returns: the window keeps answering, Esc
+// brings the question at once, Yes ends the run at once with the lines
+// found so far, and a new run can start.
+TEST(MainWindowStalledRead, EscAbortsAtOnceAndANewRunCanStart) {
+  OVIK_REQUIRE_MEDIUM(MediumKind::Fuse);
+  using Clock = std::chrono::steady_clock;
+  TempTree tree;
+  for (const char* side : {"src/", "copy/", "other/"}) {
+    tree.WriteFile(std::string(side) + "first", "1");
+    tree.WriteFile(std::string(side) + "stuck", PatternBytes(5000, 1));
+  }
+  TestMedium medium(MediumKind::Fuse, tree.Path("copy"), {"--stall-read=stuck:0"});
+  ASSERT_EQ(medium.error(), "");
+  auto window = MakeMainWindow();
+  window->SetFolderFieldText(true, tree.Path("src"));
+  window->SetFolderFieldText(false, medium.root());
+
+  std::optional<Clock::time_point> stalledSince, escPosted, boxSeen, answered;
+  int passesWhileStalled = 0;
+  OnEveryPump probe([&] {
+    if (LabelText(window->lblCurrFileName) != "stuck") return false;
+    if (!stalledSince) stalledSince = Clock::now();
+    ++passesWhileStalled;
+    if (Clock::now() - *stalledSince < std::chrono::milliseconds(600)) return false;
+    escPosted = Clock::now();
+    QApplication::postEvent(window.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    return true;
+  });
+  OnEveryPump answerer([&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return false;
+    boxSeen = Clock::now();
+    EXPECT_EQ(box->windowTitle(), "Confirm");
+    box->button(QMessageBox::Yes)->click();
+    answered = Clock::now();
+    return true;
+  });
+  window->btnCompare->click();
+  const Clock::time_point ended = Clock::now();
+
+  ASSERT_TRUE(escPosted && boxSeen && answered) << "the run never met the stalled file, or no question came";
+  EXPECT_GE(passesWhileStalled, 3) << "events are processed during the stall";
+  EXPECT_LT(*boxSeen - *escPosted, std::chrono::milliseconds(500));
+  EXPECT_LT(ended - *answered, std::chrono::seconds(1));
+  EXPECT_EQ(LabelText(window->lblStatus), "Aborted");
+  EXPECT_LE(window->DetailsModel().LineCount(), 1u) << "the stalled file has no line";
+
+  window->SetFolderFieldText(false, tree.Path("other"));
+  window->btnCompare->click();
   EXPECT_EQ(LabelText(window->lblStatus), "Verified OK");
 }
 

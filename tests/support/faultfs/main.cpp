@@ -68,6 +68,7 @@ bool Stalls(const std::string& name, off_t offset, std::size_t size) {
 void* Init(fuse_conn_info* connection, fuse_config* config) {
   if (!options.asyncDirectIo) connection->want &= ~FUSE_CAP_ASYNC_DIO;
   config->use_ino = 1;
+  config->intr = 1;
   // Names and attributes stay cached as a disk's would: what was looked at
   // before a drive is pulled out needs no request afterwards, and neither
   // does reading to the end of a file whose length is known.
@@ -109,8 +110,11 @@ int ReadFile(const char* path, char* buffer, std::size_t size, off_t offset, fus
   const std::int64_t done = readsDone.fetch_add(1);
   if (options.readsBeforePull && done >= *options.readsBeforePull) return -EIO;
   const std::string name = Relative(path);
+  // A stalled read ends only when the kernel interrupts it, as a read of a
+  // network share whose server went away ends when its process is killed.
   if (Stalls(name, offset, size)) {
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+    while (!fuse_interrupted()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return -EINTR;
   }
   if (const int error = ReadFaultError(name, offset, size)) return -error;
   if (options.readPiece > 0) size = std::min(size, static_cast<std::size_t>(options.readPiece));
