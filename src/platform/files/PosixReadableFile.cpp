@@ -167,6 +167,26 @@ int OpenBeneathFd(int rootFd, const std::string& relative, int flags) {
   return fd;
 }
 
+// The open file `fd` to be read, once it is known to be a regular file: as
+// `seen` describes it, or else as it is now. Anything else is closed again.
+OpenResult AdoptRegularFile(int fd, ReadRole role, const struct stat* seen) {
+  struct stat now;
+  if (seen == nullptr) {
+    if (fstat(fd, &now) != 0) {
+      const int error = errno;
+      close(fd);
+      return OpenFailure(error);
+    }
+    seen = &now;
+  }
+  if (!S_ISREG(seen->st_mode)) {
+    close(fd);
+    return OpenFailure(ErrorForNonRegular(*seen));
+  }
+  return {std::make_unique<PosixReadableFile>(fd, seen->st_size, role), 0, IdOf(*seen),
+          static_cast<std::int64_t>(seen->st_size)};
+}
+
 }  // namespace
 
 int StatBeneath(int rootFd, const std::string& relative, bool noFollow, struct stat& st) {
@@ -187,17 +207,7 @@ OpenResult OpenRegularFileBeneath(int rootFd, const std::string& relative, ReadR
   }
   const int fd = OpenBeneathFd(rootFd, relative, O_RDONLY | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return OpenFailure(errno);
-  if (fstat(fd, &st) != 0) {
-    const int error = errno;
-    close(fd);
-    return OpenFailure(error);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    close(fd);
-    return OpenFailure(ErrorForNonRegular(st));
-  }
-  return {std::make_unique<PosixReadableFile>(fd, st.st_size, role), 0, IdOf(st),
-          static_cast<std::int64_t>(st.st_size)};
+  return AdoptRegularFile(fd, role, nullptr);
 }
 
 OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
@@ -214,17 +224,7 @@ OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
   if (fd < 0) return OpenFailure(errno);
   // A file looked at just before is taken as it was seen; a source is
   // checked now, since its listing may be older.
-  if (!lookedAt && fstat(fd, &st) != 0) {
-    const int error = errno;
-    close(fd);
-    return OpenFailure(error);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    close(fd);
-    return OpenFailure(ErrorForNonRegular(st));
-  }
-  return {std::make_unique<PosixReadableFile>(fd, st.st_size, role), 0, IdOf(st),
-          static_cast<std::int64_t>(st.st_size)};
+  return AdoptRegularFile(fd, role, lookedAt ? &st : nullptr);
 }
 
 }  // namespace ovik
