@@ -158,9 +158,10 @@ TEST(StalledRead, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
   testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), {"--stall-read=stuck:150000"});
   ASSERT_EQ(medium.error(), "");
 
-  const std::size_t threadsBefore = ThreadsOfThisProcess();
   testing::RecordingView view;
   VerifyEngine engine(view, SystemFileSystem(), SystemClock());
+  engine.VerifyCommand(tree.Path("copy"), tree.Path("copy"));  // a sanitizer's own thread starts with the first readers
+  const std::size_t threadsBefore = ThreadsOfThisProcess();
   std::optional<Clock::time_point> stalledSince;
   std::optional<Clock::time_point> abortedAt;
   int pumpsWhileStalled = 0;
@@ -177,7 +178,7 @@ TEST(StalledRead, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
 
   ASSERT_TRUE(abortedAt.has_value()) << "the run never met the stalled file";
   EXPECT_GE(pumpsWhileStalled, 3) << "the display stays alive during the stall";
-  EXPECT_LT(abortTook, std::chrono::seconds(1));
+  EXPECT_LT(abortTook, testing::kPromptly);
   EXPECT_EQ(view.status, "Aborted");
   for (const std::string& line : view.lines) EXPECT_EQ(line.rfind("Ok: ", 0), 0u) << line;
   EXPECT_EQ(view.lines.size(), static_cast<std::size_t>(engine.totals.DstFileCount));

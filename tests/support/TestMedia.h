@@ -6,12 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace ovik::testing {
+
+// How soon a run must answer Abort while a read stalls: within a second, or
+// five under a sanitizer, which slows every step.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr std::chrono::seconds kPromptly{5};
+#else
+inline constexpr std::chrono::seconds kPromptly{1};
+#endif
 
 // Where a test can put a folder's content. Loop images (ext4, xfs, btrfs
 // writable; squashfs and erofs read-only, like a disc), tmpfs, an overlay
