@@ -19,7 +19,7 @@
 namespace ovik {
 
 struct ReadAheadLimits {
-  std::size_t filesAhead = 64;         // pairs announced and not yet taken
+  std::size_t filesAhead = 128;        // pairs announced and not yet taken
   std::size_t bytesAhead = 64u << 20;  // buffer bytes filled ahead of the pair compared
   std::size_t readers = 32;            // threads, each reading one file at a time
   // Readers at work at once besides those waiting for the device; 0: as
@@ -27,7 +27,7 @@ struct ReadAheadLimits {
   std::size_t running = 0;
   // Pairs read before a comparison waiting for one is woken, so that each
   // wake-up is worth its cost.
-  std::size_t batch = 16;
+  std::size_t batch = 32;
   // Blocks asked of the file system in one read of a longer file.
   std::size_t blocksPerRead = 10;
 };
