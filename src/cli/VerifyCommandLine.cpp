@@ -146,10 +146,16 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
-  {
+  try {
     InterruptGuard interrupts(engine);
     if (options->check) engine.CheckCommand(options->source, options->destination);
     else engine.VerifyCommand(options->source, options->destination);
+  } catch (const std::exception& failure) {
+    // A run that could not go on (a digest the system's OpenSSL refuses,
+    // memory run out) verified nothing to the end: no results, no list.
+    if (showProgress) progress.Wipe();
+    std::fprintf(err, "ovik-verify: %s\n", failure.what());
+    return kExitErrors;
   }
   if (showProgress) progress.Wipe();
 

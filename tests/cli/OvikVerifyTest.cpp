@@ -610,6 +610,19 @@ TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
   EXPECT_EQ(lines[2], "!Mismatched checksum: new");
   EXPECT_EQ(lines[3], "line");
   EXPECT_EQ(lines.back(), "Errors");
+
+  // An OpenSSL that offers no digest (FIPS algorithms asked for, none
+  // installed): a message and "errors", never a crash, the list untouched.
+  const std::string earlierList = testing::ReadFileBytes(tree.Path("SHA256SUMS"));
+  tree.WriteFile("fips.cnf", "openssl_conf = init\n[init]\nalg_section = evp\n[evp]\ndefault_properties = fips=yes\n");
+  const Lines noDigests = {"OPENSSL_CONF=" + tree.Path("fips.cnf")};
+  for (const Lines& args : {Lines{"-q", "--write-sums", tree.Path("SHA256SUMS"), tree.Path("src"), dst},
+                            Lines{"-q", "--check", tree.Path("MD5SUMS"), dst}}) {
+    const Outcome refused = RunVerifier(args, nullptr, ErrorOutput::Pipe, noDigests);
+    EXPECT_EQ(refused.exitCode, 1) << args[1];
+    EXPECT_NE(refused.err.find("ovik-verify: OpenSSL cannot compute"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(testing::ReadFileBytes(tree.Path("SHA256SUMS")), earlierList);
 }
 
 }  // namespace
