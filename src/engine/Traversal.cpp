@@ -10,7 +10,7 @@ bool VerifyEngine::IsOnWalkedPath(const DirEntry& entry) const { return IsOnPath
 ListingRef VerifyEngine::WalkListing(const std::string& folder) {
   // The walk leaves a file's size to its open: the comparison checks the
   // bytes it read against the length the file had when it was opened.
-  return lookahead_ ? lookahead_->ListingFor(folder) : ListFolderNow(fileSystem_, folder, FileSizes::LeftToTheOpen);
+  return lookahead_ ? lookahead_->ListingFor(folder) : ListFolder(folder, FileSizes::LeftToTheOpen);
 }
 
 void VerifyEngine::ScanSource(const std::string& folder) {
@@ -18,7 +18,8 @@ void VerifyEngine::ScanSource(const std::string& folder) {
   if (AbortRequested) return;
 
   // A folder that cannot be listed counts nothing; the walk reports it.
-  const ListingRef listing = ListFolderNow(fileSystem_, folder, FileSizes::Read);
+  const ListingRef listing = ListFolder(folder, FileSizes::Read);
+  if (AbortRequested) return;
   const std::vector<DirEntry>& entries = listing->entries;
   if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listing->listed;
 
@@ -50,6 +51,7 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
   if (AbortRequested) return;
 
   const ListingRef listing = WalkListing(srcFolder);
+  if (AbortRequested) return;
   const std::vector<DirEntry>& entries = listing->entries;
   if (!listing->listed) {
     // Its files were never compared: that must not pass for a good copy.
@@ -60,10 +62,21 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
   }
 
   const std::uint32_t subFolderFilter = SubFolderFilter(includeHidden);
+  const auto isWalked = [&](const DirEntry& entry) {
+    return IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry);
+  };
+  // The destination's twins of the sub-folders, looked up in one call.
+  std::vector<std::string> dstSubs;
+  for (const DirEntry& entry : entries)
+    if (isWalked(entry)) dstSubs.push_back(JoinPath(dstFolder, entry.name));
+  const std::vector<char> dstSubExists = PathsExist(dstSubs);
+  if (AbortRequested) return;
+
+  std::size_t subIndex = 0;
   for (const DirEntry& entry : entries) {
-    if (IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry)) {
-      const std::string dstSub = JoinPath(dstFolder, entry.name);
-      if (PathExists(dstSub)) {
+    if (isWalked(entry)) {
+      const std::string& dstSub = dstSubs[subIndex];
+      if (dstSubExists[subIndex++]) {
         ++totals.DstFolderCount;
         WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
       }
@@ -89,10 +102,6 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
 void VerifyEngine::ReportUnlistableFolder(const std::string& srcFolder) {
   ReportError(kPrefixSrcReadError, RelativeName(srcFolder) + "/", &totals.SrcReadErrorCount,
               ViewLabel::NumSrcReadErrs);
-}
-
-bool VerifyEngine::PathExists(const std::string& path) {
-  return FindEntry(fileSystem_, path, kAnythingFilter).has_value();
 }
 
 }  // namespace ovik

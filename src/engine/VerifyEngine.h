@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ namespace ovik {
 struct CompareOutcome;
 class FileDigest;
 class WalkLookahead;
+class BlockingCalls;
 
 inline constexpr std::size_t BlockSize = 102400;
 
@@ -84,7 +86,8 @@ class VerifyEngine {
 
   void ScanSource(const std::string& folder);
   void VerifyFolder(const std::string& srcFolder, const std::string& dstFolder);
-  bool PathExists(const std::string& path);
+  // Whether each path names an entry, looked up in one call.
+  std::vector<char> PathsExist(const std::vector<std::string>& paths);
   // `expectedSize` kSizeUnknown: the length the source had when it was
   // opened. `sourceListed` false: the listing named the source file but
   // could not read its attributes; it is a source read error without being
@@ -128,6 +131,7 @@ class VerifyEngine {
 
   class ComparisonWaits;
   class DigestWaits;
+  class CallWaits;
   struct RecordedDigest {
     std::string name;
     PendingDigest digest;
@@ -148,6 +152,13 @@ class VerifyEngine {
   void WriteCount(ViewLabel label, std::int64_t value);
   void WriteErrorCount(ViewLabel label, std::int32_t value);
   bool IsOnWalkedPath(const DirEntry& entry) const;
+  // Runs a file-system call that a stalling device can hold up, aside when
+  // reading ahead; false when the run was aborted before it returned. The
+  // call must own what it touches.
+  bool CallAside(std::function<void()> call);
+  // A listing given up on at an abort is an empty one that was not listed.
+  ListingRef ListFolder(const std::string& folder, FileSizes sizes);
+  std::optional<DirEntry> LookUpEntry(const std::string& path);
   ListingRef WalkListing(const std::string& folder);
   void ReadAheadOfTheWalk();
   void ReportUnlistableFolder(const std::string& srcFolder);
@@ -178,6 +189,8 @@ class VerifyEngine {
   // of the comparison, while the walk runs with read-ahead.
   std::unique_ptr<WalkLookahead> lookahead_;
   std::unique_ptr<ReadAhead> readAhead_;
+  // Where listings and existence tests run while a run reads ahead.
+  std::unique_ptr<BlockingCalls> blockingCalls_;
   // Whether the scan could list the source root.
   bool scanListedRoot_ = false;
   // Source digests still being computed, in the walk's order, and those

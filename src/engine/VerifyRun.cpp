@@ -2,6 +2,7 @@
 
 #include "common/NumberFormat.h"
 #include "common/PathUtils.h"
+#include "engine/BlockingCalls.h"
 #include "engine/FileDigest.h"
 #include "engine/WalkLookahead.h"
 
@@ -100,12 +101,15 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
   verdict = Verdict::None;
   view_.SetResultsSorted(false);
 
-  // The folders the walks keep open are let go on every way out of the run.
+  // The folders the walks keep open are let go on every way out of the run,
+  // after the thread that lists them is gone.
   OnScopeExit releaseFolders([this] { fileSystem_.ReleaseFolders(); });
+  OnScopeExit endBlockingCalls([this] { blockingCalls_.reset(); });
+  if (readAhead || recordSums) blockingCalls_ = std::make_unique<BlockingCalls>();
 
   ShowStatus("Scanning source...", Colour::Blue);
   scanListedRoot_ = false;
-  const auto root = FindEntry(fileSystem_, sourceRoot.empty() ? "/" : sourceRoot, kAnythingFilter);
+  const auto root = LookUpEntry(sourceRoot.empty() ? "/" : sourceRoot);
   walkedPath_.assign(1, root ? root->id : FileId{});
   ScanSource(sourceRoot);
   ShowTotals();
@@ -121,8 +125,9 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
       });
       // The digests are computed by the readers, so recording reads ahead.
       if (readAhead || recordSums) {
-        lookahead_ = std::make_unique<WalkLookahead>(fileSystem_, sourceRoot, destRoot, walkedPath_.front(),
-                                                     SubFolderFilter(includeHidden));
+        lookahead_ = std::make_unique<WalkLookahead>(
+            [this](const std::string& folder) { return ListFolder(folder, FileSizes::LeftToTheOpen); }, sourceRoot,
+            destRoot, walkedPath_.front(), SubFolderFilter(includeHidden));
         readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
         if (recordSums) readAhead_->DigestSources([] { return std::make_unique<FileDigest>(DigestKind::Sha256); });
       }

@@ -13,14 +13,20 @@ ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, File
 
 WalkLookahead::WalkLookahead(FileSystem& fileSystem, const std::string& srcRoot, const std::string& dstRoot,
                              const FileId& rootId, std::uint32_t subFolderFilter, std::size_t listingsAhead)
-    : fileSystem_(fileSystem), subFolderFilter_(subFolderFilter), listingsAhead_(listingsAhead) {
+    : WalkLookahead([&fileSystem](const std::string& folder) {
+        return ListFolderNow(fileSystem, folder, FileSizes::LeftToTheOpen);
+      }, srcRoot, dstRoot, rootId, subFolderFilter, listingsAhead) {}
+
+WalkLookahead::WalkLookahead(FolderLister list, const std::string& srcRoot, const std::string& dstRoot,
+                             const FileId& rootId, std::uint32_t subFolderFilter, std::size_t listingsAhead)
+    : list_(std::move(list)), subFolderFilter_(subFolderFilter), listingsAhead_(listingsAhead) {
   stack_.push_back(Frame{srcRoot, dstRoot, rootId, nullptr});
   path_.push_back(rootId);
 }
 
 ListingRef WalkLookahead::ListTop() {
   Frame& top = stack_.back();
-  top.listing = ListFolderNow(fileSystem_, top.src, FileSizes::LeftToTheOpen);
+  top.listing = list_(top.src);
   return top.listing;
 }
 
@@ -90,7 +96,7 @@ ListingRef WalkLookahead::ListingFor(const std::string& folder) {
     Step(&skipped, &skipped);
   }
   lost_ = true;
-  return ListFolderNow(fileSystem_, folder, FileSizes::LeftToTheOpen);
+  return list_(folder);
 }
 
 }  // namespace ovik

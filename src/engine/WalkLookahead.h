@@ -18,6 +18,8 @@ namespace ovik {
 class WalkLookahead {
  public:
   // `subFolderFilter`: the walk's own (SubFolderFilter).
+  WalkLookahead(FolderLister list, const std::string& srcRoot, const std::string& dstRoot, const FileId& rootId,
+                std::uint32_t subFolderFilter, std::size_t listingsAhead = 32);
   WalkLookahead(FileSystem& fileSystem, const std::string& srcRoot, const std::string& dstRoot, const FileId& rootId,
                 std::uint32_t subFolderFilter, std::size_t listingsAhead = 32);
 
@@ -44,7 +46,7 @@ class WalkLookahead {
   bool Step(std::string* srcPath, std::string* dstPath);
   ListingRef ListTop();
 
-  FileSystem& fileSystem_;
+  FolderLister list_;
   std::vector<Frame> stack_;
   std::vector<FileId> path_;
   std::unordered_map<std::string, ListingRef> ahead_;  // listed, not yet entered by the walk

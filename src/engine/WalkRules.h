@@ -4,6 +4,7 @@
 #include "platform/files/FileSystem.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,9 @@ struct FolderListing {
 using ListingRef = std::shared_ptr<const FolderListing>;
 
 ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, FileSizes sizes);
+
+// Lists a folder for a walk, sizes left to the open.
+using FolderLister = std::function<ListingRef(const std::string& folder)>;
 
 // The filter of the walks' sub-folder passes: hidden and system folders
 // pass only when they are asked for.

@@ -13,6 +13,7 @@ const char* const kUsage =
     "  --fail-read=REL:OFFSET[:ERRNO] a read covering byte OFFSET of REL fails (EIO)\n"
     "  --fail-open=REL[:ERRNO]       opening REL fails (EIO)\n"
     "  --stall-read=REL:OFFSET       a read covering OFFSET of REL never returns\n"
+    "  --stall-list=REL              a listing of the folder REL never returns\n"
     "  --slow-read=MS                every read sleeps MS milliseconds first\n"
     "  --read-piece=BYTES            every read returns at most BYTES bytes\n"
     "  --fail-after-reads=N          after N reads every operation fails with EIO\n"
@@ -83,6 +84,9 @@ std::optional<FaultOptions> ParseFaultOptions(const std::vector<std::string>& ar
       const std::optional<std::int64_t> offset = TakeTrailingNumber(name);
       if (!offset || name.empty()) return error = "bad " + argument, std::nullopt;
       options.stalledReads.emplace(name, *offset);
+    } else if (StartsWith(argument, "--stall-list=")) {
+      if (value.empty()) return error = "bad " + argument, std::nullopt;
+      options.stalledListings.insert(value);
     } else if (StartsWith(argument, "--slow-read=")) {
       const std::optional<std::int64_t> ms = Number(value);
       if (!ms) return error = "bad " + argument, std::nullopt;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct FaultOptions {
   std::multimap<std::string, ReadFault> failedReads;
   std::map<std::string, int> failedOpens;
   std::multimap<std::string, std::int64_t> stalledReads;
+  std::set<std::string> stalledListings;
   int slowReadMs = 0;
   // Every read returns at most this many bytes (0: as many as asked), as
   // servers do that answer in pieces; with direct_io the reader sees them.

@@ -65,6 +65,13 @@ bool Stalls(const std::string& name, off_t offset, std::size_t size) {
   return false;
 }
 
+// A stalled call ends only when the kernel interrupts it, as a call to a
+// network share whose server went away ends when its process is killed.
+int StallUntilInterrupted() {
+  while (!fuse_interrupted()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return -EINTR;
+}
+
 void* Init(fuse_conn_info* connection, fuse_config* config) {
   if (!options.asyncDirectIo) connection->want &= ~FUSE_CAP_ASYNC_DIO;
   config->use_ino = 1;
@@ -110,12 +117,7 @@ int ReadFile(const char* path, char* buffer, std::size_t size, off_t offset, fus
   const std::int64_t done = readsDone.fetch_add(1);
   if (options.readsBeforePull && done >= *options.readsBeforePull) return -EIO;
   const std::string name = Relative(path);
-  // A stalled read ends only when the kernel interrupts it, as a read of a
-  // network share whose server went away ends when its process is killed.
-  if (Stalls(name, offset, size)) {
-    while (!fuse_interrupted()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return -EINTR;
-  }
+  if (Stalls(name, offset, size)) return StallUntilInterrupted();
   if (const int error = ReadFaultError(name, offset, size)) return -error;
   if (options.readPiece > 0) size = std::min(size, static_cast<std::size_t>(options.readPiece));
   const ssize_t count = pread(static_cast<int>(info->fh), buffer, size, offset);
@@ -133,6 +135,7 @@ int Release(const char*, fuse_file_info* info) {
 
 int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags) {
   if (Pulled()) return Logged("readdir", path, -EIO);
+  if (options.stalledListings.contains(Relative(path))) return StallUntilInterrupted();
   const int folder = openat(backingFolder, Relative(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return -errno;
   DIR* listing = fdopendir(folder);
