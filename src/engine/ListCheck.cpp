@@ -1,7 +1,8 @@
 #include "engine/VerifyEngine.h"
 
+#include "common/OnScopeExit.h"
+#include "engine/BlockingCalls.h"
 #include "engine/CompareOutcome.h"
-
 #include "engine/FileDigest.h"
 #include "engine/ReadAhead.h"
 
@@ -39,6 +40,9 @@ void VerifyEngine::RunCheck(const std::string& listPath, const std::string& fold
   verdict = Verdict::None;
   view_.SetResultsSorted(false);
 
+  OnScopeExit endBlockingCalls([this] { blockingCalls_.reset(); });
+  if (readAhead) blockingCalls_ = std::make_unique<BlockingCalls>();
+
   ShowStatus("Reading checksum list...", Colour::Blue);
   ChecksumList list;
   const ListReading reading = ReadChecksumList(listPath, list);
@@ -60,17 +64,32 @@ void VerifyEngine::RunCheck(const std::string& listPath, const std::string& fold
 }
 
 // Reads the list in blocks and counts its files as they come, keeping the
-// display alive.
+// display alive. The open and the reads go aside, into what they own.
 VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& listPath, ChecksumList& list) {
-  const OpenResult opened = fileSystem_.OpenForRead(listPath, ReadRole::Source);
-  if (!opened.file) return ListReading::NotOpened;
+  struct ListFile {
+    std::unique_ptr<ReadableFile> file;
+    std::vector<std::byte> block;
+    std::int64_t count = 0;
+    int error = 0;
+  };
+  auto reading = std::make_shared<ListFile>();
+  FileSystem& fileSystem = fileSystem_;
+  if (!CallAside([&fileSystem, reading, listPath] {
+        reading->file = fileSystem.OpenForRead(listPath, ReadRole::Source).file;
+      }))
+    return ListReading::Whole;
+  if (!reading->file) return ListReading::NotOpened;
+  reading->block.resize(BlockSize);
   ChecksumListReader reader(list, FileNameOf(listPath));
   double lastPump = 0;
   for (;;) {
-    int error = 0;
-    const std::int64_t count = opened.file->ReadBlock(srcBuffer_.get(), BlockSize, error);
+    if (!CallAside([reading] {
+          reading->count = reading->file->ReadBlock(reading->block.data(), reading->block.size(), reading->error);
+        }))
+      return ListReading::Whole;
+    const std::int64_t count = reading->count;
     if (count < 0) return ListReading::Broken;
-    reader.Feed({reinterpret_cast<const char*>(srcBuffer_.get()), static_cast<std::size_t>(count)});
+    reader.Feed({reinterpret_cast<const char*>(reading->block.data()), static_cast<std::size_t>(count)});
     if (count < static_cast<std::int64_t>(BlockSize)) break;
     totals.SrcFileCount = static_cast<std::int32_t>(list.size());
     WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
@@ -83,14 +102,29 @@ VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& list
   return ListReading::Whole;
 }
 
-// The listed files' sizes, so that the progress bar has its measure.
+// The listed files' sizes, so that the progress bar has its measure; looked
+// up aside, many in one call.
 void VerifyEngine::LookUpListedSizes(const ChecksumList& list, const std::string& folder) {
+  constexpr std::size_t kLookupsPerCall = 256;
   double lastPump = 0;
-  for (std::size_t i = 0; i < list.size() && !AbortRequested; ++i) {
-    const EntryLookup lookup = fileSystem_.LookUpBeneath(folder, std::string(list[i].name));
-    if (!lookup.entry || !PassesFilter(lookup.entry->attributes, kFilesFilter)) continue;
-    totals.SrcByteTotal += lookup.entry->size;
-    WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+  FileSystem& fileSystem = fileSystem_;
+  for (std::size_t first = 0; first < list.size() && !AbortRequested; first += kLookupsPerCall) {
+    auto names = std::make_shared<std::vector<std::string>>();
+    for (std::size_t i = first; i < std::min(list.size(), first + kLookupsPerCall); ++i)
+      names->emplace_back(list[i].name);
+    auto sizes = std::make_shared<std::vector<std::int64_t>>(names->size(), -1);  // -1: not a listed file
+    if (!CallAside([&fileSystem, folder, names, sizes] {
+          for (std::size_t i = 0; i < names->size(); ++i) {
+            const EntryLookup lookup = fileSystem.LookUpBeneath(folder, (*names)[i]);
+            if (lookup.entry && PassesFilter(lookup.entry->attributes, kFilesFilter)) (*sizes)[i] = lookup.entry->size;
+          }
+        }))
+      return;
+    for (const std::int64_t size : *sizes) {
+      if (size < 0) continue;
+      totals.SrcByteTotal += size;
+      WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+    }
     KeepDisplayAlive(lastPump, 0);
   }
 }

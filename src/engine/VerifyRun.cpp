@@ -1,6 +1,7 @@
 #include "engine/VerifyEngine.h"
 
 #include "common/NumberFormat.h"
+#include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
 #include "engine/BlockingCalls.h"
 #include "engine/FileDigest.h"
@@ -11,20 +12,6 @@
 
 namespace ovik {
 namespace {
-
-// Runs the completion step of the Verify command on every way out of it,
-// an exception included, before the exception travels on.
-template <typename F>
-class OnScopeExit {
- public:
-  explicit OnScopeExit(F f) : f_(std::move(f)) {}
-  ~OnScopeExit() { f_(); }
-  OnScopeExit(const OnScopeExit&) = delete;
-  OnScopeExit& operator=(const OnScopeExit&) = delete;
-
- private:
-  F f_;
-};
 
 std::byte* AllocateBlockBuffer() {
   void* memory = std::aligned_alloc(kReadBufferAlignment, BlockSize);

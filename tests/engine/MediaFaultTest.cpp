@@ -192,39 +192,48 @@ TEST(StalledRead, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
   EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << "the reader left behind goes once its read fails";
 }
 
-// A folder whose listing never returns: the scan waits for it aside, the
-// display stays alive, and Abort ends the run at once with nothing counted
-// for the folder and no error made up for it.
+// A folder whose listing never returns, or a checksum list whose read never
+// returns: the engine waits for the call aside, the display stays alive,
+// and Abort ends the run at once with nothing made up for what was stalled.
 TEST(StalledListing, AbortEndsTheRunAtOnce) {
   OVIK_REQUIRE_MEDIUM(MediumKind::Fuse);
   using Clock = std::chrono::steady_clock;
-  testing::TempTree tree;
-  tree.WriteFile("content/a", testing::PatternBytes(kSmallSize));
-  tree.WriteFile("content/stuck/b", testing::PatternBytes(kSmallSize));
-  testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), {"--stall-list=stuck"});
-  ASSERT_EQ(medium.error(), "");
+  const struct {
+    const char* stall;
+    bool checkList;
+  } cases[] = {{"--stall-list=stuck", false}, {"--stall-read=SUMS:0", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stall);
+    testing::TempTree tree;
+    tree.WriteFile("content/a", testing::PatternBytes(kSmallSize));
+    tree.WriteFile("content/stuck/b", testing::PatternBytes(kSmallSize));
+    tree.WriteFile("content/SUMS", "0000000000000000000000000000000000000000000000000000000000000000  a\n");
+    testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), {c.stall});
+    ASSERT_EQ(medium.error(), "");
 
-  testing::RecordingView view;
-  VerifyEngine engine(view, SystemFileSystem(), SystemClock());
-  const auto start = Clock::now();
-  std::optional<Clock::time_point> abortedAt;
-  int pumps = 0;
-  view.onPump = [&] {
-    ++pumps;
-    if (abortedAt || Clock::now() - start < std::chrono::milliseconds(600)) return;
-    abortedAt = Clock::now();
-    engine.AbortCommand();
-  };
-  engine.VerifyCommand(medium.root(), tree.Path("content"));
-  const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
+    testing::RecordingView view;
+    VerifyEngine engine(view, SystemFileSystem(), SystemClock());
+    const auto start = Clock::now();
+    std::optional<Clock::time_point> abortedAt;
+    int pumps = 0;
+    view.onPump = [&] {
+      ++pumps;
+      if (abortedAt || Clock::now() - start < std::chrono::milliseconds(600)) return;
+      abortedAt = Clock::now();
+      engine.AbortCommand();
+    };
+    if (c.checkList) engine.CheckCommand(medium.root() + "/SUMS", tree.Path("content"));
+    else engine.VerifyCommand(medium.root(), tree.Path("content"));
+    const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
 
-  ASSERT_TRUE(abortedAt.has_value()) << "the display went deaf during the stalled listing";
-  EXPECT_GE(pumps, 4) << "the display stays alive during the stall";
-  EXPECT_LT(abortTook, testing::kPromptly);
-  EXPECT_EQ(view.status, "Aborted");
-  EXPECT_TRUE(view.lines.empty());
-  EXPECT_EQ(engine.totals.ErrorCount, 0);
-  medium.TearDown();
+    ASSERT_TRUE(abortedAt.has_value()) << "the display went deaf during the stall";
+    EXPECT_GE(pumps, 4) << "the display stays alive during the stall";
+    EXPECT_LT(abortTook, testing::kPromptly);
+    EXPECT_EQ(view.status, "Aborted");
+    EXPECT_TRUE(view.lines.empty());
+    EXPECT_EQ(engine.totals.ErrorCount, 0);
+    medium.TearDown();
+  }
 }
 
 // The harness itself: tearing a FUSE medium down ends a read stalled in it,
