@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ReaderPool.h"
+#include "engine/WaitHook.h"
 
 #include <functional>
 #include <memory>
@@ -9,10 +9,11 @@
 namespace ovik {
 
 // Runs the file-system calls that a stalling device can hold up, folder
-// listings and existence tests, on a thread of its own, so that the
-// comparison's thread waits for them in bounded slices, keeps the display
-// alive and answers Abort. A call given up on runs on to its end: it must
-// own what it touches, and what it brings back goes nowhere.
+// listings and existence tests, on a thread of its own, one after the
+// other, so that the engine's thread waits for them in bounded slices,
+// keeps the display alive and answers Abort. A call given up on runs on to
+// its end: it must own what it touches, and what it brings back goes
+// nowhere.
 class BlockingCalls {
  public:
   BlockingCalls();
@@ -27,10 +28,10 @@ class BlockingCalls {
   bool Run(std::function<void()> call, WaitHook& hook);
 
  private:
-  struct Shared;
-  static void Serve(const std::shared_ptr<Shared>& shared);
+  struct Queue;
+  static void Serve(const std::shared_ptr<Queue>& queue);
 
-  std::shared_ptr<Shared> shared_;
+  std::shared_ptr<Queue> queue_;
   std::thread thread_;
 };
 

@@ -1,46 +1,54 @@
 #include "engine/VerifyEngine.h"
 
 #include "common/NumberFormat.h"
-#include "engine/CompareOutcome.h"
-#include "engine/FilePair.h"
-#include "engine/FileDigest.h"
-#include "engine/ReadAhead.h"
+#include "engine/DisplayWaits.h"
+#include "engine/PairReader.h"
 #include "engine/WalkLookahead.h"
+#include "sums/ChecksumLine.h"
 
-#include <algorithm>
-#include <cstring>
+#include <cstdlib>
+#include <new>
 
 namespace ovik {
 
-// While the comparison waits for the readers, the display stays alive as it
-// does between blocks, and Abort ends the wait.
-class VerifyEngine::ComparisonWaits final : public WaitHook {
+// A pair read on the engine's own thread, one block of each side at a
+// time: between two blocks the display stays alive, the bytes checked are
+// shown and Abort stops the reading.
+class VerifyEngine::PlainReading final : public ReadingPlace {
  public:
-  ComparisonWaits(VerifyEngine& engine, double& lastPump, const std::int64_t& bytesChecked)
-      : engine_(engine), lastPump_(lastPump), bytesChecked_(bytesChecked) {}
-  bool KeepWaiting() override {
-    engine_.KeepDisplayAlive(lastPump_, bytesChecked_);
+  explicit PlainReading(VerifyEngine& engine) : engine_(engine) {}
+  FileSystem& Files() override { return engine_.fileSystem_; }
+  std::size_t BlocksPerRead() const override { return 1; }
+  std::byte* TakeBuffer() override {
+    if (engine_.freePlainBuffers_.empty()) {
+      void* memory = std::aligned_alloc(kReadBufferAlignment, BlockSize);
+      if (memory == nullptr) throw std::bad_alloc();
+      engine_.plainBuffers_.emplace_back(static_cast<std::byte*>(memory));
+      return engine_.plainBuffers_.back().get();
+    }
+    std::byte* buffer = engine_.freePlainBuffers_.back();
+    engine_.freePlainBuffers_.pop_back();
+    return buffer;
+  }
+  void ReturnBuffers(std::vector<std::byte*>& buffers) override {
+    engine_.freePlainBuffers_.insert(engine_.freePlainBuffers_.end(), buffers.begin(), buffers.end());
+    buffers.clear();
+  }
+  bool MayRead(PairJob& job) override {
+    const std::int64_t compared = job.comparison.BlocksCompared();
+    if (compared > shownBlocks_) {
+      shownBlocks_ = compared;
+      engine_.ShowFileBytes(job.Progress());
+    }
+    engine_.KeepDisplayAlive(lastPump_, job.Progress());
     return !engine_.AbortRequested;
   }
 
  private:
   VerifyEngine& engine_;
-  double& lastPump_;
-  const std::int64_t& bytesChecked_;
+  double lastPump_ = 0;
+  std::int64_t shownBlocks_ = 0;
 };
-
-namespace {
-
-// Number of equal bytes before the first difference of two blocks. The
-// blocks at the end of a file are empty and may have no data at all.
-std::size_t EqualPrefixLength(const std::byte* a, const std::byte* b, std::size_t count) {
-  if (count == 0 || std::memcmp(a, b, count) == 0) return count;
-  std::size_t i = 0;
-  while (a[i] == b[i]) ++i;
-  return i;
-}
-
-}  // namespace
 
 std::string VerifyEngine::RelativeName(const std::string& path) const {
   return path.substr(std::min(path.size(), static_cast<std::size_t>(SourceRootLength) + 1));
@@ -51,110 +59,62 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   ShowElapsed();
   ShowProgress(0);
 
-  CompareOutcome outcome;
   CurrentRelativeName = RelativeName(srcPath);
   view_.SetLabelText(ViewLabel::CurrFileName, CurrentRelativeName);
   view_.SetLabelVisible(ViewLabel::Progress, true);
   view_.SetLabelVisible(ViewLabel::File, true);
   view_.Pump();
 
-  double lastPump = 0;
-  ComparisonWaits waits(*this, lastPump, outcome.bytesChecked);
   ReadAheadOfTheWalk();
-  PendingDigest sourceDigest;
-  std::unique_ptr<FilePair> readAhead =
-      readAhead_ && sourceListed ? readAhead_->Take(srcPath, dstPath, waits, &sourceDigest) : nullptr;
-  DirectFilePair direct(fileSystem_, srcPath, dstPath, destinationReadRole, srcBuffer_.get(), dstBuffer_.get(),
-                        BlockSize);
-  FilePair& pair = readAhead ? *readAhead : direct;
-
-  FileId srcId;
-  FileId dstId;
-  std::int64_t openedSize = 0;
+  std::optional<ReadOutcome> read;
   // A source whose attributes could not be read is not opened at all.
-  if (!sourceListed || !pair.OpenSource(srcId, openedSize)) outcome.failed = outcome.srcReadError = true;
-  if (expectedSize == kSizeUnknown) expectedSize = openedSize;
-  if (!outcome.failed) {
-    if (!pair.OpenDestination(dstId)) {
-      outcome.failed = true;
-      if (DestinationIsThere(pair.LookUpDestination())) outcome.dstReadError = true;
-      else outcome.dstMissing = true;
-    } else if (srcId != FileId{} && dstId == srcId) {
-      // Reached through a link or a mount back to the source: no copy is
-      // there to compare, and the medium may hold nothing of it.
-      outcome.failed = outcome.dstIsSource = true;
-    }
-  }
-
-  if (!outcome.failed) {
-    bool srcEndOfFile = false;
-    int error = 0;
-    while (!AbortRequested && !srcEndOfFile && !outcome.failed) {
-      KeepDisplayAlive(lastPump, outcome.bytesChecked);
-
-      const std::byte* srcData = nullptr;
-      const std::byte* dstData = nullptr;
-      const std::int64_t srcCount = pair.ReadSourceBlock(srcData, error);
-      srcEndOfFile = srcCount != static_cast<std::int64_t>(BlockSize);
-      if (srcCount < 0) {
-        outcome.failed = outcome.srcReadError = true;
-        break;
-      }
-      const std::int64_t dstCount = pair.ReadDestinationBlock(dstData, error);
-      if (dstCount < 0) {
-        outcome.failed = outcome.dstReadError = true;
-        break;
-      }
-      if (srcCount != dstCount) {
-        outcome.failed = outcome.sizeMismatch = true;
-        break;
-      }
-
-      const auto count = static_cast<std::size_t>(srcCount);
-      const std::size_t equal = EqualPrefixLength(srcData, dstData, count);
-      outcome.matchedBytes += static_cast<std::int64_t>(equal);
-      if (equal != count) outcome.failed = outcome.contentMismatch = true;
-
-      outcome.bytesChecked += srcCount;
-      ShowFileBytes(outcome.bytesChecked);
-    }
-  }
+  if (sourceListed) read = ReadPair(srcPath, dstPath);
+  else read.emplace().compared.result = FileResult::SrcReadError;
 
   // An aborted file yields no line and no counts.
-  if (!AbortRequested) {
-    if (!outcome.failed && outcome.bytesChecked != expectedSize) {
-      // The source changed length after it was listed.
-      outcome.failed = outcome.sizeMismatch = true;
-    }
-    RecordOutcome(outcome);
-  }
-  // Both files close here; a failure while closing is ignored. A source
-  // being digested is read on to its end meanwhile.
-  readAhead.reset();
-  if (sourceDigest && !AbortRequested) {
-    recording_.push_back({CurrentRelativeName, std::move(sourceDigest)});
-    CollectRecordedDigests(false);
-  }
+  if (AbortRequested || !read) return;
+  if (read->failure) std::rethrow_exception(read->failure);
+  const CompareOutcome outcome = Judge(*read, expectedSize);
+  if (read->blocksCompared > 0) ShowFileBytes(outcome.bytesChecked);
+  RecordOutcome(outcome);
+  if (recordSums) RecordDigest(read->digest);
+}
+
+std::optional<ReadOutcome> VerifyEngine::ReadPair(const std::string& srcPath, const std::string& dstPath) {
+  if (!readAhead_) return ReadPairHere(srcPath, dstPath);
+  DisplayWaits waits(*this);
+  return readAhead_->Take(srcPath, dstPath, waits);
+}
+
+std::optional<ReadOutcome> VerifyEngine::ReadPairHere(const std::string& srcPath, const std::string& dstPath) {
+  auto job = std::make_shared<PairJob>(0, BlockSize);
+  job->srcPath = srcPath;
+  job->dstPath = dstPath;
+  job->dstRole = destinationReadRole;
+  PlainReading place(*this);
+  PairReader reader(place, BlockSize);
+  reader.ReadPair(job);
+  LeaveJob(*job);
+  if (AbortRequested) return std::nullopt;
+  return std::move(job->outcome);
+}
+
+// The result of the file from what reading it found: a destination that
+// could not be opened is missing unless the existence test finds it, and a
+// source that changed length after it was listed is a size mismatch.
+CompareOutcome VerifyEngine::Judge(const ReadOutcome& read, std::int64_t expectedSize) {
+  CompareOutcome outcome = read.compared;
+  if (outcome.result == FileResult::DstMissing && DestinationIsThere(read.dstLookup))
+    outcome.result = FileResult::DstReadError;
+  if (expectedSize == kSizeUnknown) expectedSize = read.srcSize;
+  if (!outcome.Failed() && outcome.bytesChecked != expectedSize) outcome.result = FileResult::SizeMismatch;
+  return outcome;
 }
 
 // A source that could not be read whole is left out: its line says so.
-// At most as many digests wait as files are read ahead.
-void VerifyEngine::CollectRecordedDigests(bool all) {
-  double lastPump = 0;
-  const std::int64_t noBytes = 0;
-  ComparisonWaits waits(*this, lastPump, noBytes);
-  std::string digest;
-  while (!recording_.empty() && !AbortRequested) {
-    const RecordedDigest& next = recording_.front();
-    if (!next.digest.Done()) {
-      if (!all && recording_.size() <= readAheadLimits.filesAhead) return;
-      if (!readAhead_->WaitForDigest(next.digest, waits)) return;
-    }
-    next.digest.RethrowFailure();
-    if (FromHex(next.digest.Value(), digest) && !digest.empty())
-      recordedSums_.Add(DigestKind::Sha256, digest, next.name, 0);
-    recording_.pop_front();
-  }
+void VerifyEngine::RecordDigest(const std::string& digest) {
+  std::string bytes;
+  if (FromHex(digest, bytes) && !bytes.empty()) recordedSums_.Add(DigestKind::Sha256, bytes, CurrentRelativeName, 0);
 }
 
 // Refreshes the elapsed time and the progress bar once a second and pumps
@@ -182,7 +142,7 @@ void VerifyEngine::ReadAheadOfTheWalk() {
 }
 
 void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
-  if (!outcome.failed) {
+  if (!outcome.Failed()) {
     ++totals.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
     totals.DstByteTotal += outcome.bytesChecked;
@@ -192,7 +152,7 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
   }
 
   ++totals.ErrorCount;
-  if (!outcome.dstMissing && !outcome.dstIsSource) {
+  if (outcome.result != FileResult::DstMissing && outcome.result != FileResult::DstIsSource) {
     ++totals.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
     totals.DstByteTotal += outcome.bytesChecked;
@@ -205,15 +165,32 @@ void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
     CountError(counter, label);
     AddResultLine(prefix);
   };
-  if (outcome.dstMissing) report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstMissing);
-  else if (outcome.dstIsSource) report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstIsSource);
-  else if (outcome.srcReadError) report(totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs, kPrefixSrcReadError);
-  else if (outcome.dstReadError) report(totals.DstReadErrorCount, ViewLabel::NumDstReadErrs, kPrefixDstReadError);
-  else if (outcome.sizeMismatch) report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixSizeMismatch);
-  else if (outcome.contentMismatch)
-    report(totals.MismatchCount, ViewLabel::NumMismatches,
-           std::string(kPrefixContentMismatch) + FormatThousands(outcome.matchedBytes));
-  else if (outcome.checksumMismatch) report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixChecksumMismatch);
+  switch (outcome.result) {
+    case FileResult::DstMissing:
+      report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstMissing);
+      break;
+    case FileResult::DstIsSource:
+      report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstIsSource);
+      break;
+    case FileResult::SrcReadError:
+      report(totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs, kPrefixSrcReadError);
+      break;
+    case FileResult::DstReadError:
+      report(totals.DstReadErrorCount, ViewLabel::NumDstReadErrs, kPrefixDstReadError);
+      break;
+    case FileResult::SizeMismatch:
+      report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixSizeMismatch);
+      break;
+    case FileResult::ContentMismatch:
+      report(totals.MismatchCount, ViewLabel::NumMismatches,
+             std::string(kPrefixContentMismatch) + FormatThousands(outcome.matchedBytes));
+      break;
+    case FileResult::ChecksumMismatch:
+      report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixChecksumMismatch);
+      break;
+    case FileResult::Ok:
+      break;
+  }
 }
 
 void VerifyEngine::ShowFileBytes(std::int64_t bytesChecked) {

@@ -52,7 +52,6 @@ FileDigest::~FileDigest() { EVP_MD_CTX_free(context_); }
 
 void FileDigest::Update(const std::byte* data, std::size_t size) {
   EVP_DigestUpdate(context_, data, size);
-  bytes_.fetch_add(static_cast<std::int64_t>(size), std::memory_order_relaxed);
 }
 
 std::string FileDigest::Finish() {

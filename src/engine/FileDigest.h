@@ -1,18 +1,16 @@
 #pragma once
 
-#include "engine/ReaderPool.h"
+#include "engine/PairReader.h"
 #include "sums/DigestKind.h"
 
-#include <atomic>
-#include <cstdint>
+#include <string>
 
 struct evp_md_ctx_st;
 
 namespace ovik {
 
 // A file's digest of one kind, computed by OpenSSL as the reader takes the
-// bytes in. Counts them, so that the comparison can show how far a file it
-// does not read itself has come.
+// bytes in.
 class FileDigest final : public StreamDigest {
  public:
   // Throws when OpenSSL cannot compute that kind here.
@@ -24,12 +22,8 @@ class FileDigest final : public StreamDigest {
   void Update(const std::byte* data, std::size_t size) override;
   std::string Finish() override;
 
-  // From any thread.
-  std::int64_t BytesTaken() const { return bytes_.load(std::memory_order_relaxed); }
-
  private:
   evp_md_ctx_st* context_ = nullptr;
-  std::atomic<std::int64_t> bytes_{0};
 };
 
 }  // namespace ovik

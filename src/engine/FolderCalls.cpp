@@ -1,23 +1,9 @@
 #include "engine/VerifyEngine.h"
 
 #include "engine/BlockingCalls.h"
+#include "engine/DisplayWaits.h"
 
 namespace ovik {
-
-// Keeps the display alive and looks at Abort while a listing or an
-// existence test is held up.
-class VerifyEngine::CallWaits final : public WaitHook {
- public:
-  explicit CallWaits(VerifyEngine& engine) : engine_(engine) {}
-  bool KeepWaiting() override {
-    engine_.KeepDisplayAlive(lastPump_, 0);
-    return !engine_.AbortRequested;
-  }
-
- private:
-  VerifyEngine& engine_;
-  double lastPump_ = 0;
-};
 
 bool VerifyEngine::CallAside(std::function<void()> call) {
   if (!blockingCalls_) {
@@ -25,7 +11,7 @@ bool VerifyEngine::CallAside(std::function<void()> call) {
     return true;
   }
   if (AbortRequested) return false;
-  CallWaits waits(*this);
+  DisplayWaits waits(*this);
   return blockingCalls_->Run(std::move(call), waits);
 }
 

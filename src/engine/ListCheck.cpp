@@ -2,7 +2,7 @@
 
 #include "common/OnScopeExit.h"
 #include "engine/BlockingCalls.h"
-#include "engine/CompareOutcome.h"
+#include "engine/DisplayWaits.h"
 #include "engine/FileDigest.h"
 #include "engine/ReadAhead.h"
 
@@ -10,24 +10,6 @@
 #include <limits>
 
 namespace ovik {
-
-// While a listed file is read, its bytes so far are shown as the
-// comparison shows them, the display stays alive and Abort ends the wait.
-class VerifyEngine::DigestWaits final : public WaitHook {
- public:
-  DigestWaits(VerifyEngine& engine, const FileDigest& counter) : engine_(engine), counter_(counter) {}
-  bool KeepWaiting() override {
-    const std::int64_t bytes = counter_.BytesTaken();
-    if (bytes > 0) engine_.ShowFileBytes(bytes);
-    engine_.KeepDisplayAlive(lastPump_, bytes);
-    return !engine_.AbortRequested;
-  }
-
- private:
-  VerifyEngine& engine_;
-  const FileDigest& counter_;
-  double lastPump_ = 0;
-};
 
 namespace {
 
@@ -149,10 +131,8 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
     if (inFlight.empty() || inFlight.size() + readAheadLimits.batch <= limit) {
       for (; nextToRead < list.size() && inFlight.size() < limit; ++nextToRead) {
         const ListedFile file = list[nextToRead];
-        auto digest = std::make_unique<FileDigest>(file.kind);
-        const FileDigest* counter = digest.get();
-        inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(folder, std::string(file.name), std::move(digest)),
-                            counter});
+        inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(folder, std::string(file.name),
+                                                                   std::make_unique<FileDigest>(file.kind))});
       }
       reading.AnnouncingDone();
     }
@@ -174,22 +154,19 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
   view_.SetLabelVisible(ViewLabel::File, true);
   view_.Pump();
 
-  DigestWaits waits(*this, *check.counter);
+  DisplayWaits waits(*this);
   // An aborted file yields no line and no counts.
-  if (AbortRequested || !reading.WaitForDigest(check.digest, waits)) return;
-  check.digest.RethrowFailure();
+  if (AbortRequested) return;
+  const std::optional<ReadOutcome> read = reading.Collect(check.reading, waits);
+  if (!read) return;
+  if (read->failure) std::rethrow_exception(read->failure);
 
   CompareOutcome outcome;
-  outcome.bytesChecked = check.counter->BytesTaken();
-  if (!check.digest.Opened()) {
-    outcome.failed = true;
-    if (DestinationIsThere(check.digest.Lookup())) outcome.dstReadError = true;
-    else outcome.dstMissing = true;
-  } else if (check.digest.Value().empty()) {
-    outcome.failed = outcome.dstReadError = true;
-  } else if (check.digest.Value() != ToHex(file.digest)) {
-    outcome.failed = outcome.checksumMismatch = true;
-  }
+  outcome.bytesChecked = read->compared.bytesChecked;
+  if (read->compared.result == FileResult::DstMissing)
+    outcome.result = DestinationIsThere(read->dstLookup) ? FileResult::DstReadError : FileResult::DstMissing;
+  else if (read->digest.empty()) outcome.result = FileResult::DstReadError;
+  else if (read->digest != ToHex(file.digest)) outcome.result = FileResult::ChecksumMismatch;
   if (outcome.bytesChecked > 0) ShowFileBytes(outcome.bytesChecked);
   RecordOutcome(outcome);
 }

@@ -10,8 +10,8 @@
 namespace ovik {
 namespace {
 
-// The comparison looks at its display and at Abort this often while it
-// waits for the readers.
+// The engine looks at its display and at Abort this often while it waits
+// for the readers.
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 // How long the end of a run waits for readers to finish the call they are
 // in before it leaves them behind.
@@ -48,7 +48,7 @@ std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::size_
 ReaderPool::ReaderPool(FileSystem& fileSystem, std::size_t blockSize, const ReadAheadLimits& limits)
     : fileSystem_(fileSystem),
       blockSize_(blockSize),
-      readSize_(blockSize * std::max<std::size_t>(1, limits.blocksPerRead)),
+      blocksPerRead_(std::max<std::size_t>(1, limits.blocksPerRead)),
       limits_(limits),
       allowedRunning_(limits.running != 0 ? limits.running : std::max(2u, std::thread::hardware_concurrency())) {}
 
@@ -70,17 +70,15 @@ void ReaderPool::Stop() {
   }
 }
 
-// --- The comparison's side ---------------------------------------------------
+// --- The engine's side -------------------------------------------------------
 
-void ReaderPool::Publish(const std::vector<std::shared_ptr<PairStreams>>& pairs, bool urgent) {
+void ReaderPool::Publish(const std::vector<std::shared_ptr<PairJob>>& jobs, bool urgent) {
   std::lock_guard lock(mutex_);
-  for (const auto& pair : pairs) {
-    // A pair without a source to read is a job for its destination alone.
-    Job job{pair, pair->src.finished.load() ? &pair->dst : nullptr};
-    if (urgent) jobs_.push_front(std::move(job));
-    else jobs_.push_back(std::move(job));
+  for (const auto& job : jobs) {
+    if (urgent) jobs_.push_front({job});
+    else jobs_.push_back({job});
   }
-  WakeIdle(std::min(pairs.size(), allowedRunning_ - std::min(running_, allowedRunning_)));
+  WakeIdle(std::min(jobs.size(), allowedRunning_ - std::min(running_, allowedRunning_)));
 }
 
 // A woken reader is given its place among those at work with the wake-up,
@@ -93,62 +91,73 @@ void ReaderPool::WakeIdle(std::size_t count) {
   }
 }
 
-void ReaderPool::SetHead(std::uint64_t serial) {
-  head_.store(serial);
+// What was read of the job while it was ahead no longer counts as ahead.
+void ReaderPool::SetHead(PairJob& job) {
+  {
+    std::lock_guard lock(mutex_);
+    head_ = job.serial;
+    Uncount(job);
+  }
   NotifyRoom();
 }
 
-bool ReaderPool::IsReady(const FileStream& stream, Awaited what) {
-  if (what == Awaited::Open) return stream.known.load();
-  if (what == Awaited::End) return stream.finished.load();
-  return stream.published.load() != stream.taken.load(std::memory_order_relaxed) || stream.finished.load();
+void ReaderPool::SetHeadPast(std::uint64_t serial) {
+  {
+    std::lock_guard lock(mutex_);
+    head_ = serial;
+  }
+  NotifyRoom();
 }
 
-// The readers ring once what is awaited is there and a batch of it is read,
-// or when they have to wait themselves, so that a comparison faster than the
-// readers is woken in batches rather than for every file or chunk.
-bool ReaderPool::WaitFor(FileStream& stream, Awaited what, WaitHook& hook) {
-  while (!IsReady(stream, what)) {
+// With mutex_ held.
+void ReaderPool::Uncount(PairJob& job) {
+  bytesAhead_ -= job.countedAhead;
+  job.countedAhead = 0;
+}
+
+void ReaderPool::Abandon(PairJob& job) {
+  job.abandoned.store(true);
+  {
+    std::lock_guard lock(mutex_);
+    Uncount(job);
+  }
+  NotifyRoom();
+}
+
+// The readers ring once the job is done and a batch of jobs is, or when
+// they have to wait themselves, so that an engine faster than the readers
+// is woken in batches rather than for every file.
+bool ReaderPool::WaitFor(const PairJob& job, WaitHook& hook) {
+  while (!job.done.load(std::memory_order_acquire)) {
     {
       std::unique_lock lock(mutex_);
-      awaited_ = &stream;
-      awaitedWhat_ = what;
-      wakeAtPairsDone_ = pairsDone_.load() + limits_.batch;
+      awaited_ = &job;
+      wakeAtJobsDone_ = jobsDone_.load() + limits_.batch;
       bellRung_ = false;
       engineWaits_.store(true);
-      if (!IsReady(stream, what)) engineBell_.wait_for(lock, kWaitSlice, [this] { return bellRung_; });
+      if (!job.done.load()) engineBell_.wait_for(lock, kWaitSlice, [this] { return bellRung_; });
       engineWaits_.store(false);
       awaited_ = nullptr;
     }
-    if (IsReady(stream, what)) break;
-    if (!hook.KeepWaiting()) return false;
+    if (job.done.load(std::memory_order_acquire)) break;
+    if (!hook.KeepWaiting(job.Progress())) return false;
   }
   return true;
-}
-
-void ReaderPool::Took(FileStream& stream, std::uint32_t taken) {
-  stream.taken.store(taken);
-  if (stream.waitsForRoom.load() && stream.published.load() - taken <= FileStream::kChunks / 2) NotifyRoom();
-}
-
-void ReaderPool::ReturnChunk(const Chunk& chunk) { ReturnBuffer(chunk); }
-
-void ReaderPool::Release(PairStreams& pair) {
-  pair.released.store(true);
-  for (FileStream* stream : {&pair.src, &pair.dst})
-    if (stream->endings.fetch_add(1) == 1) ReturnUntaken(*stream);
-  NotifyRoom();
 }
 
 // --- The readers -------------------------------------------------------------
 
 void ReaderPool::ReaderLoop(std::stop_token stop, Reader& self) {
   pthread_setname_np(pthread_self(), "ovik-reader");
+  Place place(*this, stop);
+  PairReader reader(place, blockSize_);
   bool running = false;
   Job job;
   while (NextJob(stop, self, job, running)) {
-    if (job.stream != nullptr) ReadStream(stop, *job.pair, *job.stream);
-    else ReadPair(stop, job.pair);
+    if (job.pair->digestOnly) reader.ReadForDigest(*job.pair);
+    else if (job.part == Part::Pair) reader.ReadPair(job.pair);
+    else reader.ReadHandedOffDestination(*job.pair);
+    Finish(*job.pair);
     job = Job{};
   }
   // Before it is counted out, so that whoever sees no reader left joins
@@ -185,192 +194,96 @@ bool ReaderPool::NextJob(std::stop_token stop, Reader& self, Job& job, bool& run
   return true;
 }
 
-// Both files of a pair, one after the other: small files cost one job. A
-// source that needs more than one read hands the destination to another
-// reader, so that the two are read at once. The destination of a source
-// that cannot be opened is never asked for.
-void ReaderPool::ReadPair(std::stop_token stop, const std::shared_ptr<PairStreams>& pair) {
-  if (ReadStream(stop, *pair, pair->src, &pair)) return;
-  if (!pair->src.opened) {
-    Finish(*pair, pair->dst);
-    return;
-  }
-  ReadStream(stop, *pair, pair->dst);
+void ReaderPool::Finish(PairJob& job) {
+  if (!LeaveJob(job)) return;
+  jobsDone_.fetch_add(1);
+  WakeEngineIfDue();
 }
 
-// One file of a pair, opened and read as the comparison would; an exception
-// goes to the comparison, to be thrown where it asks. True when the partner
-// stream was handed to another reader.
-bool ReaderPool::ReadStream(std::stop_token stop, PairStreams& pair, FileStream& stream,
-                            const std::shared_ptr<PairStreams>* partnerOf) {
-  bool handedOff = false;
-  try {
-    if (!stop.stop_requested() && (!pair.released.load() || stream.readWhole)) {
-      if (std::unique_ptr<ReadableFile> file = Open(stream)) {
-        if (partnerOf != nullptr && stream.size >= static_cast<std::int64_t>(readSize_)) {
-          std::lock_guard lock(mutex_);
-          jobs_.push_front({*partnerOf, &(*partnerOf)->dst});
-          WakeIdle(1);
-          handedOff = true;
-        }
-        ReadChunks(stop, pair, stream, *file);
-      }
-    }
-  } catch (...) {
-    stream.failure = std::current_exception();
-  }
-  Finish(pair, stream);
-  return handedOff;
-}
-
-// Opens the file; one that cannot be opened is known at once, with the
-// existence test of a destination. One that opens is known with its first
-// chunk.
-std::unique_ptr<ReadableFile> ReaderPool::Open(FileStream& stream) {
-  const bool confined = !stream.root.empty();
-  OpenResult opened = confined ? fileSystem_.OpenBeneath(stream.root, stream.path, stream.role)
-                               : fileSystem_.OpenForRead(stream.path, stream.role);
-  if (!opened.file) {
-    if (stream.destination)
-      stream.lookup = confined ? fileSystem_.LookUpBeneath(stream.root, stream.path) : fileSystem_.LookUp(stream.path);
-    stream.known.store(true);
-    WakeEngineIfDue();
-    return nullptr;
-  }
-  stream.opened = true;
-  stream.id = opened.id;
-  stream.size = opened.size;
-  opened.file->TellWaits(&waits_);
-  return std::move(opened.file);
-}
-
-// Reads the file in reads of several blocks, each filled whole unless the
-// file ends. A read that fails is done again block by block from its start,
-// so that the blocks before the failing one are delivered and the failure
-// falls in the same block as for a reader of single blocks. A file to be
-// read whole goes on to its end in a buffer of its own once the comparison
-// let go of it.
-void ReaderPool::ReadChunks(std::stop_token stop, PairStreams& pair, FileStream& stream, ReadableFile& file) {
-  std::int64_t offset = 0;
-  bool blockByBlock = false;
-  Chunk own;  // for the reads nobody takes
-  for (;;) {
-    const std::size_t size = ReadSize(stream, offset, blockByBlock);
-    const std::size_t capacity = size <= blockSize_ ? blockSize_ : readSize_;
-    bool budgeted = false;
-    const bool published = WaitForRoom(stop, pair, stream, capacity, budgeted);
-    if (stop.stop_requested() || (!published && !stream.readWhole)) break;
-    if (!published && own.data == nullptr) own = TakeBuffer(readSize_, false);
-    Chunk chunk = published ? TakeBuffer(capacity, budgeted) : own;
-    try {
-      chunk.count = file.ReadAt(chunk.data, size, offset, chunk.error);
-    } catch (...) {
-      if (published) ReturnBuffer(chunk);
-      if (own.data != nullptr) ReturnBuffer(own);
-      throw;
-    }
-    if (chunk.count < 0 && size > blockSize_) {
-      if (published) ReturnBuffer(chunk);
-      blockByBlock = true;
-      continue;
-    }
-    chunk.last = chunk.count < static_cast<std::int64_t>(size);
-    if (stream.digest && chunk.count > 0) stream.digest->Update(chunk.data, static_cast<std::size_t>(chunk.count));
-    if (chunk.last && chunk.count >= 0 && stream.digest) stream.digestValue = stream.digest->Finish();
-    if (published) PublishChunk(stream, chunk);
-    if (chunk.last) break;
-    offset += chunk.count;
-  }
-  if (own.data != nullptr) ReturnBuffer(own);
-}
-
-// Enough whole blocks for the rest of the file and one byte more, so that
-// its end is seen without another read; at most one read's worth.
-std::size_t ReaderPool::ReadSize(const FileStream& stream, std::int64_t offset, bool blockByBlock) const {
-  if (blockByBlock) return blockSize_;
-  const auto remaining = static_cast<std::size_t>(std::max<std::int64_t>(stream.size - offset, 0));
-  return std::min(remaining / blockSize_ + 1, readSize_ / blockSize_) * blockSize_;
-}
-
-// True when another chunk of the stream may be read: the comparison has room
-// for it, and the pair is the one compared or the bytes read ahead allow it.
-// A reader that waited goes on only once half the room is free, so that it
-// is woken once for many chunks.
-bool ReaderPool::HasRoom(const PairStreams& pair, const FileStream& stream, std::size_t capacity,
-                         bool resuming) const {
-  const std::uint32_t ahead = stream.published.load(std::memory_order_relaxed) - stream.taken.load();
-  if (ahead >= (resuming ? FileStream::kChunks / 2 + 1 : FileStream::kChunks)) return false;
-  if (pair.serial == head_.load()) return true;
-  const std::size_t limit = resuming ? ResumeBudget() : limits_.bytesAhead;
-  return bytesAhead_.load() + capacity <= limit;
-}
-
-std::size_t ReaderPool::ResumeBudget() const {
-  const std::size_t slack = FileStream::kChunks / 2 * readSize_;
-  return limits_.bytesAhead - std::min(limits_.bytesAhead, slack);
-}
-
-// Waits for room for another chunk; false when the pair was let go or the
-// readers stop. A reader waiting for room gives up its place among those at
-// work: the comparison may be waiting for a file no working reader has
-// opened yet.
-bool ReaderPool::WaitForRoom(std::stop_token stop, PairStreams& pair, FileStream& stream, std::size_t capacity,
-                             bool& budgeted) {
-  if (!HasRoom(pair, stream, capacity, false)) {
-    std::unique_lock lock(mutex_);
-    --running_;
-    if (!jobs_.empty()) WakeIdle(1);
-    RingIfDue(true);
-    stream.waitsForRoom.store(true);
-    ++roomSleepers_;
-    roomMade_.wait(lock, stop, [&] { return pair.released.load() || HasRoom(pair, stream, capacity, true); });
-    --roomSleepers_;
-    stream.waitsForRoom.store(false);
-    ++running_;
-  }
-  if (stop.stop_requested() || pair.released.load()) return false;
-  budgeted = pair.serial != head_.load();
+bool ReaderPool::Place::HandOffDestination(const std::shared_ptr<PairJob>& job) {
+  if (pool_.limits_.readers < 2) return false;
+  job->parts.fetch_add(1);
+  std::lock_guard lock(pool_.mutex_);
+  job->large = true;
+  pool_.jobs_.push_front({job, Part::Destination});
+  pool_.WakeIdle(1);
   return true;
 }
 
-void ReaderPool::PublishChunk(FileStream& stream, const Chunk& chunk) {
-  const std::uint32_t index = stream.published.load(std::memory_order_relaxed);
-  stream.chunks[index % FileStream::kChunks] = chunk;
-  stream.published.store(index + 1);
-  if (!stream.known.load(std::memory_order_relaxed)) stream.known.store(true);
-  WakeEngineIfDue();
+bool ReaderPool::Place::TakeBackDestination(PairJob& job) {
+  std::lock_guard lock(pool_.mutex_);
+  const auto found = std::find_if(pool_.jobs_.begin(), pool_.jobs_.end(), [&](const Job& queued) {
+    return queued.pair.get() == &job && queued.part == Part::Destination;
+  });
+  if (found == pool_.jobs_.end()) return false;
+  pool_.jobs_.erase(found);
+  job.parts.fetch_sub(1);
+  return true;
 }
 
-void ReaderPool::Finish(PairStreams& pair, FileStream& stream) {
-  if (!stream.known.load(std::memory_order_relaxed)) stream.known.store(true);
-  stream.finished.store(true);
-  if (stream.endings.fetch_add(1) == 1) ReturnUntaken(stream);
-  if (pair.streamsFinished.fetch_add(1) == 1) pairsDone_.fetch_add(1);
-  WakeEngineIfDue();
+bool ReaderPool::Place::WaitForRoom(PairJob& job, PairComparison::Side side) {
+  const auto limit = PairReader::kReadsAhead * static_cast<std::int64_t>(pool_.blocksPerRead_);
+  std::unique_lock lock(pool_.mutex_);
+  ++job.waitingForRoom;
+  ++pool_.roomSleepers_;
+  const bool room = pool_.WaitAside(lock, stop_, [&] {
+    return job.abandoned.load() || job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2;
+  });
+  --pool_.roomSleepers_;
+  --job.waitingForRoom;
+  return room && !job.abandoned.load();
 }
 
-// Gives back the chunks read but never taken; called once both the reader
-// and the comparison are done with the stream.
-void ReaderPool::ReturnUntaken(FileStream& stream) {
-  for (std::uint32_t i = stream.taken.load(); i != stream.published.load(); ++i)
-    ReturnBuffer(stream.chunks[i % FileStream::kChunks]);
+// A large file ahead of the one the engine waits for is read only while
+// the bytes read ahead stay within bounds, so that a slow device reads the
+// files near the engine's first.
+bool ReaderPool::Place::MayRead(PairJob& job) {
+  if (stop_.stop_requested() || job.abandoned.load()) return false;
+  if (!job.large) return true;
+  const auto bytes = static_cast<std::int64_t>(pool_.blockSize_ * pool_.blocksPerRead_);
+  const auto limit = static_cast<std::int64_t>(pool_.limits_.bytesAhead);
+  std::unique_lock lock(pool_.mutex_);
+  const auto mayRead = [&] {
+    return job.serial == pool_.head_ || job.abandoned.load() || pool_.bytesAhead_ + bytes <= limit;
+  };
+  if (!mayRead()) {
+    ++pool_.roomSleepers_;
+    pool_.WaitAside(lock, stop_, mayRead);
+    --pool_.roomSleepers_;
+  }
+  if (stop_.stop_requested() || job.abandoned.load()) return false;
+  if (job.serial != pool_.head_) {
+    pool_.bytesAhead_ += bytes;
+    job.countedAhead += bytes;
+  }
+  return true;
 }
 
-void ReaderPool::ReaderWaits::WaitStarts() {
+template <typename Ready>
+bool ReaderPool::WaitAside(std::unique_lock<std::mutex>& lock, std::stop_token stop, Ready ready) {
+  --running_;
+  if (!jobs_.empty()) WakeIdle(1);
+  RingIfDue(true);
+  const bool readyNow = roomMade_.wait(lock, stop, ready);
+  ++running_;
+  return readyNow;
+}
+
+void ReaderPool::Place::WaitStarts() {
   std::lock_guard lock(pool_.mutex_);
   --pool_.running_;
   if (!pool_.jobs_.empty()) pool_.WakeIdle(1);
   pool_.RingIfDue(true);
 }
 
-void ReaderPool::ReaderWaits::WaitEnds() {
+void ReaderPool::Place::WaitEnds() {
   std::lock_guard lock(pool_.mutex_);
   ++pool_.running_;
 }
 
-// Sequentially consistent on both sides: the comparison says that it waits
-// and then looks, a reader publishes and then looks whether anyone waits, so
-// no wake-up is lost.
+// Sequentially consistent on both sides: the engine says that it waits and
+// then looks, a reader finishes a job and then looks whether anyone waits,
+// so no wake-up is lost.
 void ReaderPool::WakeEngineIfDue() {
   if (!engineWaits_.load()) return;
   std::lock_guard lock(mutex_);
@@ -378,20 +291,15 @@ void ReaderPool::WakeEngineIfDue() {
 }
 
 void ReaderPool::RingIfDue(bool readerWaits) {
-  if (!engineWaits_.load() || bellRung_ || awaited_ == nullptr || !IsReady(*awaited_, awaitedWhat_)) return;
+  if (!engineWaits_.load() || bellRung_ || awaited_ == nullptr || !awaited_->done.load()) return;
   if (!readerWaits && !WorthWaking()) return;
   bellRung_ = true;
   engineBell_.notify_one();
 }
 
-// A batch of pairs read since the comparison began to wait for an open; half
-// a stream's room of chunks, or its end, when it waits for a chunk.
-bool ReaderPool::WorthWaking() const {
-  if (awaitedWhat_ == Awaited::Open) return pairsDone_.load() >= wakeAtPairsDone_;
-  const FileStream& stream = *awaited_;
-  return stream.finished.load() ||
-         stream.published.load() - stream.taken.load(std::memory_order_relaxed) >= FileStream::kChunks / 2;
-}
+// A batch of jobs done since the engine began to wait, or a large file,
+// which is worth a wake-up of its own.
+bool ReaderPool::WorthWaking() const { return jobsDone_.load() >= wakeAtJobsDone_ || awaited_->large; }
 
 void ReaderPool::NotifyRoom() {
   if (roomSleepers_.load() == 0) return;
@@ -401,35 +309,25 @@ void ReaderPool::NotifyRoom() {
 
 // --- Buffers -----------------------------------------------------------------
 
-Chunk ReaderPool::TakeBuffer(std::size_t capacity, bool budgeted) {
-  Chunk chunk;
-  chunk.capacity = capacity;
-  {
-    std::lock_guard lock(buffersMutex_);
-    std::vector<std::byte*>& free = capacity == blockSize_ ? freeBlocks_ : freeReads_;
-    if (!free.empty()) {
-      chunk.data = free.back();
-      free.pop_back();
-    } else {
-      allBuffers_.reserve(allBuffers_.size() + 1);
-      chunk.data = AllocateBuffer(capacity);
-      allBuffers_.push_back(chunk.data);
-    }
+std::byte* ReaderPool::TakeBuffer() {
+  std::lock_guard lock(buffersMutex_);
+  if (!freeBuffers_.empty()) {
+    std::byte* buffer = freeBuffers_.back();
+    freeBuffers_.pop_back();
+    return buffer;
   }
-  chunk.budgeted = budgeted;
-  if (budgeted) bytesAhead_.fetch_add(capacity);
-  return chunk;
+  allBuffers_.reserve(allBuffers_.size() + 1);
+  std::byte* buffer = AllocateBuffer(blockSize_ * blocksPerRead_);
+  allBuffers_.push_back(buffer);
+  return buffer;
 }
 
-void ReaderPool::ReturnBuffer(const Chunk& chunk) {
+void ReaderPool::ReturnBuffers(std::vector<std::byte*>& buffers) {
   {
     std::lock_guard lock(buffersMutex_);
-    (chunk.capacity == blockSize_ ? freeBlocks_ : freeReads_).push_back(chunk.data);
+    freeBuffers_.insert(freeBuffers_.end(), buffers.begin(), buffers.end());
   }
-  if (!chunk.budgeted) return;
-  const std::size_t before = bytesAhead_.fetch_sub(chunk.capacity);
-  const std::size_t resumeAt = ResumeBudget();
-  if (before > resumeAt && before - chunk.capacity <= resumeAt) NotifyRoom();
+  buffers.clear();
 }
 
 }  // namespace ovik

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/FileOutcome.h"
 #include "engine/ReadAhead.h"
 #include "engine/VerifyTotals.h"
 #include "engine/WalkRules.h"
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,8 +20,6 @@
 
 namespace ovik {
 
-struct CompareOutcome;
-class FileDigest;
 class WalkLookahead;
 class BlockingCalls;
 
@@ -129,17 +127,11 @@ class VerifyEngine {
   };
   using Buffer = std::unique_ptr<std::byte, AlignedFree>;
 
-  class ComparisonWaits;
-  class DigestWaits;
-  class CallWaits;
-  struct RecordedDigest {
-    std::string name;
-    PendingDigest digest;
-  };
+  class DisplayWaits;
+  class PlainReading;
   struct ListedCheck {
     std::size_t index;
-    PendingDigest digest;
-    const FileDigest* counter;
+    DigestReading reading;
   };
   enum class ListReading { Whole, NotOpened, Broken };
 
@@ -162,12 +154,15 @@ class VerifyEngine {
   ListingRef WalkListing(const std::string& folder);
   void ReadAheadOfTheWalk();
   void ReportUnlistableFolder(const std::string& srcFolder);
+  // What reading the pair found; nothing when the run was aborted meanwhile.
+  std::optional<ReadOutcome> ReadPair(const std::string& srcPath, const std::string& dstPath);
+  std::optional<ReadOutcome> ReadPairHere(const std::string& srcPath, const std::string& dstPath);
+  CompareOutcome Judge(const ReadOutcome& read, std::int64_t expectedSize);
   bool DestinationIsThere(const EntryLookup& lookup);
   void RecordOutcome(const CompareOutcome& outcome);
+  void RecordDigest(const std::string& digest);
   void CountError(std::int32_t& counter, ViewLabel label);
   void AddResultLine(std::string_view prefix, std::string_view relativeName);
-  // The digests that are done, in order; `all`: waits for the others.
-  void CollectRecordedDigests(bool all);
   ListReading ReadChecksumList(const std::string& listPath, ChecksumList& list);
   void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
   void CheckListedFiles(const ChecksumList& list, const std::string& folder);
@@ -181,8 +176,9 @@ class VerifyEngine {
   VerifyView& view_;
   FileSystem& fileSystem_;
   Clock& clock_;
-  Buffer srcBuffer_;
-  Buffer dstBuffer_;
+  // The buffers of the pairs the engine reads itself, when not reading ahead.
+  std::vector<Buffer> plainBuffers_;
+  std::vector<std::byte*> freePlainBuffers_;
   // Folders being walked on the current path, to skip link cycles.
   std::vector<FileId> walkedPath_;
   // The destination walk's order worked out ahead, and the files read ahead
@@ -193,9 +189,7 @@ class VerifyEngine {
   std::unique_ptr<BlockingCalls> blockingCalls_;
   // Whether the scan could list the source root.
   bool scanListedRoot_ = false;
-  // Source digests still being computed, in the walk's order, and those
-  // collected.
-  std::deque<RecordedDigest> recording_;
+  // The source digests recorded, in the walk's order.
   ChecksumList recordedSums_;
   bool sumsRecorded_ = false;
 };

@@ -8,18 +8,8 @@
 #include "engine/WalkLookahead.h"
 
 #include <cstdlib>
-#include <new>
 
 namespace ovik {
-namespace {
-
-std::byte* AllocateBlockBuffer() {
-  void* memory = std::aligned_alloc(kReadBufferAlignment, BlockSize);
-  if (memory == nullptr) throw std::bad_alloc();
-  return static_cast<std::byte*>(memory);
-}
-
-}  // namespace
 
 const char* VerdictText(Verdict verdict) {
   switch (verdict) {
@@ -35,11 +25,7 @@ const char* VerdictText(Verdict verdict) {
 void VerifyEngine::AlignedFree::operator()(std::byte* p) const { std::free(p); }
 
 VerifyEngine::VerifyEngine(VerifyView& view, FileSystem& fileSystem, Clock& clock)
-    : view_(view),
-      fileSystem_(fileSystem),
-      clock_(clock),
-      srcBuffer_(AllocateBlockBuffer()),
-      dstBuffer_(AllocateBlockBuffer()) {}
+    : view_(view), fileSystem_(fileSystem), clock_(clock) {}
 
 VerifyEngine::~VerifyEngine() = default;
 
@@ -106,7 +92,6 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
     walkedPath_.assign(1, root ? root->id : FileId{});
     {
       OnScopeExit stopReadingAhead([this] {
-        recording_.clear();
         readAhead_.reset();
         lookahead_.reset();
       });
@@ -119,7 +104,6 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
         if (recordSums) readAhead_->DigestSources([] { return std::make_unique<FileDigest>(DigestKind::Sha256); });
       }
       VerifyFolder(sourceRoot, destRoot);
-      if (recordSums) CollectRecordedDigests(true);
     }
     if (!AbortRequested) ClearCurrentFile();
   }
@@ -158,7 +142,6 @@ void VerifyEngine::ResetResults() {
   AbortRequested = false;
   const VerifyTotals cleared;
   totals = cleared;
-  recording_.clear();
   recordedSums_.Clear();
   sumsRecorded_ = false;
   totals.StartTime = clock_.LocalNow();

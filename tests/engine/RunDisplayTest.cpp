@@ -228,8 +228,9 @@ class ElapsedLog : public testing::RecordingView {
   std::vector<std::string> shown;
 };
 
-// Pumps of a run over one file of `blocks` blocks while the clock moves
-// `secondsPerReading` on every reading.
+// Pumps of a run over one file of `blocks` blocks, read block by block on
+// the engine's thread, while the clock moves `secondsPerReading` on every
+// reading.
 int PumpsOfRun(int blocks, double secondsPerReading, std::vector<std::string>* shown = nullptr) {
   testing::TempTree tree;
   tree.WriteFile("src/f", PatternBytes(BlockSize * static_cast<std::size_t>(blocks), 2));
@@ -238,6 +239,7 @@ int PumpsOfRun(int blocks, double secondsPerReading, std::vector<std::string>* s
   testing::FakeClock clock;
   clock.stepSeconds = secondsPerReading;
   VerifyEngine engine(view, SystemFileSystem(), clock);
+  engine.readAhead = false;
   engine.VerifyCommand(tree.Path("src"), tree.Path("dst"));
   EXPECT_EQ(view.lines, Lines{"Ok: f"});
   if (shown) *shown = view.shown;

@@ -1,0 +1,132 @@
+#include "engine/PairComparison.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ovik {
+namespace {
+
+// Number of equal bytes before the first difference of two blocks. The
+// blocks at the end of a file are empty and may have no data at all.
+std::size_t EqualPrefixLength(const std::byte* a, const std::byte* b, std::size_t count) {
+  if (count == 0 || std::memcmp(a, b, count) == 0) return count;
+  return static_cast<std::size_t>(std::mismatch(a, a + count, b).first - a);
+}
+
+}  // namespace
+
+void PairComparison::Start(std::vector<std::byte*>& spent) {
+  std::unique_lock lock(mutex_);
+  started_ = true;
+  CompareWhileAble(lock, spent);
+}
+
+void PairComparison::Add(Side side, Piece piece, std::vector<std::byte*>& spent) {
+  std::unique_lock lock(mutex_);
+  if (Decided()) {
+    if (piece.data != nullptr) spent.push_back(piece.data);
+    return;
+  }
+  blocksRead_[side] = piece.Failed() ? piece.firstBlock + 1 : piece.EndBlock();
+  pieces_[side].push_back(std::move(piece));
+  CompareWhileAble(lock, spent);
+}
+
+void PairComparison::Decide(FileResult result, std::vector<std::byte*>& spent, std::exception_ptr failure) {
+  std::lock_guard lock(mutex_);
+  if (Decided() || started_) return;
+  Finish(result, std::move(failure));
+  Drain(spent);
+}
+
+std::int64_t PairComparison::BlocksAhead(Side side) const {
+  std::lock_guard lock(mutex_);
+  return blocksRead_[side] - nextBlock_;
+}
+
+// The one who holds the token compares, the lock let go while it does, and
+// goes on while the fronts of the queues allow; pieces brought in meanwhile
+// are found on its next turn.
+void PairComparison::CompareWhileAble(std::unique_lock<std::mutex>& lock, std::vector<std::byte*>& spent) {
+  if (comparing_ || !started_) return;
+  comparing_ = true;
+  while (!Decided()) {
+    const Piece* src = pieces_[kSource].empty() ? nullptr : &pieces_[kSource].front();
+    const Piece* dst = pieces_[kDestination].empty() ? nullptr : &pieces_[kDestination].front();
+    if (src == nullptr || (!src->Failed() && dst == nullptr)) break;
+    std::int64_t block = nextBlock_;
+    // Elements of a deque stay where they are while others are added.
+    lock.unlock();
+    CompareFronts(*src, dst, block);
+    lock.lock();
+    nextBlock_ = block;
+    for (std::deque<Piece>& pieces : pieces_) {
+      while (!pieces.empty() && !pieces.front().Failed() && pieces.front().EndBlock() <= nextBlock_) {
+        spent.push_back(pieces.front().data);
+        pieces.pop_front();
+      }
+    }
+  }
+  if (Decided()) Drain(spent);
+  comparing_ = false;
+}
+
+void PairComparison::CompareFronts(const Piece& src, const Piece* dst, std::int64_t& block) {
+  if (src.Failed()) {
+    Finish(FileResult::SrcReadError, src.failure);
+    return;
+  }
+  for (; block < src.EndBlock() && block < dst->EndBlock(); ++block)
+    if (CompareBlock(src, *dst, block)) return;
+}
+
+// True once the block decided the file.
+bool PairComparison::CompareBlock(const Piece& src, const Piece& dst, std::int64_t block) {
+  if (dst.Failed()) {
+    Finish(FileResult::DstReadError, dst.failure);
+    return true;
+  }
+  const std::int64_t srcCount = BlockCount(src, block);
+  if (srcCount != BlockCount(dst, block)) {
+    Finish(FileResult::SizeMismatch);
+    return true;
+  }
+  const auto count = static_cast<std::size_t>(srcCount);
+  const std::size_t equal = EqualPrefixLength(src.data + (block - src.firstBlock) * blockSize_,
+                                              dst.data + (block - dst.firstBlock) * blockSize_, count);
+  outcome_.matchedBytes += static_cast<std::int64_t>(equal);
+  outcome_.bytesChecked += srcCount;
+  ++blocksCompared_;
+  bytesChecked_.store(outcome_.bytesChecked, std::memory_order_relaxed);
+  if (equal != count) {
+    Finish(FileResult::ContentMismatch);
+    return true;
+  }
+  // A short source block is the source's end.
+  if (srcCount != static_cast<std::int64_t>(blockSize_)) {
+    Finish(FileResult::Ok);
+    return true;
+  }
+  return false;
+}
+
+std::int64_t PairComparison::BlockCount(const Piece& piece, std::int64_t block) const {
+  const auto size = static_cast<std::int64_t>(blockSize_);
+  return std::clamp<std::int64_t>(piece.count - (block - piece.firstBlock) * size, 0, size);
+}
+
+void PairComparison::Finish(FileResult result, std::exception_ptr failure) {
+  outcome_.result = result;
+  failure_ = std::move(failure);
+  decided_.store(true, std::memory_order_release);
+}
+
+void PairComparison::Drain(std::vector<std::byte*>& spent) {
+  for (std::deque<Piece>& pieces : pieces_) {
+    for (const Piece& piece : pieces)
+      if (piece.data != nullptr) spent.push_back(piece.data);
+    pieces.clear();
+  }
+}
+
+}  // namespace ovik
