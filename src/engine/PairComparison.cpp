@@ -28,7 +28,7 @@ void PairComparison::Add(Side side, Piece piece, std::vector<std::byte*>& spent)
     return;
   }
   blocksRead_[side] = piece.Failed() ? piece.firstBlock + 1 : piece.EndBlock();
-  pieces_[side].push_back(std::move(piece));
+  queues_[side].pieces.push_back(std::move(piece));
   CompareWhileAble(lock, spent);
 }
 
@@ -51,24 +51,33 @@ void PairComparison::CompareWhileAble(std::unique_lock<std::mutex>& lock, std::v
   if (comparing_ || !started_) return;
   comparing_ = true;
   while (!Decided()) {
-    const Piece* src = pieces_[kSource].empty() ? nullptr : &pieces_[kSource].front();
-    const Piece* dst = pieces_[kDestination].empty() ? nullptr : &pieces_[kDestination].front();
-    if (src == nullptr || (!src->Failed() && dst == nullptr)) break;
+    Queue& srcQueue = queues_[kSource];
+    Queue& dstQueue = queues_[kDestination];
+    if (srcQueue.Empty() || (!srcQueue.Front().Failed() && dstQueue.Empty())) break;
+    const Piece src = srcQueue.Front();
+    const Piece dst = dstQueue.Empty() ? Piece{} : dstQueue.Front();
     std::int64_t block = nextBlock_;
-    // Elements of a deque stay where they are while others are added.
     lock.unlock();
-    CompareFronts(*src, dst, block);
+    CompareFronts(src, &dst, block);
     lock.lock();
     nextBlock_ = block;
-    for (std::deque<Piece>& pieces : pieces_) {
-      while (!pieces.empty() && !pieces.front().Failed() && pieces.front().EndBlock() <= nextBlock_) {
-        spent.push_back(pieces.front().data);
-        pieces.pop_front();
+    for (Queue& queue : queues_) {
+      while (!queue.Empty() && !queue.Front().Failed() && queue.Front().EndBlock() <= nextBlock_) {
+        spent.push_back(queue.Front().data);
+        queue.PopFront();
       }
     }
   }
   if (Decided()) Drain(spent);
   comparing_ = false;
+}
+
+void PairComparison::Queue::PopFront() {
+  constexpr std::size_t kCompactAfter = 16;
+  if (++front == pieces.size() || front == kCompactAfter) {
+    pieces.erase(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(front));
+    front = 0;
+  }
 }
 
 void PairComparison::CompareFronts(const Piece& src, const Piece* dst, std::int64_t& block) {
@@ -122,10 +131,11 @@ void PairComparison::Finish(FileResult result, std::exception_ptr failure) {
 }
 
 void PairComparison::Drain(std::vector<std::byte*>& spent) {
-  for (std::deque<Piece>& pieces : pieces_) {
-    for (const Piece& piece : pieces)
-      if (piece.data != nullptr) spent.push_back(piece.data);
-    pieces.clear();
+  for (Queue& queue : queues_) {
+    for (std::size_t i = queue.front; i < queue.pieces.size(); ++i)
+      if (queue.pieces[i].data != nullptr) spent.push_back(queue.pieces[i].data);
+    queue.pieces.clear();
+    queue.front = 0;
   }
 }
 

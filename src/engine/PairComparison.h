@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <vector>
@@ -63,8 +62,18 @@ class PairComparison {
   std::exception_ptr Failure() const { return failure_; }
 
  private:
-  // One step over the fronts of both queues, without the lock; false when
-  // a side has to bring in more.
+  // Pieces of one side read and not yet compared, oldest first; a vector
+  // with its front apart, so that a small pair allocates nothing for it.
+  struct Queue {
+    std::vector<Piece> pieces;
+    std::size_t front = 0;
+    bool Empty() const { return front == pieces.size(); }
+    const Piece& Front() const { return pieces[front]; }
+    void PopFront();
+  };
+
+  // Compares from `block` on over the fronts of both queues, without the
+  // lock, until one of them runs out or the file is decided.
   void CompareFronts(const Piece& src, const Piece* dst, std::int64_t& block);
   bool CompareBlock(const Piece& src, const Piece& dst, std::int64_t block);
   std::int64_t BlockCount(const Piece& piece, std::int64_t block) const;
@@ -75,7 +84,7 @@ class PairComparison {
 
   const std::size_t blockSize_;
   mutable std::mutex mutex_;
-  std::deque<Piece> pieces_[2];
+  Queue queues_[2];
   std::int64_t blocksRead_[2] = {0, 0};
   std::int64_t nextBlock_ = 0;
   bool started_ = false;
