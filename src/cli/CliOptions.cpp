@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "common/PathUtils.h"
+#include "cli/FolderCheck.h"
 
 namespace ovik {
 
@@ -17,9 +17,11 @@ const char* const kCliUsage =
     "named in the details.\n"
     "\n"
     "With -c, checks the files named in the checksum list LIST instead, by their\n"
-    "digest, below FOLDER (by default the folder that holds LIST): the lines of\n"
-    "md5sum, sha1sum, sha256sum, sha512sum or b2sum, plain or tagged. A line that\n"
-    "cannot be understood, or names a file outside FOLDER, is an error.\n"
+    "digest, below FOLDER (by default the folder that holds LIST; the current\n"
+    "folder when LIST is - for standard input, a pipe or another file that is not\n"
+    "a regular one): the lines of md5sum, sha1sum, sha256sum, sha512sum or b2sum,\n"
+    "plain or tagged. A line that cannot be understood, or names a file outside\n"
+    "FOLDER, is an error.\n"
     "\n"
     "  -e, --errors-only      list only the files with errors\n"
     "  -n, --non-errors-only  list only the files that verified OK and the folders\n"
@@ -165,7 +167,7 @@ class CliParser {
     else if (folders_.size() == 1 && folders_[0].empty()) Fail("a folder name cannot be empty");
     options_.check = true;
     options_.source = list_;
-    options_.destination = folders_.empty() ? FolderOf(list_) : folders_[0];
+    options_.destination = folders_.empty() ? FolderDescribedByList(list_) : folders_[0];
     return error_.empty();
   }
 

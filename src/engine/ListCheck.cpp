@@ -75,7 +75,7 @@ VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& list
   auto reading = std::make_shared<ListFile>();
   FileSystem& fileSystem = fileSystem_;
   if (!CallAside([&fileSystem, reading, listPath] {
-        reading->file = fileSystem.OpenForRead(listPath, ReadRole::Source).file;
+        reading->file = fileSystem.OpenList(listPath).file;
       }))
     return ListReading::Whole;
   if (!reading->file) return ListReading::NotOpened;
