@@ -143,13 +143,14 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
 
   std::deque<ListedCheck> inFlight;
   std::size_t nextToRead = 0;
+  const auto wideChoice = std::make_shared<WideDigestChoice>();
   const std::size_t limit = std::max<std::size_t>(1, readAheadLimits.filesAhead);
   while (!AbortRequested) {
     // Topped up a batch at a time, so that the readers are woken for many.
     if (inFlight.empty() || inFlight.size() + readAheadLimits.batch <= limit) {
       for (; nextToRead < list.size() && inFlight.size() < limit; ++nextToRead) {
         const ListedFile file = list[nextToRead];
-        auto digest = std::make_unique<FileDigest>(file.kind);
+        auto digest = std::make_unique<FileDigest>(file.kind, ToHex(file.digest), wideChoice);
         const FileDigest* counter = digest.get();
         inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(folder, std::string(file.name), std::move(digest)),
                             counter});
