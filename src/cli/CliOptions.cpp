@@ -50,8 +50,13 @@ const char* const kCliUsage =
     "Options without a value combine: -qp is -q -p. After --, every argument is a\n"
     "folder name.\n"
     "\n"
+    "Outputs are written as shell redirection writes them, but never half: a file\n"
+    "is replaced only by a complete one, a link's target is written, a device or a\n"
+    "pipe is written in place. Names holding control characters are escaped.\n"
+    "\n"
     "Exit status: 0 Verified OK, 1 Errors, 2 No source files, 3 Aborted,\n"
-    "4 a report or checksum list could not be written, 64 bad usage.\n";
+    "4 an output (a report, the checksum list or standard output) could not be\n"
+    "written, 64 bad usage.\n";
 
 namespace {
 
