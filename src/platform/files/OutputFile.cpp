@@ -24,7 +24,7 @@ struct OutputPlace {
   Way way = Way::NewFile;
   std::string path;  // links followed
   int fd = -1;       // Descriptor: the program's own
-  mode_t mode = 0;   // Replace: the permissions to keep
+  struct stat old {};  // Replace: the file replaced, whose owner and permissions stay
   bool regular = false;
   int error = 0;
 };
@@ -99,10 +99,18 @@ OutputPlace LocateOutput(const std::string& given) {
   OutputPlace place;
   place.path = path;
   place.regular = S_ISREG(st.st_mode);
-  place.mode = st.st_mode & 07777;
+  place.old = st;
   const bool folderTakesFiles = MayWrite(FolderOf(path), W_OK | X_OK);
   place.way = place.regular && folderTakesFiles ? Way::Replace : Way::InPlace;
   return place;
+}
+
+// The new file keeps who may read and write the one it replaces: its
+// permissions, and its owner where the program may give files away.
+void KeepOwnerAndPermissions(int fd, const struct stat& old) {
+  // Should either fail, the new file is still the complete one.
+  [[maybe_unused]] const int owned = geteuid() == 0 ? fchown(fd, old.st_uid, old.st_gid) : 0;
+  fchmod(fd, old.st_mode & 07777);
 }
 
 // ".name.ovik-<pid>-<n>" beside the file, hidden from file managers.
@@ -155,8 +163,7 @@ int OutputFile::Create(const std::string& path) {
     if (fd_ >= 0) {
       temporary_ = temporary;
       syncs_ = true;
-      // The file it replaces keeps who may read and write it.
-      if (place.way == Way::Replace) fchmod(fd_, place.mode);
+      if (place.way == Way::Replace) KeepOwnerAndPermissions(fd_, place.old);
       return 0;
     }
     if (errno != EEXIST) return errno != 0 ? errno : EIO;
