@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -129,6 +132,26 @@ TEST_F(ReportOptionsTest, OutputsThatCannotBeWrittenAreNamedWithTheReasonAndGive
     EXPECT_EQ(result.out, c.ran ? "Errors\n" : "") << c.options[0];
   }
   EXPECT_FALSE(std::filesystem::exists(tree_.Path("r.txt"))) << "nothing is written by a run that cannot write all";
+}
+
+// A device or a link given as an output is never replaced by a file.
+TEST_F(ReportOptionsTest, DevicesAndLinksStayWhatTheyAre) {
+  const bool root = geteuid() == 0;
+  // A null device of its own: never the machine's.
+  const std::string device = root ? tree_.Path("null") : "/dev/null";
+  if (root) {
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  }
+  tree_.WriteFile("kept/report.txt", "earlier");
+  ASSERT_EQ(symlink("kept/report.txt", tree_.Path("link").c_str()), 0);
+  const CliResult result = RunCli({"--quiet", "--write-sums", device, "--report", tree_.Path("link"), Src(), Dst()});
+  EXPECT_EQ(result.status, kExitErrors) << result.err;
+  struct stat st;
+  ASSERT_EQ(lstat(device.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  ASSERT_EQ(lstat(tree_.Path("link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFileBytes(tree_.Path("kept/report.txt")).rfind(Header(), 0), 0u);
 }
 
 // Standard output failing is an error too, as the coreutils make it.
