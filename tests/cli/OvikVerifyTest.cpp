@@ -530,6 +530,25 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
   }
 }
 
+// Ctrl+C ends a check whose list is a FIFO that no one ever writes.
+TEST(OvikVerify, OneInterruptEndsACheckWaitingForASilentList) {
+  TempTree tree;
+  ASSERT_EQ(mkfifo(tree.Path("fifo").c_str(), 0600), 0);
+  std::chrono::steady_clock::time_point interrupted;
+  const Outcome outcome = RunVerifier(
+      {"-c", tree.Path("fifo"), tree.root()},
+      [&](pid_t pid) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        interrupted = std::chrono::steady_clock::now();
+        kill(pid, SIGINT);
+      },
+      ErrorOutput::Pipe, {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, testing::kPromptly);
+  EXPECT_EQ(outcome.exitCode, 3) << outcome.err;
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_TRUE(outcome.out.ends_with("\nAborted\n")) << outcome.out;
+}
+
 // One Ctrl+C ends a run whose destination read never returns, as it ends
 // any other: within a second, with what it has and "Aborted".
 TEST(OvikVerify, OneInterruptEndsARunWhileADestinationReadStalls) {

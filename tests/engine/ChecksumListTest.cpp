@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -181,7 +182,14 @@ TEST(ChecksumCheck, AListFromAPipeIsReadToItsEndAndAbortAnswersWhileItIsSilent) 
   EXPECT_EQ(h.view.lines, (Lines{"Ok: a.txt", "Ok: sub/b b.bin"}));
   EXPECT_EQ(h.engine.verdict, Verdict::VerifiedOk);
 
-  // No writer at all: the open itself waits.
+  // A writer that says nothing: the read waits until Abort. The writer
+  // then goes, so that the read left waiting ends and no thread stays.
+  std::atomic<bool> done{false};
+  std::thread silent([&] {
+    const int fd = open(h.tree.Path("fifo").c_str(), O_WRONLY | O_CLOEXEC);
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (fd >= 0) close(fd);
+  });
   int pumps = 0;
   h.view.onPump = [&] {
     if (++pumps == 5) h.engine.AbortCommand();
@@ -190,8 +198,8 @@ TEST(ChecksumCheck, AListFromAPipeIsReadToItsEndAndAbortAnswersWhileItIsSilent) 
   h.engine.CheckCommand(h.tree.Path("fifo"), h.Dst());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(h.engine.verdict, Verdict::Aborted);
-  // The open left waiting ends, so that no thread stays behind.
-  WriterOf(h.tree.Path("fifo"), {}).join();
+  done = true;
+  silent.join();
 }
 
 std::string Sha256Of(const std::string& bytes) {
