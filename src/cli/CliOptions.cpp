@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "common/PathUtils.h"
+#include "cli/FolderCheck.h"
 
 namespace ovik {
 
@@ -17,9 +17,11 @@ const char* const kCliUsage =
     "named in the details.\n"
     "\n"
     "With -c, checks the files named in the checksum list LIST instead, by their\n"
-    "digest, below FOLDER (by default the folder that holds LIST): the lines of\n"
-    "md5sum, sha1sum, sha256sum, sha512sum or b2sum, plain or tagged. A line that\n"
-    "cannot be understood, or names a file outside FOLDER, is an error.\n"
+    "digest, below FOLDER (by default the folder that holds LIST; the current\n"
+    "folder when LIST is - for standard input, a pipe or another file that is not\n"
+    "a regular one): the lines of md5sum, sha1sum, sha256sum, sha512sum or b2sum,\n"
+    "plain or tagged. A line that cannot be understood, or names a file outside\n"
+    "FOLDER, is an error.\n"
     "\n"
     "  -e, --errors-only      list only the files with errors\n"
     "  -n, --non-errors-only  list only the files that verified OK and the folders\n"
@@ -48,8 +50,13 @@ const char* const kCliUsage =
     "Options without a value combine: -qp is -q -p. After --, every argument is a\n"
     "folder name.\n"
     "\n"
+    "Outputs are written as shell redirection writes them, but never half: a file\n"
+    "is replaced only by a complete one, a link's target is written, a device or a\n"
+    "pipe is written in place. Names holding control characters are escaped.\n"
+    "\n"
     "Exit status: 0 Verified OK, 1 Errors, 2 No source files, 3 Aborted,\n"
-    "4 a report or checksum list could not be written, 64 bad usage.\n";
+    "4 an output (a report, the checksum list or standard output) could not be\n"
+    "written, 64 bad usage.\n";
 
 namespace {
 
@@ -165,7 +172,7 @@ class CliParser {
     else if (folders_.size() == 1 && folders_[0].empty()) Fail("a folder name cannot be empty");
     options_.check = true;
     options_.source = list_;
-    options_.destination = folders_.empty() ? FolderOf(list_) : folders_[0];
+    options_.destination = folders_.empty() ? FolderDescribedByList(list_) : folders_[0];
     return error_.empty();
   }
 

@@ -9,12 +9,15 @@
 #include "common/NumberFormat.h"
 #include "common/SkippedFolders.h"
 #include "engine/VerifyEngine.h"
+#include "reports/EscapedText.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace ovik {
 namespace {
@@ -85,14 +88,14 @@ void PrintTotals(std::FILE* out, const ConsoleView& view, const VerifyEngine& en
 // all the same and reports what it finds.
 void WarnAboutFolder(std::FILE* err, const std::string& path) {
   const std::string problem = FolderProblem(path);
-  if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
+  if (!problem.empty()) PrintMessage(err, "ovik-verify: " + path + ": " + problem);
 }
 
 // Names a checksum list that cannot be read before the run, which then
 // finds no source files.
 void WarnAboutList(std::FILE* err, const std::string& path) {
   const std::string problem = ListProblem(path);
-  if (!problem.empty()) std::fprintf(err, "ovik-verify: %s: %s\n", path.c_str(), problem.c_str());
+  if (!problem.empty()) PrintMessage(err, "ovik-verify: " + path + ": " + problem);
 }
 
 // One line on standard error when the run passed over hidden or system
@@ -102,6 +105,23 @@ void NoteSkippedFolders(std::FILE* err, const std::vector<std::string>& lines) {
   if (skipped == 0) return;
   std::fprintf(err, "ovik-verify: %s hidden folder%s skipped (--hidden verifies them)\n",
                FormatThousands(skipped).c_str(), skipped == 1 ? "" : "s");
+}
+
+// 0, or the error number of a write to standard output that failed, now
+// or earlier: a full disk, a closed pipe.
+int StandardOutputError(std::FILE* out) {
+  errno = 0;
+  if (std::fflush(out) == 0 && !std::ferror(out)) return 0;
+  return errno != 0 ? errno : EIO;
+}
+
+// The exit status once standard output is written out: `status`, or
+// kExitWriteFailed with a message when standard output failed.
+int AfterStandardOutput(std::FILE* out, std::FILE* err, int status) {
+  const int error = StandardOutputError(out);
+  if (error == 0) return status;
+  std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(error));
+  return kExitWriteFailed;
 }
 
 int ExitStatusOf(Verdict verdict) {
@@ -126,12 +146,14 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   }
   if (options->help) {
     std::fputs(kCliUsage, out);
-    return 0;
+    return AfterStandardOutput(out, err, 0);
   }
   if (options->version) {
     std::fprintf(out, "ovik-verify %s\n", kVersionText);
-    return 0;
+    return AfterStandardOutput(out, err, 0);
   }
+  // Hours of reading are not spent on a run whose results have nowhere to go.
+  if (!CheckCliOutputs(*options, err)) return kExitWriteFailed;
 
   if (options->check) WarnAboutList(err, options->source);
   else WarnAboutFolder(err, options->source);
@@ -155,24 +177,26 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     // memory run out) verified nothing to the end: no results, no list.
     if (showProgress) progress.Wipe();
     std::fprintf(err, "ovik-verify: %s\n", failure.what());
-    return kExitErrors;
+    return AfterStandardOutput(out, err, kExitErrors);
   }
   if (showProgress) progress.Wipe();
 
   if (!options->quiet) {
-    PrintLine(out, "Source folder: " + options->source);
-    PrintLine(out, "Destination folder: " + options->destination);
+    PrintLine(out, EscapedLine("Source folder: " + options->source));
+    PrintLine(out, EscapedLine("Destination folder: " + options->destination));
     for (const std::string& line : view.Lines())
-      if (LineQualifies(line, options->filter, false)) PrintLine(out, line);
+      if (LineQualifies(line, options->filter, false)) PrintLine(out, EscapedLine(line));
     PrintLine(out, "");
     PrintTotals(out, view, engine);
   }
   PrintLine(out, view.Status());
-  std::fflush(out);
+  // Out before the reports, which may go to the same place.
+  const int outputError = StandardOutputError(out);
   const bool sumsWritten = WriteCliChecksumList(*options, engine, err);
   const bool reportsWritten = WriteCliReports(*options, view.Lines(), err) && sumsWritten;
   if (!options->quiet) NoteSkippedFolders(err, view.Lines());
-  return reportsWritten ? ExitStatusOf(engine.verdict) : kExitReportFailed;
+  if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
+  return reportsWritten && outputError == 0 ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
 }
 
 }  // namespace ovik

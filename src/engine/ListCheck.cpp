@@ -57,7 +57,7 @@ VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& list
   auto reading = std::make_shared<ListFile>();
   FileSystem& fileSystem = fileSystem_;
   if (!CallAside([&fileSystem, reading, listPath] {
-        reading->file = fileSystem.OpenForRead(listPath, ReadRole::Source).file;
+        reading->file = fileSystem.OpenList(listPath).file;
       }))
     return ListReading::Whole;
   if (!reading->file) return ListReading::NotOpened;
@@ -131,8 +131,9 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
     if (inFlight.empty() || inFlight.size() + readAheadLimits.batch <= limit) {
       for (; nextToRead < list.size() && inFlight.size() < limit; ++nextToRead) {
         const ListedFile file = list[nextToRead];
-        inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(folder, std::string(file.name),
-                                                                   std::make_unique<FileDigest>(file.kind))});
+        inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(
+                                            folder, std::string(file.name),
+                                            std::make_unique<FileDigest>(file.kind, ToHex(file.digest)))});
       }
       reading.AnnouncingDone();
     }

@@ -131,10 +131,12 @@ void VerifyEngine::FinishRun() {
 
   ShowTotals();
 
+  // An error counted, such as a line of a list that could not be
+  // understood, is never "No source files".
   if (AbortRequested) verdict = Verdict::Aborted;
+  else if (totals.ErrorCount > 0) verdict = Verdict::Errors;
   else if (totals.SrcFileCount == 0) verdict = Verdict::NoSourceFiles;
-  else if (totals.ErrorCount <= 0) verdict = Verdict::VerifiedOk;
-  else verdict = Verdict::Errors;
+  else verdict = Verdict::VerifiedOk;
   ShowStatus(VerdictText(verdict), verdict == Verdict::VerifiedOk ? Colour::Green : Colour::Red);
 }
 

@@ -1,5 +1,7 @@
 #include "reports/ReportForm.h"
 
+#include "reports/EscapedText.h"
+
 namespace ovik {
 namespace {
 
@@ -36,18 +38,16 @@ std::string ReportHeader(ReportFormat format, std::string_view sourceText, std::
     header += kReportLineEnd;
     header += CsvPair("Destination folder", destText);
   } else {
-    header += "Source folder: ";
-    header += sourceText;
+    header += EscapedLine("Source folder: " + std::string(sourceText));
     header += kReportLineEnd;
-    header += "Destination folder: ";
-    header += destText;
+    header += EscapedLine("Destination folder: " + std::string(destText));
   }
   header += kReportLineEnd;
   return header;
 }
 
 std::string ReportLine(ReportFormat format, std::string_view line) {
-  return format == ReportFormat::Csv ? ToCsvLine(line) : std::string(line);
+  return format == ReportFormat::Csv ? ToCsvLine(line) : EscapedLine(line);
 }
 
 void ForEachQualifyingLine(const ReportContent& content, ReportFilter filter,
@@ -62,7 +62,7 @@ void ForEachQualifyingLine(const ReportContent& content, ReportFilter filter,
 std::string DetailsText(const ReportContent& content, ReportFilter filter) {
   std::string text = ReportHeader(ReportFormat::Text, content.sourceText, content.destText);
   ForEachQualifyingLine(content, filter, [&](const std::string& line) {
-    text += line;
+    text += ReportLine(ReportFormat::Text, line);
     text += kReportLineEnd;
     return true;
   });

@@ -33,10 +33,13 @@ std::string CsvField(std::string_view text);
 // ": ". A line without ": " gives an empty line.
 std::string ToCsvLine(std::string_view line);
 
-// The two header lines of the given form, each ending with CR LF.
+// The two header lines of the given form, each ending with CR LF; escaped
+// as the details lines are.
 std::string ReportHeader(ReportFormat format, std::string_view sourceText, std::string_view destText);
 
-// One details line in the given form, without its line end.
+// One details line in the given form, without its line end. The text form
+// escapes a line that holds control characters (EscapedLine); a CSV field
+// keeps the exact name, whose line breaks stay inside its quotes.
 std::string ReportLine(ReportFormat format, std::string_view line);
 
 // Calls `visit` with each line that qualifies for the filter, from the first

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "reports/ReportFile.h"
+#include "platform/files/OutputFile.h"
+#include "reports/FileFailure.h"
 #include "reports/ReportForm.h"
 
 #include <functional>
@@ -8,19 +9,18 @@
 
 namespace ovik {
 
-struct FileFailure {
-  int code;
-  FileAction action;
-};
+// Writes a file through an OutputFile: `writeBody` writes what it holds and
+// returns 0 or the errno of the write that failed. Each failed step (create,
+// write, close, replace) is passed to `onFailure` as it happens; after a
+// failed write the file is still closed, so a second failure can follow,
+// and a file that was to replace another is dropped, leaving the earlier
+// one as it was. Returns true when every step succeeded.
+bool SaveOutput(const std::string& path, const std::function<int(OutputFile& file)>& writeBody,
+                const FileFailureHandler& onFailure, FileCalls calls = PosixFileCalls());
 
-using FileFailureHandler = std::function<void(const FileFailure& failure)>;
-
-// Writes the qualifying lines to `path` in the given form. The header goes
-// out together with the first qualifying line, so a report in which no
-// line qualifies is an empty file. Each failed step (create, write, close)
-// is passed to `onFailure` as it happens; after a failed write the walk
-// stops and the file is still closed, so a second failure can follow. A
-// partly written file stays. Returns true when every step succeeded.
+// Writes the qualifying lines to `path` in the given form, through
+// SaveOutput. The header goes out together with the first qualifying line,
+// so a report in which no line qualifies is an empty file.
 bool SaveReport(const std::string& path, const ReportContent& content, ReportFilter filter,
                 ReportFormat format, const FileFailureHandler& onFailure, FileCalls calls = PosixFileCalls());
 

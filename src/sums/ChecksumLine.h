@@ -28,8 +28,8 @@ enum class LineVerdict {
 // that begins with a space or "*" reads differently in each.
 class ChecksumLineParser {
  public:
-  // `blake2List`: the list's file name says BLAKE2 (NamesBlake2List).
-  explicit ChecksumLineParser(bool blake2List) : blake2List_(blake2List) {}
+  // `naming`: what the list's file name says (NamingOfList).
+  explicit ChecksumLineParser(WideHashNaming naming) : naming_(naming) {}
 
   // `line` without its line feed; a carriage return before it is dropped.
   // `out` is filled for an Entry.
@@ -41,7 +41,7 @@ class ChecksumLineParser {
   bool ParseTagged(std::string_view rest, bool escaped, ChecksumLine& out) const;
   bool ParseUntagged(std::string_view rest, bool escaped, ChecksumLine& out);
 
-  bool blake2List_;
+  WideHashNaming naming_;
   UntaggedForm form_ = UntaggedForm::Unknown;
 };
 

@@ -41,7 +41,7 @@ ListedFile ChecksumList::operator[](std::size_t index) const {
 }
 
 ChecksumListReader::ChecksumListReader(ChecksumList& list, std::string_view listFileName)
-    : list_(list), parser_(NamesBlake2List(listFileName)) {}
+    : list_(list), parser_(NamingOfList(listFileName)) {}
 
 void ChecksumListReader::Feed(std::string_view bytes) {
   while (!bytes.empty()) {

@@ -62,7 +62,8 @@ class ChecksumList {
 // only its end is looked for.
 class ChecksumListReader {
  public:
-  // `listFileName`: tells whether untagged hashes of 128 digits are BLAKE2b.
+  // `listFileName`: may tell whether untagged hashes of 128 digits are
+  // SHA-512 or BLAKE2b.
   ChecksumListReader(ChecksumList& list, std::string_view listFileName);
 
   void Feed(std::string_view bytes);

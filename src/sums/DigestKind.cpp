@@ -20,9 +20,12 @@ constexpr KindFacts kKinds[] = {
     {DigestKind::Blake2b512, 64, "BLAKE2b"},
 };
 
+constexpr std::size_t kWideDigestBytes = 64;
+
 }  // namespace
 
 std::size_t DigestBytes(DigestKind kind) {
+  if (kind == DigestKind::Sha512OrBlake2b) return kWideDigestBytes;
   for (const KindFacts& facts : kKinds)
     if (facts.kind == kind) return facts.bytes;
   return 0;
@@ -35,21 +38,25 @@ std::optional<DigestKind> KindOfTag(std::string_view tag) {
   return std::nullopt;
 }
 
-std::optional<DigestKind> KindOfLength(std::size_t hexDigits, bool blake2List) {
-  if (blake2List) {
-    if (hexDigits == 2 * DigestBytes(DigestKind::Blake2b512)) return DigestKind::Blake2b512;
-    return std::nullopt;
+std::optional<DigestKind> KindOfLength(std::size_t hexDigits, WideHashNaming naming) {
+  const bool wide = hexDigits == 2 * kWideDigestBytes;
+  switch (naming) {
+    case WideHashNaming::Blake2: return wide ? std::optional(DigestKind::Blake2b512) : std::nullopt;
+    case WideHashNaming::Sha512: if (wide) return DigestKind::Sha512; break;
+    case WideHashNaming::Unsaid: if (wide) return DigestKind::Sha512OrBlake2b; break;
   }
   for (const KindFacts& facts : kKinds)
     if (2 * facts.bytes == hexDigits) return facts.kind;
   return std::nullopt;
 }
 
-bool NamesBlake2List(std::string_view fileName) {
+WideHashNaming NamingOfList(std::string_view fileName) {
   std::string lower(fileName.substr(fileName.rfind('/') + 1));
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower.find("b2sum") != std::string::npos || lower.find("blake2") != std::string::npos ||
-         lower.ends_with(".b2");
+  if (lower.find("b2sum") != std::string::npos || lower.find("blake2") != std::string::npos || lower.ends_with(".b2"))
+    return WideHashNaming::Blake2;
+  if (lower.find("sha512") != std::string::npos) return WideHashNaming::Sha512;
+  return WideHashNaming::Unsaid;
 }
 
 }  // namespace ovik

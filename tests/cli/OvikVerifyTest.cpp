@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -424,7 +425,8 @@ TEST(CliOptions, FoldersAndOptions) {
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->includeHidden);
 
-  // A checksum list describes the folder that holds it unless one is named.
+  // A checksum list describes the folder that holds it unless one is named;
+  // standard input and lists that are no regular files, the current folder.
   const struct {
     std::vector<std::string> args;
     std::string list, folder;
@@ -433,6 +435,9 @@ TEST(CliOptions, FoldersAndOptions) {
       {{"--check=SUMS"}, "SUMS", "."},
       {{"-qc/SUMS"}, "/SUMS", "/"},
       {{"--check", "SUMS", "copy"}, "SUMS", "copy"},
+      {{"-c", "-"}, "-", "."},
+      {{"--check=/dev/stdin"}, "/dev/stdin", "."},
+      {{"-c", "/dev/null"}, "/dev/null", "."},
   };
   for (const auto& check : checks) {
     options = ParseCliOptions(check.args, error);
@@ -525,6 +530,25 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
   }
 }
 
+// Ctrl+C ends a check whose list is a FIFO that no one ever writes.
+TEST(OvikVerify, OneInterruptEndsACheckWaitingForASilentList) {
+  TempTree tree;
+  ASSERT_EQ(mkfifo(tree.Path("fifo").c_str(), 0600), 0);
+  std::chrono::steady_clock::time_point interrupted;
+  const Outcome outcome = RunVerifier(
+      {"-c", tree.Path("fifo"), tree.root()},
+      [&](pid_t pid) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        interrupted = std::chrono::steady_clock::now();
+        kill(pid, SIGINT);
+      },
+      ErrorOutput::Pipe, {"ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, testing::kPromptly);
+  EXPECT_EQ(outcome.exitCode, 3) << outcome.err;
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_TRUE(outcome.out.ends_with("\nAborted\n")) << outcome.out;
+}
+
 // One Ctrl+C ends a run whose destination read never returns, as it ends
 // any other: within a second, with what it has and "Aborted".
 TEST(OvikVerify, OneInterruptEndsARunWhileADestinationReadStalls) {
@@ -569,7 +593,7 @@ TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
     GTEST_SKIP() << "the coreutils checksum tools are missing";
   TempTree tree;
   const std::vector<std::string> names = {"caf\xe9 latin1.txt", "back\\slash", "new\nline", "two  spaces ",
-                                          " lead", "sub dir/cr\rx", "sub dir/empty"};
+                                          " lead", "sub dir/cr\rx", "sub dir/empty", "esc\x1b[31m"};
   for (const std::string& name : names) {
     const std::string bytes = name == "sub dir/empty" ? "" : PatternBytes(70'000, static_cast<unsigned>(name.size()));
     tree.WriteFile("src/" + name, bytes);
@@ -587,7 +611,7 @@ TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
     std::string tool;
     std::string list;
   } tools[] = {{"sha256sum", "dst/SHA256SUMS"}, {"md5sum -b", "MD5SUMS"}, {"sha1sum --tag", "SHA1SUMS"},
-               {"sha512sum", "list.sha512"},    {"b2sum", "B2SUMS"}};
+               {"sha512sum", "list.sha512"},    {"b2sum", "B2SUMS"},   {"b2sum", "checksums.txt"}};
   for (const auto& t : tools) {
     ASSERT_EQ(Shell(dst, "find . -type f -print0 | xargs -0 " + t.tool + " > ../list && mv ../list ../" + t.list), 0);
     // A list in the folder it describes needs no folder named.
@@ -598,8 +622,19 @@ TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
     EXPECT_EQ(checked.exitCode, 0) << t.tool;
   }
 
-  // One changed byte: both say so.
+  // A list from a pipe, standard input or a FIFO is read whole, and
+  // describes the current folder, as for sha256sum -c.
+  ASSERT_EQ(mkfifo(tree.Path("fifo").c_str(), 0600), 0);
+  const std::string program = std::string("'") + OVIK_VERIFY_BINARY + "' -q -c ";
+  for (const std::string& way : {"cat ../SHA256SUMS | " + program + "-", program + "/dev/stdin < ../SHA256SUMS",
+                                 "bash -c \"" + program + "<(cat ../SHA256SUMS)\"",
+                                 "cat ../SHA256SUMS > ../fifo & " + program + "../fifo"}) {
+    EXPECT_EQ(Shell(dst, "test \"$(" + way + ")\" = 'Verified OK'"), 0) << way;
+  }
+
+  // Changed bytes: both say so, with each name on one line of its own.
   tree.WriteFile("dst/new\nline", "changed");
+  tree.WriteFile("dst/esc\x1b[31m", "changed");
   EXPECT_EQ(Shell(dst, "sha256sum --quiet -c ../SHA256SUMS >/dev/null 2>&1"), 1);
   const Outcome damaged = RunVerifier({"-e", "-c", tree.Path("SHA256SUMS"), dst});
   EXPECT_EQ(damaged.exitCode, 1);
@@ -607,8 +642,9 @@ TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "Source folder: " + tree.Path("SHA256SUMS"));
   EXPECT_EQ(lines[1], "Destination folder: " + dst);
-  EXPECT_EQ(lines[2], "!Mismatched checksum: new");
-  EXPECT_EQ(lines[3], "line");
+  EXPECT_EQ(lines[2], "\\!Mismatched checksum: esc\\x1b[31m");
+  EXPECT_EQ(lines[3], "\\!Mismatched checksum: new\\nline");
+  EXPECT_EQ(lines[4], "");
   EXPECT_EQ(lines.back(), "Errors");
 
   // An OpenSSL that offers no digest (FIPS algorithms asked for, none

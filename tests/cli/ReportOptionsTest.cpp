@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace ovik {
@@ -19,6 +23,7 @@ using testing::TempTree;
 
 struct CliResult {
   int status = -1;
+  std::string out;
   std::string err;
 };
 
@@ -35,6 +40,7 @@ CliResult RunCli(const std::vector<std::string>& args) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), std::fclose);
   CliResult result;
   result.status = RunVerifyCommandLine(args, out.get(), err.get());
+  result.out = ReadStream(out.get());
   result.err = ReadStream(err.get());
   return result;
 }
@@ -96,19 +102,78 @@ TEST_F(ReportOptionsTest, ErrorsOnlyAfterACleanRunWritesEmptyFiles) {
   EXPECT_EQ(ReadFileBytes(csv), "");
 }
 
-TEST_F(ReportOptionsTest, FailedCreateAndWriteArePrintedAndGiveStatusFour) {
+// An output that cannot be written ends the run before it reads anything;
+// one that fails while it is written is named after the verdict. Either
+// way the message says why and the status is 4.
+TEST_F(ReportOptionsTest, OutputsThatCannotBeWrittenAreNamedWithTheReasonAndGiveStatusFour) {
   const std::string missing = tree_.Path("no such folder/r.txt");
-  const CliResult result = RunCli({"--quiet", "--report", missing, "--csv", "/dev/full", Src(), Dst()});
-  EXPECT_EQ(result.status, kExitReportFailed);
-  EXPECT_EQ(result.err, "Error 2 creating file\n" + missing + "\nError 28 writing file\n/dev/full\n");
+  const struct {
+    std::vector<std::string> options;
+    std::string err;
+    bool ran;
+  } cases[] = {
+      {{"--report", missing}, "ovik-verify: cannot write the report " + missing + ": No such file or directory\n",
+       false},
+      {{"--write-sums", tree_.Path("src")},
+       "ovik-verify: cannot write the checksum list " + tree_.Path("src") + ": Is a directory\n", false},
+      {{"--csv", tree_.Path("src/a.txt/r.csv"), "--report", tree_.Path("r.txt")},
+       "ovik-verify: cannot write the CSV report " + tree_.Path("src/a.txt/r.csv") + ": Not a directory\n", false},
+      {{"--csv", "/dev/full"}, "ovik-verify: cannot write the CSV report /dev/full: No space left on device\n", true},
+      {{"--write-sums", "/dev/full", "--report", "/dev/null"},
+       "ovik-verify: cannot write the checksum list /dev/full: No space left on device\n", true},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"--quiet"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {Src(), Dst()});
+    const CliResult result = RunCli(args);
+    EXPECT_EQ(result.status, kExitWriteFailed) << c.options[0];
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.out, c.ran ? "Errors\n" : "") << c.options[0];
+  }
+  EXPECT_FALSE(std::filesystem::exists(tree_.Path("r.txt"))) << "nothing is written by a run that cannot write all";
 }
 
-TEST_F(ReportOptionsTest, ExitStatusOfTheProgramIsFourWhenAReportFails) {
-  const std::string command = std::string("'") + OVIK_VERIFY_BINARY + "' --quiet --report /dev/full '" + Src() +
-                              "' '" + Dst() + "' >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), kExitReportFailed);
+// A device or a link given as an output is never replaced by a file.
+TEST_F(ReportOptionsTest, DevicesAndLinksStayWhatTheyAre) {
+  const bool root = geteuid() == 0;
+  // A null device of its own: never the machine's.
+  const std::string device = root ? tree_.Path("null") : "/dev/null";
+  if (root) {
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+  }
+  tree_.WriteFile("kept/report.txt", "earlier");
+  ASSERT_EQ(symlink("kept/report.txt", tree_.Path("link").c_str()), 0);
+  const CliResult result = RunCli({"--quiet", "--write-sums", device, "--report", tree_.Path("link"), Src(), Dst()});
+  EXPECT_EQ(result.status, kExitErrors) << result.err;
+  struct stat st;
+  ASSERT_EQ(lstat(device.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  ASSERT_EQ(lstat(tree_.Path("link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFileBytes(tree_.Path("kept/report.txt")).rfind(Header(), 0), 0u);
+}
+
+// Standard output failing is an error too, as the coreutils make it.
+TEST_F(ReportOptionsTest, ExitStatusOfTheProgramIsFourWhenAnOutputFails) {
+  const std::string program = std::string("'") + OVIK_VERIFY_BINARY + "' ";
+  const std::string folders = " '" + Src() + "' '" + Dst() + "'";
+  const std::string errFile = tree_.Path("err");
+  const struct {
+    std::string command;
+    std::string err;
+  } cases[] = {
+      {program + "--quiet --report /dev/full" + folders + " >/dev/null",
+       "ovik-verify: cannot write the report /dev/full: No space left on device\n"},
+      {program + folders + " >/dev/full", "ovik-verify: write error: No space left on device\n"},
+      {program + "--help >/dev/full", "ovik-verify: write error: No space left on device\n"},
+  };
+  for (const auto& c : cases) {
+    const int status = std::system((c.command + " 2>'" + errFile + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitWriteFailed) << c.command;
+    EXPECT_EQ(ReadFileBytes(errFile), c.err) << c.command;
+  }
 }
 
 TEST(ReportOptionParseTest, FileNameIsRequired) {

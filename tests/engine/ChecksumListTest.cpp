@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace ovik {
 namespace {
@@ -71,13 +76,20 @@ TEST(ChecksumCheck, EachListLineGivesItsResult) {
        {"!Destn file missing: x) y", "Ok: a.txt"}, Verdict::Errors},
       {"sha512sum, CR LF", "x.sha512", kAlphaSha512 + "  a.txt\r\n", {"Ok: a.txt"}, Verdict::VerifiedOk},
       {"b2sum, no last line end", "B2SUMS", kAlphaBlake2b + "  a.txt", {"Ok: a.txt"}, Verdict::VerifiedOk},
-      {"128 digits are SHA-512 in a list not named BLAKE2", "SUMS", kAlphaBlake2b + "  a.txt\n",
-       {"!Mismatched checksum: a.txt"}, Verdict::Errors},
+      {"b2sum in a list whose name says nothing", "checksums.txt", kAlphaBlake2b + "  a.txt\n", {"Ok: a.txt"},
+       Verdict::VerifiedOk},
+      {"sha512sum in a list whose name says nothing", "SUMS", kAlphaSha512 + "  a.txt\n" + kAlphaSha512 + "  in\n",
+       {"Ok: a.txt", "Ok: in"}, Verdict::VerifiedOk},
+      {"128 digits that match by neither digest", "SUMS",
+       kAlphaSha512 + "  sub/b b.bin\n\\" + kAlphaBlake2b + "  new\\nline\n",
+       {"!Mismatched checksum: new\nline", "!Mismatched checksum: sub/b b.bin"}, Verdict::Errors},
+      {"b2sum in a list named for SHA-512", "x.sha512", kAlphaBlake2b + "  a.txt\n", {"!Mismatched checksum: a.txt"},
+       Verdict::Errors},
       {"b2sum --tag, and a length OpenSSL cannot give", "SUMS",
        "BLAKE2b (a.txt) = " + kAlphaBlake2b + "\nBLAKE2b-256 (a.txt) = " + kAlphaBlake2b256 + "\n",
        {"!Bad checksum line: 2", "Ok: a.txt"}, Verdict::Errors},
-      {"b2sum -l 256 untagged", "B2SUMS", kAlphaBlake2b256 + "  a.txt\n", {"!Bad checksum line: 1"},
-       Verdict::NoSourceFiles},
+      {"b2sum -l 256 untagged: bad lines alone are errors", "B2SUMS", kAlphaBlake2b256 + "  a.txt\n",
+       {"!Bad checksum line: 1"}, Verdict::Errors},
       {"escaped names", "SUMS", "\\" + a + "  back\\\\slash\n\\" + kBetaSha256 + "  new\\nline\n",
        {"Ok: back\\slash", "Ok: new\nline"}, Verdict::VerifiedOk},
       {"a leading space, upper-case hex, ./", "SUMS", a + "   lead\n" + Upper(a) + " *./a.txt\n",
@@ -92,7 +104,7 @@ TEST(ChecksumCheck, EachListLineGivesItsResult) {
            "SHA256 (a.txt) = " + a + " \n" + " # indented\n",
        {"!Bad checksum line: 1", "!Bad checksum line: 2", "!Bad checksum line: 3", "!Bad checksum line: 4",
         "!Bad checksum line: 5", "!Bad checksum line: 6", "!Bad checksum line: 7"},
-       Verdict::NoSourceFiles},
+       Verdict::Errors},
       {"traversal", "SUMS",
        a + "  ../outside\n" + a + "  /etc/hostname\n" + a + "  sub/../a.txt\n" + a + "  sub/..\n" + a +
            std::string("  a\0b\n", 6) + a + "  a.txt\n",
@@ -103,6 +115,7 @@ TEST(ChecksumCheck, EachListLineGivesItsResult) {
        {"!Destn read error: out", "!Destn read error: up", "Ok: in"}, Verdict::Errors},
       {"a missing file", "SUMS", a + "  gone\n", {"!Destn file missing: gone"}, Verdict::Errors},
       {"an empty list", "SUMS", "", {}, Verdict::NoSourceFiles},
+      {"comments and empty lines only", "SUMS", "# nothing yet\n\n", {}, Verdict::NoSourceFiles},
   };
   for (const auto& c : cases) {
     ListedFolder h;
@@ -143,6 +156,50 @@ TEST(ChecksumCheck, ListedFilesAreTheSourceAndTheirBytesThoseOfTheFolder) {
   EXPECT_EQ(h.view.lines.front(), "!Source read error: LONG");
   EXPECT_EQ(h.engine.totals.SrcReadErrorCount, 1);
   EXPECT_EQ(h.engine.verdict, Verdict::Errors);
+}
+
+// Writes `parts` into the FIFO at `path` one by one, with pauses between.
+std::thread WriterOf(const std::string& path, std::vector<std::string> parts) {
+  return std::thread([path, parts = std::move(parts)] {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    for (const std::string& part : parts) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (fd >= 0 && write(fd, part.data(), part.size()) != static_cast<ssize_t>(part.size())) break;
+    }
+    if (fd >= 0) close(fd);
+  });
+}
+
+// A list that is no regular file is read to its end, however it trickles
+// in; while it is silent, Abort still ends the run.
+TEST(ChecksumCheck, AListFromAPipeIsReadToItsEndAndAbortAnswersWhileItIsSilent) {
+  ListedFolder h;
+  h.clock.stepSeconds = 0.3;
+  ASSERT_EQ(mkfifo(h.tree.Path("fifo").c_str(), 0600), 0);
+  std::thread writer = WriterOf(h.tree.Path("fifo"), {kAlphaSha256 + "  a.t", "xt\n# more\n", kBetaSha256 + "  sub/b b.bin\n"});
+  h.engine.CheckCommand(h.tree.Path("fifo"), h.Dst());
+  writer.join();
+  EXPECT_EQ(h.view.lines, (Lines{"Ok: a.txt", "Ok: sub/b b.bin"}));
+  EXPECT_EQ(h.engine.verdict, Verdict::VerifiedOk);
+
+  // A writer that says nothing: the read waits until Abort. The writer
+  // then goes, so that the read left waiting ends and no thread stays.
+  std::atomic<bool> done{false};
+  std::thread silent([&] {
+    const int fd = open(h.tree.Path("fifo").c_str(), O_WRONLY | O_CLOEXEC);
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (fd >= 0) close(fd);
+  });
+  int pumps = 0;
+  h.view.onPump = [&] {
+    if (++pumps == 5) h.engine.AbortCommand();
+  };
+  const auto start = std::chrono::steady_clock::now();
+  h.engine.CheckCommand(h.tree.Path("fifo"), h.Dst());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(h.engine.verdict, Verdict::Aborted);
+  done = true;
+  silent.join();
 }
 
 std::string Sha256Of(const std::string& bytes) {

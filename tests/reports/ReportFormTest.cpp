@@ -1,4 +1,5 @@
 #include "support/CsvParser.h"
+#include "reports/EscapedText.h"
 #include "reports/ReportForm.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,31 @@ TEST(DetailsTextTest, ErrorsOnlyAfterACleanRunGivesTheHeaderAlone) {
   const std::vector<std::string> lines = {"Ok: a.txt", "Ok: b.txt"};
   const ReportContent content{"/a", "/b", lines, nullptr};
   EXPECT_EQ(DetailsText(content, ReportFilter::ErrorsOnly), "Source folder: /a\r\nDestination folder: /b\r\n");
+}
+
+// One file, one line: a name holding control characters cannot forge a
+// line or reach the terminal raw; every other name is left byte for byte.
+TEST(EscapedLineTest, ControlsAreEscapedAndEverythingElseIsKept) {
+  const struct {
+    std::string line, shown;
+  } cases[] = {
+      {"Ok: plain name.txt", "Ok: plain name.txt"},
+      {"Ok: back\\slash", "Ok: back\\slash"},
+      {"Ok: caf\xc3\xa9 \xff.txt", "Ok: caf\xc3\xa9 \xff.txt"},
+      {"Ok: x\nOk: y", "\\Ok: x\\nOk: y"},
+      {"Ok: cr\r tab\t back\\slash", "\\Ok: cr\\r tab\\t back\\\\slash"},
+      {"Ok: \x1b[31mred\x7f", "\\Ok: \\x1b[31mred\\x7f"},
+      {"Ok: c1 \xc2\x9b" "2J", "\\Ok: c1 \\xc2\\x9b2J"},
+      {std::string("Ok: nul\0byte", 12), "\\Ok: nul\\x00byte"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapedLine(c.line), c.shown);
+    EXPECT_EQ(EscapedLine(c.line).find_first_of("\r\n\x1b"), std::string::npos);
+  }
+  const std::vector<std::string> lines = {"Ok: x\nOk: y"};
+  EXPECT_EQ(DetailsText({"/s\tx", "/d", lines, nullptr}, ReportFilter::All),
+            "\\Source folder: /s\\tx\r\nDestination folder: /d\r\n\\Ok: x\\nOk: y\r\n");
+  EXPECT_EQ(ReportLine(ReportFormat::Csv, lines[0]), "\"Ok\",\"x\nOk: y\"") << "CSV keeps the exact name";
 }
 
 TEST(CsvLineTest, ThousandsCommaStaysInsideTheFirstField) {

@@ -1,10 +1,18 @@
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
+#include "support/Unprivileged.h"
 #include "reports/ReportSave.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <filesystem>
+#include <thread>
 
 namespace ovik {
 namespace {
@@ -146,20 +154,131 @@ TEST(SaveReportFailureTest, FailedCloseAloneIsReported) {
   EXPECT_EQ(outcome.messages, std::vector<std::string>{"Error " + std::to_string(EDQUOT) + " closing file"});
 }
 
-TEST(SaveReportFailureTest, PartlyWrittenFileStays) {
+TEST(SaveReportFailureTest, FailedWriteLeavesTheEarlierFileWhole) {
   TempTree tree;
+  tree.WriteFile("r.txt", "earlier report");
   std::vector<std::string> lines(10000, "Ok: a fairly long relative name/of a file.txt");
   CallRecorder recorder;
   recorder.failWriteAfterBytes = 100000;
   const Outcome outcome = Save(tree.Path("r.txt"), lines, ReportFilter::All, ReportFormat::Text, recorder.Calls());
   EXPECT_EQ(outcome.messages, std::vector<std::string>{"Error 28 writing file"});
-  const std::string written = ReadFileBytes(tree.Path("r.txt"));
-  EXPECT_GT(written.size(), 0u);
-  EXPECT_LE(written.size(), 100000u);
-  EXPECT_EQ(written.rfind("Source folder: /src/\r\n", 0), 0u);
+  EXPECT_EQ(ReadFileBytes(tree.Path("r.txt")), "earlier report");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.root()), {}), 1) << "no temporary file left";
 }
 
-TEST(ReportFileTest, ShortAndInterruptedWritesAreCompleted) {
+const std::string kTextReport =
+    "Source folder: /src/\r\nDestination folder: /dst\r\n"
+    "!Mismatched contents at offset 1,024: a/b.bin\r\nOk: say \"hi\", twice.txt\r\n";
+
+std::string KindAt(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return "nothing";
+  if (S_ISLNK(st.st_mode)) return "link";
+  if (S_ISDIR(st.st_mode)) return "folder";
+  if (S_ISFIFO(st.st_mode)) return "FIFO";
+  if (S_ISCHR(st.st_mode)) return "device";
+  return "file";
+}
+
+// Every kind of target: written where shell redirection would write, never
+// replaced by something else, never left half written.
+TEST(SaveReportTargetsTest, EachKindOfTargetIsWrittenLikeRedirection) {
+  TempTree tree;
+  tree.WriteFile("old.txt", "earlier");
+  chmod(tree.Path("old.txt").c_str(), 0640);
+  const bool root = geteuid() == 0;
+  if (root) {
+    EXPECT_EQ(chown(tree.Path("old.txt").c_str(), 65534, 65534), 0);
+  }
+  tree.WriteFile("linked.txt", "earlier");
+  symlink("linked.txt", tree.Path("link").c_str());
+  symlink("made.txt", tree.Path("dangling").c_str());
+  tree.MakeFolder("folder");
+  ASSERT_EQ(mkfifo(tree.Path("fifo").c_str(), 0600), 0);
+  // A null device of its own: never the machine's.
+  const bool device = root && mknod(tree.Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  int pipeEnds[2];
+  ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
+
+  const struct {
+    const char* what;
+    std::string path;
+    int error;          // of OutputProblem and of the save's first step
+    std::string kind;   // at the path afterwards
+    std::string check;  // the file that holds the report afterwards
+  } rows[] = {
+      {"a new name", tree.Path("new.txt"), 0, "file", tree.Path("new.txt")},
+      {"a file", tree.Path("old.txt"), 0, "file", tree.Path("old.txt")},
+      {"a link", tree.Path("link"), 0, "link", tree.Path("linked.txt")},
+      {"a link to no file", tree.Path("dangling"), 0, "link", tree.Path("made.txt")},
+      {"a FIFO", tree.Path("fifo"), 0, "FIFO", ""},
+      {"a device", device ? tree.Path("null") : "", 0, "device", ""},
+      {"a descriptor", "/dev/fd/" + std::to_string(pipeEnds[1]), 0, "link", ""},
+      {"a folder", tree.Path("folder"), EISDIR, "folder", ""},
+      {"a missing folder", tree.Path("none/r.txt"), ENOENT, "nothing", ""},
+      {"a file in a file", tree.Path("old.txt/r.txt"), ENOTDIR, "nothing", ""},
+  };
+  for (const auto& row : rows) {
+    if (row.path.empty()) continue;  // no device without root
+    EXPECT_EQ(OutputProblem(row.path), row.error) << row.what;
+    std::string piped;
+    std::thread reader([&] {
+      if (row.kind == "FIFO") piped = ReadFileBytes(row.path);
+    });
+    const Outcome outcome = Save(row.path, kLines, ReportFilter::All, ReportFormat::Text);
+    reader.join();
+    EXPECT_EQ(outcome.succeeded, row.error == 0) << row.what;
+    if (row.error != 0) {
+      EXPECT_EQ(outcome.messages, std::vector<std::string>{FileErrorText(row.error, FileAction::Creating)}) << row.what;
+    }
+    EXPECT_EQ(KindAt(row.path), row.kind) << row.what;
+    if (!row.check.empty()) {
+      EXPECT_EQ(ReadFileBytes(row.check), kTextReport) << row.what;
+    }
+    if (row.kind == "FIFO") {
+      EXPECT_EQ(piped, kTextReport);
+    }
+  }
+  struct stat st;
+  ASSERT_EQ(stat(tree.Path("old.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u) << "a replaced file keeps its permissions";
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534u) << "and its owner";
+  }
+  close(pipeEnds[1]);
+  char buffer[4096];
+  const ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
+  close(pipeEnds[0]);
+  EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0))), kTextReport);
+  for (const auto& entry : std::filesystem::directory_iterator(tree.root()))
+    EXPECT_EQ(entry.path().filename().string().find(".ovik-"), std::string::npos) << entry.path();
+}
+
+// A user who may not write a file is refused, as `>` refuses; one who may
+// write the file but not its folder has it written in place, as `>` does.
+TEST(SaveReportTargetsTest, PermissionsAreThoseOfRedirection) {
+  TempTree tree;
+  tree.WriteFile("folder/locked.txt", "earlier");
+  tree.WriteFile("folder/open.txt", "earlier");
+  chmod(tree.root().c_str(), 0755);
+  chmod(tree.Path("folder/locked.txt").c_str(), 0444);
+  const bool root = geteuid() == 0;
+  if (root) chown(tree.Path("folder/open.txt").c_str(), 65534, 65534);
+  else chmod(tree.Path("folder").c_str(), 0555);
+  const auto saves = [&]() -> int {
+    if (OutputProblem(tree.Path("folder/locked.txt")) != EACCES) return 1;
+    if (Save(tree.Path("folder/locked.txt"), kLines, ReportFilter::All, ReportFormat::Text).succeeded) return 2;
+    if (OutputProblem(tree.Path("folder/new.txt")) != EACCES) return 3;
+    if (!Save(tree.Path("folder/open.txt"), kLines, ReportFilter::All, ReportFormat::Text).succeeded) return 4;
+    return 0;
+  };
+  EXPECT_EQ(root ? testing::AsNobody(saves) : saves(), 0);
+  chmod(tree.Path("folder").c_str(), 0755);
+  EXPECT_EQ(ReadFileBytes(tree.Path("folder/locked.txt")), "earlier");
+  EXPECT_EQ(ReadFileBytes(tree.Path("folder/open.txt")), kTextReport);
+}
+
+TEST(OutputFileTest, ShortAndInterruptedWritesAreCompleted) {
   TempTree tree;
   FileCalls calls = PosixFileCalls();
   int interruptions = 0;
@@ -170,11 +289,12 @@ TEST(ReportFileTest, ShortAndInterruptedWritesAreCompleted) {
     }
     return real(fd, bytes, std::min<std::size_t>(count, 3));
   };
-  ReportFile file(calls);
+  OutputFile file(calls);
   ASSERT_EQ(file.Create(tree.Path("r.txt")), 0);
   EXPECT_EQ(file.Write("0123456789"), 0);
   EXPECT_EQ(file.Flush(), 0);
   EXPECT_EQ(file.Close(), 0);
+  EXPECT_EQ(file.Replace(), 0);
   EXPECT_EQ(ReadFileBytes(tree.Path("r.txt")), "0123456789");
 }
 

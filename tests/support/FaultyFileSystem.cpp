@@ -91,6 +91,10 @@ OpenResult FaultyFileSystem::OpenForRead(const std::string& path, ReadRole role)
   return OpenWithFaults(path, [&] { return SystemFileSystem().OpenForRead(path, role); });
 }
 
+OpenResult FaultyFileSystem::OpenList(const std::string& path) {
+  return OpenWithFaults(path, [&] { return SystemFileSystem().OpenList(path); });
+}
+
 OpenResult FaultyFileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {
   return OpenWithFaults(JoinPath(root, relative), [&] { return SystemFileSystem().OpenBeneath(root, relative, role); });
 }

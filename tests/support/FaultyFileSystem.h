@@ -22,6 +22,7 @@ class FaultyFileSystem final : public FileSystem {
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   // Injected by the joined path; otherwise confined as the machine's are.
   OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
+  OpenResult OpenList(const std::string& path) override;
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
 

@@ -40,4 +40,16 @@ std::vector<std::string> VerifyAsNobody(const std::string& source, const std::st
   return lines;
 }
 
+int AsNobody(const std::function<int()>& work) {
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(60);
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(100);
+    _exit(work());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
 }  // namespace ovik::testing

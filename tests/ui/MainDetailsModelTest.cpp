@@ -59,5 +59,15 @@ TEST_F(DetailsModel, LinesThatAreNotValidTextAreKeptAsBytes) {
   EXPECT_FALSE(model.data(model.index(0)).toString().isEmpty());
 }
 
+// A name's control characters show as their symbols, so that each file
+// keeps one row; the bytes stay as they are for saving and copying.
+TEST_F(DetailsModel, ControlCharactersShowAsVisibleSymbols) {
+  const std::string line = "Ok: x\nOk: y\t\x1b[2J\x7f";
+  model.Append(line);
+  model.CommitAppends();
+  EXPECT_EQ(model.Lines().front(), line);
+  EXPECT_EQ(model.data(model.index(0)).toString(), QString::fromUtf8("Ok: x\u240aOk: y\u2409\u241b[2J\u2421"));
+}
+
 }  // namespace
 }  // namespace ovik::testing

@@ -136,6 +136,10 @@ class FileSystem {
   // are only joined.
   virtual OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role);
   virtual EntryLookup LookUpBeneath(const std::string& root, const std::string& relative);
+  // Opens a checksum list to be read from start to end: on the machine, a
+  // regular file or a stream (a pipe, a FIFO, "-" for standard input), whose
+  // open and reads may wait as long as its writer. By default OpenForRead.
+  virtual OpenResult OpenList(const std::string& path);
   // Lets go of the folders kept open between calls; a run ends with it.
   virtual void ReleaseFolders() {}
 };

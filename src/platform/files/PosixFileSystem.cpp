@@ -1,6 +1,7 @@
 #include "platform/files/PosixFileSystem.h"
 
 #include "common/PathUtils.h"
+#include "platform/files/PosixListFile.h"
 #include "platform/files/PosixReadableFile.h"
 
 #include <dirent.h>
@@ -225,6 +226,10 @@ EntryLookup PosixFileSystem::LookUpBeneath(const std::string& root, const std::s
 OpenResult FileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {
   return OpenForRead(JoinPath(root, relative), role);
 }
+
+OpenResult FileSystem::OpenList(const std::string& path) { return OpenForRead(path, ReadRole::Source); }
+
+OpenResult PosixFileSystem::OpenList(const std::string& path) { return OpenListForRead(path); }
 
 EntryLookup FileSystem::LookUpBeneath(const std::string& root, const std::string& relative) {
   return LookUp(JoinPath(root, relative));

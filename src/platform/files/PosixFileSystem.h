@@ -25,6 +25,7 @@ class PosixFileSystem final : public FileSystem {
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
   OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
+  OpenResult OpenList(const std::string& path) override;
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { folders_.Clear(); }
 

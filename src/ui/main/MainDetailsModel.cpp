@@ -5,6 +5,21 @@
 #include <QFile>
 
 namespace ovik {
+namespace {
+
+// The line as the list shows it: decoded, with every control character as
+// its visible symbol (U+2400 to U+241F, U+2421 for DEL), so that a name
+// holding a line break or an escape stays on its one row.
+QString ShownLine(const std::string& line) {
+  QString shown = QFile::decodeName(QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size())));
+  for (QChar& c : shown) {
+    if (c.unicode() < 0x20) c = QChar(static_cast<char16_t>(0x2400 + c.unicode()));
+    else if (c.unicode() == 0x7F) c = QChar(static_cast<char16_t>(0x2421));
+  }
+  return shown;
+}
+
+}  // namespace
 
 DetailsListModel::DetailsListModel(const QFontMetrics& metrics, QObject* parent)
     : QAbstractListModel(parent), metrics_(metrics) {}
@@ -17,15 +32,12 @@ QVariant DetailsListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || static_cast<std::size_t>(index.row()) >= committed_) return {};
   if (role == Qt::SizeHintRole) return ItemSize();
   if (role != Qt::DisplayRole) return {};
-  const std::string& line = lines_[static_cast<std::size_t>(index.row())];
-  return QFile::decodeName(QByteArray::fromRawData(line.data(), static_cast<qsizetype>(line.size())));
+  return ShownLine(lines_[static_cast<std::size_t>(index.row())]);
 }
 
 QSize DetailsListModel::ItemSize() const {
   if (!itemSize_.isValid()) {
-    const std::string& longest = lines_[longestRow_];
-    const int textWidth = metrics_.horizontalAdvance(
-        QFile::decodeName(QByteArray::fromRawData(longest.data(), static_cast<qsizetype>(longest.size()))));
+    const int textWidth = metrics_.horizontalAdvance(ShownLine(lines_[longestRow_]));
     itemSize_ = QSize(textWidth + 4 * metrics_.averageCharWidth(), RowHeight());
   }
   return itemSize_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/ReportFile.h"
+#include "reports/FileFailure.h"
 
 #include <QString>
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ovik {
+
+// True when the text holds a control character: C0 (a new line, a carriage
+// return, a tab, an escape...), DEL, or a C1 control (U+0080 to U+009F) in
+// UTF-8.
+bool HoldsControls(std::string_view text);
+
+// A line as the terminal and the text report show it. A line without
+// control characters is unchanged, byte for byte. Any other begins with a
+// backslash, as sha256sum marks an escaped name, and has C-style escapes
+// for its controls and backslashes: "\n", "\r", "\t", "\\" and "\xHH" for
+// every other control byte. So one file is always one line, and no name
+// can move the cursor or send the terminal an escape sequence.
+std::string EscapedLine(std::string_view line);
+
+}  // namespace ovik
