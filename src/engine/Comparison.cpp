@@ -1,6 +1,5 @@
 #include "engine/VerifyEngine.h"
 
-#include "common/NumberFormat.h"
 #include "engine/DisplayWaits.h"
 #include "engine/PairReader.h"
 #include "engine/WalkLookahead.h"
@@ -38,9 +37,9 @@ class VerifyEngine::PlainReading final : public ReadingPlace {
     const std::int64_t compared = job.comparison.BlocksCompared();
     if (compared > shownBlocks_) {
       shownBlocks_ = compared;
-      engine_.ShowFileBytes(job.Progress());
+      engine_.display_.ShowFileBytes(job.Progress());
     }
-    engine_.KeepDisplayAlive(lastPump_, job.Progress());
+    engine_.display_.KeepAlive(lastPump_, job.Progress());
     return !engine_.AbortRequested;
   }
 
@@ -60,10 +59,7 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   ShowProgress(0);
 
   CurrentRelativeName = RelativeName(srcPath);
-  view_.SetLabelText(ViewLabel::CurrFileName, CurrentRelativeName);
-  view_.SetLabelVisible(ViewLabel::Progress, true);
-  view_.SetLabelVisible(ViewLabel::File, true);
-  view_.Pump();
+  display_.ShowCurrentFile(CurrentRelativeName);
 
   ReadAheadOfTheWalk();
   std::optional<ReadOutcome> read;
@@ -75,8 +71,8 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   if (AbortRequested || !read) return;
   if (read->failure) std::rethrow_exception(read->failure);
   const CompareOutcome outcome = Judge(*read, expectedSize);
-  if (read->blocksCompared > 0) ShowFileBytes(outcome.bytesChecked);
-  RecordOutcome(outcome);
+  if (read->blocksCompared > 0) display_.ShowFileBytes(outcome.bytesChecked);
+  display_.RecordOutcome(outcome, CurrentRelativeName);
   if (recordSums) RecordDigest(read->digest);
 }
 
@@ -117,20 +113,6 @@ void VerifyEngine::RecordDigest(const std::string& digest) {
   if (FromHex(digest, bytes) && !bytes.empty()) recordedSums_.Add(DigestKind::Sha256, bytes, CurrentRelativeName, 0);
 }
 
-// Refreshes the elapsed time and the progress bar once a second and pumps
-// window events every quarter of a second of this file.
-void VerifyEngine::KeepDisplayAlive(double& lastPump, std::int64_t bytesChecked) {
-  const double elapsed = Elapsed();
-  if (elapsed - totals.LastShownElapsed >= kOneSecond) {
-    ShowElapsed();
-    ShowProgress(bytesChecked);
-  }
-  if (elapsed - lastPump >= kQuarterSecond) {
-    lastPump = elapsed;
-    view_.Pump();
-  }
-}
-
 // Keeps the reading ahead supplied with the files the walk comes to next.
 void VerifyEngine::ReadAheadOfTheWalk() {
   if (!readAhead_ || !readAhead_->HasRoom(true)) return;
@@ -141,96 +123,12 @@ void VerifyEngine::ReadAheadOfTheWalk() {
   readAhead_->AnnouncingDone();
 }
 
-void VerifyEngine::RecordOutcome(const CompareOutcome& outcome) {
-  if (!outcome.Failed()) {
-    ++totals.DstFileCount;
-    WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
-    totals.DstByteTotal += outcome.bytesChecked;
-    WriteCount(ViewLabel::NumDstBytes, totals.DstByteTotal);
-    AddResultLine(kPrefixOk);
-    return;
-  }
-
-  ++totals.ErrorCount;
-  if (outcome.result != FileResult::DstMissing && outcome.result != FileResult::DstIsSource) {
-    ++totals.DstFileCount;
-    WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
-    totals.DstByteTotal += outcome.bytesChecked;
-    if (totals.DstByteTotal > 0) WriteCount(ViewLabel::NumDstBytes, totals.DstByteTotal);
-  }
-  WriteCount(ViewLabel::NumErrors, totals.ErrorCount);
-  view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
-
-  auto report = [this](std::int32_t& counter, ViewLabel label, std::string_view prefix) {
-    CountError(counter, label);
-    AddResultLine(prefix);
-  };
-  switch (outcome.result) {
-    case FileResult::DstMissing:
-      report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstMissing);
-      break;
-    case FileResult::DstIsSource:
-      report(totals.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstIsSource);
-      break;
-    case FileResult::SrcReadError:
-      report(totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs, kPrefixSrcReadError);
-      break;
-    case FileResult::DstReadError:
-      report(totals.DstReadErrorCount, ViewLabel::NumDstReadErrs, kPrefixDstReadError);
-      break;
-    case FileResult::SizeMismatch:
-      report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixSizeMismatch);
-      break;
-    case FileResult::ContentMismatch:
-      report(totals.MismatchCount, ViewLabel::NumMismatches,
-             std::string(kPrefixContentMismatch) + FormatThousands(outcome.matchedBytes));
-      break;
-    case FileResult::ChecksumMismatch:
-      report(totals.MismatchCount, ViewLabel::NumMismatches, kPrefixChecksumMismatch);
-      break;
-    case FileResult::Ok:
-      break;
-  }
-}
-
-void VerifyEngine::ShowFileBytes(std::int64_t bytesChecked) {
-  WriteCount(ViewLabel::NumFileBytes, bytesChecked);
-  view_.SetLabelVisible(ViewLabel::Progress, true);
-  view_.SetLabelVisible(ViewLabel::FileBytes, true);
-}
-
-// A line of its own that counts as an error, and in `counter` when given.
-void VerifyEngine::ReportError(std::string_view prefix, std::string_view name, std::int32_t* counter,
-                               ViewLabel label) {
-  ++totals.ErrorCount;
-  WriteCount(ViewLabel::NumErrors, totals.ErrorCount);
-  view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
-  if (counter != nullptr) CountError(*counter, label);
-  AddResultLine(prefix, name);
-}
-
 // The existence test of a destination that could not be opened: a file
 // (not a folder) of that path is there, or it could not be looked at for
 // another reason than that nothing of that name exists.
 bool VerifyEngine::DestinationIsThere(const EntryLookup& lookup) {
   if (lookup.entry) return PassesFilter(lookup.entry->attributes, kFilesFilter);
   return lookup.error != 0 && !IsNoSuchEntry(lookup.error);
-}
-
-void VerifyEngine::CountError(std::int32_t& counter, ViewLabel label) {
-  ++counter;
-  WriteCount(label, counter);
-  view_.SetLabelColour(label, Colour::Red);
-}
-
-void VerifyEngine::AddResultLine(std::string_view prefix) { AddResultLine(prefix, CurrentRelativeName); }
-
-void VerifyEngine::AddResultLine(std::string_view prefix, std::string_view relativeName) {
-  std::string line;
-  line.reserve(prefix.size() + 2 + relativeName.size());
-  line.append(prefix).append(": ").append(relativeName);
-  view_.AppendResult(std::move(line));
-  view_.ScrollResultsAlong();
 }
 
 }  // namespace ovik

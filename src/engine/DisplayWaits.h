@@ -13,9 +13,9 @@ class VerifyEngine::DisplayWaits final : public WaitHook {
   bool KeepWaiting(std::int64_t bytesSoFar) override {
     if (bytesSoFar > shownBytes_) {
       shownBytes_ = bytesSoFar;
-      engine_.ShowFileBytes(bytesSoFar);
+      engine_.display_.ShowFileBytes(bytesSoFar);
     }
-    engine_.KeepDisplayAlive(lastPump_, bytesSoFar);
+    engine_.display_.KeepAlive(lastPump_, bytesSoFar);
     return !engine_.AbortRequested;
   }
 

@@ -37,10 +37,10 @@ void VerifyEngine::RunCheck(const std::string& listPath, const std::string& fold
     // Files after the failing part of the list were never checked: that
     // must not pass for a good copy.
     if (reading == ListReading::Broken)
-      ReportError(kPrefixSrcReadError, FileNameOf(listPath), &totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs);
+      display_.ReportError(kPrefixSrcReadError, FileNameOf(listPath), &totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs);
     CheckListedFiles(list, folder);
     fileSystem_.ReleaseFolders();
-    if (!AbortRequested) ClearCurrentFile();
+    if (!AbortRequested) display_.ClearCurrentFile();
   }
   FinishRun();
 }
@@ -74,13 +74,13 @@ VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& list
     reader.Feed({reinterpret_cast<const char*>(reading->block.data()), static_cast<std::size_t>(count)});
     if (count < static_cast<std::int64_t>(BlockSize)) break;
     totals.SrcFileCount = static_cast<std::int32_t>(list.size());
-    WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
-    KeepDisplayAlive(lastPump, 0);
+    display_.WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
+    display_.KeepAlive(lastPump, 0);
     if (AbortRequested) return ListReading::Whole;
   }
   reader.Finish();
   totals.SrcFileCount = static_cast<std::int32_t>(list.size());
-  WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
+  display_.WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
   return ListReading::Whole;
 }
 
@@ -105,9 +105,9 @@ void VerifyEngine::LookUpListedSizes(const ChecksumList& list, const std::string
     for (const std::int64_t size : *sizes) {
       if (size < 0) continue;
       totals.SrcByteTotal += size;
-      WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+      display_.WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
     }
-    KeepDisplayAlive(lastPump, 0);
+    display_.KeepAlive(lastPump, 0);
   }
 }
 
@@ -120,7 +120,7 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
   std::size_t nextBadLine = 0;
   const auto reportBadLinesBefore = [&](std::uint32_t lineNumber) {
     for (; nextBadLine < badLines.size() && badLines[nextBadLine] < lineNumber && !AbortRequested; ++nextBadLine)
-      ReportError(kPrefixBadChecksumLine, std::to_string(badLines[nextBadLine]));
+      display_.ReportError(kPrefixBadChecksumLine, std::to_string(badLines[nextBadLine]));
   };
 
   std::deque<ListedCheck> inFlight;
@@ -150,10 +150,7 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
   ShowElapsed();
   ShowProgress(0);
   CurrentRelativeName.assign(file.name);
-  view_.SetLabelText(ViewLabel::CurrFileName, CurrentRelativeName);
-  view_.SetLabelVisible(ViewLabel::Progress, true);
-  view_.SetLabelVisible(ViewLabel::File, true);
-  view_.Pump();
+  display_.ShowCurrentFile(CurrentRelativeName);
 
   DisplayWaits waits(*this);
   // An aborted file yields no line and no counts.
@@ -168,8 +165,8 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
     outcome.result = DestinationIsThere(read->dstLookup) ? FileResult::DstReadError : FileResult::DstMissing;
   else if (read->digest.empty()) outcome.result = FileResult::DstReadError;
   else if (read->digest != ToHex(file.digest)) outcome.result = FileResult::ChecksumMismatch;
-  if (outcome.bytesChecked > 0) ShowFileBytes(outcome.bytesChecked);
-  RecordOutcome(outcome);
+  if (outcome.bytesChecked > 0) display_.ShowFileBytes(outcome.bytesChecked);
+  display_.RecordOutcome(outcome, CurrentRelativeName);
 }
 
 }  // namespace ovik

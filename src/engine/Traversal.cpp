@@ -27,7 +27,7 @@ void VerifyEngine::ScanSource(const std::string& folder) {
   for (const DirEntry& entry : entries) {
     if (IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry)) {
       ++totals.SrcFolderCount;
-      WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
+      display_.WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
       walkedPath_.push_back(entry.id);
       ScanSource(JoinPath(folder, entry.name));
       walkedPath_.pop_back();
@@ -39,9 +39,9 @@ void VerifyEngine::ScanSource(const std::string& folder) {
   for (const DirEntry& entry : entries) {
     if (!IsFile(entry)) continue;
     ++totals.SrcFileCount;
-    WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
+    display_.WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
     totals.SrcByteTotal += entry.size;
-    WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+    display_.WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
     if (AbortRequested) break;
   }
 }
@@ -78,14 +78,14 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
       const std::string& dstSub = dstSubs[subIndex];
       if (dstSubExists[subIndex++]) {
         ++totals.DstFolderCount;
-        WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
+        display_.WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
       }
       walkedPath_.push_back(entry.id);
       VerifyFolder(JoinPath(srcFolder, entry.name), dstSub);
       walkedPath_.pop_back();
     } else if (const std::string_view skipped = SkippedFolderPrefix(entry, subFolderFilter); !skipped.empty()) {
       // Named, so that nothing is left out in silence; nothing in it is looked at.
-      AddResultLine(skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
+      display_.AddResultLine(skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
     }
     if (AbortRequested) break;
   }
@@ -100,7 +100,7 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
 }
 
 void VerifyEngine::ReportUnlistableFolder(const std::string& srcFolder) {
-  ReportError(kPrefixSrcReadError, RelativeName(srcFolder) + "/", &totals.SrcReadErrorCount,
+  display_.ReportError(kPrefixSrcReadError, RelativeName(srcFolder) + "/", &totals.SrcReadErrorCount,
               ViewLabel::NumSrcReadErrs);
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/FileOutcome.h"
 #include "engine/ReadAhead.h"
+#include "engine/RunDisplay.h"
 #include "engine/VerifyTotals.h"
 #include "engine/WalkRules.h"
 #include "engine/VerifyView.h"
@@ -24,9 +25,6 @@ class WalkLookahead;
 class BlockingCalls;
 
 inline constexpr std::size_t BlockSize = 102400;
-
-inline constexpr double kOneSecond = 1.0 / 86400.0;
-inline constexpr double kQuarterSecond = 1.0 / 345600.0;
 
 // Result prefixes of the details list. Every error prefix begins with "!".
 inline constexpr const char* kPrefixOk = "Ok";
@@ -136,13 +134,8 @@ class VerifyEngine {
   enum class ListReading { Whole, NotOpened, Broken };
 
   void RunCommand(const std::function<void()>& run);
-  void ClearCurrentFile();
   void FinishRun();
 
-  double Elapsed();
-  void KeepDisplayAlive(double& lastPump, std::int64_t bytesChecked);
-  void WriteCount(ViewLabel label, std::int64_t value);
-  void WriteErrorCount(ViewLabel label, std::int32_t value);
   bool IsOnWalkedPath(const DirEntry& entry) const;
   // Runs a file-system call that a stalling device can hold up, aside when
   // reading ahead; false when the run was aborted before it returned. The
@@ -159,23 +152,18 @@ class VerifyEngine {
   std::optional<ReadOutcome> ReadPairHere(const std::string& srcPath, const std::string& dstPath);
   CompareOutcome Judge(const ReadOutcome& read, std::int64_t expectedSize);
   bool DestinationIsThere(const EntryLookup& lookup);
-  void RecordOutcome(const CompareOutcome& outcome);
   void RecordDigest(const std::string& digest);
-  void CountError(std::int32_t& counter, ViewLabel label);
-  void AddResultLine(std::string_view prefix, std::string_view relativeName);
   ListReading ReadChecksumList(const std::string& listPath, ChecksumList& list);
   void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
   void CheckListedFiles(const ChecksumList& list, const std::string& folder);
   void CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading);
-  void ReportError(std::string_view prefix, std::string_view name, std::int32_t* counter = nullptr,
-                   ViewLabel label = ViewLabel::NumErrors);
-  void ShowFileBytes(std::int64_t bytesChecked);
   // `path` without the source root and the separator after it.
   std::string RelativeName(const std::string& path) const;
 
   VerifyView& view_;
   FileSystem& fileSystem_;
   Clock& clock_;
+  RunDisplay display_{view_, clock_, totals};
   // The buffers of the pairs the engine reads itself, when not reading ahead.
   std::vector<Buffer> plainBuffers_;
   std::vector<std::byte*> freePlainBuffers_;

@@ -1,6 +1,5 @@
 #include "engine/VerifyEngine.h"
 
-#include "common/NumberFormat.h"
 #include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
 #include "engine/BlockingCalls.h"
@@ -105,29 +104,16 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
       }
       VerifyFolder(sourceRoot, destRoot);
     }
-    if (!AbortRequested) ClearCurrentFile();
+    if (!AbortRequested) display_.ClearCurrentFile();
   }
   walkedPath_.clear();
   sumsRecorded_ = recordSums && !AbortRequested;
   FinishRun();
 }
 
-// The "Current file" captions and values go once a run ended without an
-// abort.
-void VerifyEngine::ClearCurrentFile() {
-  for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
-    view_.SetLabelVisible(label, false);
-  view_.SetLabelText(ViewLabel::NumFileBytes, "");
-  view_.SetLabelText(ViewLabel::CurrFileName, "");
-}
-
 void VerifyEngine::FinishRun() {
   ShowStatus("Sorting details...", Colour::Blue);
-  view_.SetResultsVisible(false);
-  view_.SetResultsSorted(true);
-  view_.SetResultsVisible(true);
-  view_.ScrollResultsToTop();
-  view_.Pump();
+  display_.ShowSortedResults();
 
   ShowTotals();
 
@@ -146,72 +132,17 @@ void VerifyEngine::ResetResults() {
   totals = cleared;
   recordedSums_.Clear();
   sumsRecorded_ = false;
-  totals.StartTime = clock_.LocalNow();
-  totals.StartSteady = clock_.SteadyNow();
-
-  for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
-    view_.SetLabelVisible(label, false);
-  view_.SetLabelText(ViewLabel::NumFileBytes, "");
-  view_.SetLabelText(ViewLabel::CurrFileName, "");
-
-  for (ViewLabel label : {ViewLabel::NumSrcFiles, ViewLabel::NumSrcFolders, ViewLabel::NumDstFolders,
-                          ViewLabel::NumDstFiles})
-    view_.SetLabelText(label, "-");
-  for (ViewLabel label : {ViewLabel::NumErrors, ViewLabel::NumDstFilesMissing, ViewLabel::NumSrcReadErrs,
-                          ViewLabel::NumDstReadErrs, ViewLabel::NumMismatches}) {
-    view_.SetLabelText(label, "-");
-    view_.SetLabelColour(label, Colour::Black);
-  }
-  view_.SetLabelText(ViewLabel::NumSrcBytes, "-");
-  view_.SetLabelText(ViewLabel::NumDstBytes, "-");
-
-  view_.ClearResults();
-  view_.SetSaveAndCopyEnabled(false);
-
-  ShowStatus("", Colour::Blue);
-  ShowElapsed();
-  ShowProgress(0);
+  display_.Reset();
 }
 
-void VerifyEngine::WriteCount(ViewLabel label, std::int64_t value) {
-  view_.SetLabelText(label, FormatThousands(value));
-}
+void VerifyEngine::ShowTotals() { display_.ShowTotals(); }
 
-void VerifyEngine::WriteErrorCount(ViewLabel label, std::int32_t value) {
-  WriteCount(label, value);
-  view_.SetLabelColour(label, value != 0 ? Colour::Red : Colour::Green);
-}
+void VerifyEngine::ShowStatus(std::string_view text, Colour colour) { display_.ShowStatus(text, colour); }
 
-void VerifyEngine::ShowTotals() {
-  ShowElapsed();
-  ShowProgress(0);
+void VerifyEngine::UpdateTitle() { display_.ShowTitle(runState); }
 
-  WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
-  WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
-  WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
-  if (totals.DstFileCount > 0) WriteCount(ViewLabel::NumDstFiles, totals.DstFileCount);
-  if (totals.DstFolderCount > 0) WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
-  if (totals.DstByteTotal > 0) WriteCount(ViewLabel::NumDstBytes, totals.DstByteTotal);
+void VerifyEngine::ShowElapsed() { display_.ShowElapsed(); }
 
-  WriteErrorCount(ViewLabel::NumErrors, totals.ErrorCount);
-  view_.SetProgressColour(totals.ErrorCount != 0 ? Colour::Red : Colour::Green);
-
-  WriteErrorCount(ViewLabel::NumDstFilesMissing, totals.DstMissingCount);
-  WriteErrorCount(ViewLabel::NumSrcReadErrs, totals.SrcReadErrorCount);
-  WriteErrorCount(ViewLabel::NumDstReadErrs, totals.DstReadErrorCount);
-  WriteErrorCount(ViewLabel::NumMismatches, totals.MismatchCount);
-}
-
-void VerifyEngine::ShowStatus(std::string_view text, Colour colour) {
-  view_.SetStatus(text, colour);
-  view_.Pump();
-}
-
-void VerifyEngine::UpdateTitle() {
-  std::string title = "Ovik";
-  if (runState == RunState::Verifying) title += "-Verifying";
-  else if (runState == RunState::Stopped) title += "-Stopped";
-  view_.SetApplicationTitle(title);
-}
+void VerifyEngine::ShowProgress(std::int64_t currentFileBytes) { display_.ShowProgress(currentFileBytes); }
 
 }  // namespace ovik
