@@ -43,6 +43,26 @@ wall_seconds() {
   awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
 }
 
+# Runs a command with output discarded and prints its wall time and its
+# processor time (user and system, its children's included) in seconds, as
+# "wall:cpu". Fails when the exit status is not the expected one.
+wall_and_cpu_seconds() {
+  local expected=$1
+  shift
+  local usage start status=0
+  usage=$(mktemp)
+  start=$EPOCHREALTIME
+  /usr/bin/time -o "$usage" -f "%U %S" "$@" >/dev/null 2>&1 || status=$?
+  local end=$EPOCHREALTIME
+  if [[ $status -ne $expected ]]; then
+    echo "unexpected exit status $status (wanted $expected): $*" >&2
+    rm -f "$usage"
+    exit 1
+  fi
+  awk -v s="$start" -v e="$end" '{ printf "%.3f:%.2f\n", e - s, $1 + $2 }' "$usage"
+  rm -f "$usage"
+}
+
 # Median of the numbers given as arguments.
 median() {
   printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'

@@ -61,7 +61,8 @@ parallel_read() {  # tree, readers
 }
 
 # One timed run of each command, in the given order, each on a cold tree
-# when `cold` is 1. Prints the wall times in that order.
+# when `cold` is 1. Prints the wall times in that order, those of diff and
+# ovik with their processor time ("wall:cpu").
 time_each() {  # cold, tree, command names...
   local cold=$1 tree=$2
   shift 2
@@ -69,9 +70,9 @@ time_each() {  # cold, tree, command names...
   for name in "$@"; do
     if ((cold)); then drop_tree "$tree"; fi
     case $name in
-      diff) times+=("$(wall_seconds 0 diff -rq "$tree/src" "$tree/dst")") ;;
-      ovik) if ((cold)); then times+=("$(wall_seconds 0 "$VERIFY" --quiet "$tree/src" "$tree/dst")")
-            else times+=("$(wall_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")"); fi ;;
+      diff) times+=("$(wall_and_cpu_seconds 0 diff -rq "$tree/src" "$tree/dst")") ;;
+      ovik) if ((cold)); then times+=("$(wall_and_cpu_seconds 0 "$VERIFY" --quiet "$tree/src" "$tree/dst")")
+            else times+=("$(wall_and_cpu_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")"); fi ;;
       reader) times+=("$(wall_seconds 0 parallel_read "$tree" "$READERS")") ;;
       cat) times+=("$(wall_seconds 0 cat_both "$tree")") ;;
     esac
@@ -80,13 +81,14 @@ time_each() {  # cold, tree, command names...
 }
 
 # Alternates the commands (rotating who goes first) and prints one line per
-# run, then the medians. Cold runs add a parallel plain reader (the pace of
+# run, then the medians, with the processor time ovik used against diff's
+# ("cpu"). Cold runs add a parallel plain reader (the pace of
 # the device), warm runs of `with_cat` a plain cat of both trees (the pace
 # of the memory). Sets RATIO_DIFF (ovik / diff), RATIO_REF (ovik / the
 # reference) and REF_DIFF (diff / the reference).
 compare() {  # name, tree, cold, with_cat
   local name=$1 tree=$2 cold=$3 with_cat=${4:-0} ref="" order run i
-  local -a names=(diff ovik) diffs=() oviks=() refs=() ratios=() rratios=()
+  local -a names=(diff ovik) diffs=() oviks=() refs=() ratios=() rratios=() cpus=()
   if ((cold)); then ref=reader; elif ((with_cat)); then ref=cat; fi
   if [[ -n $ref ]]; then names+=("$ref"); fi
   if ((!cold)); then time_each 0 "$tree" "${names[@]}" >/dev/null; fi
@@ -95,20 +97,26 @@ compare() {  # name, tree, cold, with_cat
   if [[ -n $ref ]]; then printf ' %10s' "$ref"; fi
   printf ' %8s' "/diff"
   if [[ -n $ref ]]; then printf ' %8s' "/$ref"; fi
+  printf ' %8s' "cpu"
   echo
   for ((run = 1; run <= RUNS; run++)); do
     order=()
     for ((i = 0; i < ${#names[@]}; i++)); do order+=("${names[(i + run) % ${#names[@]}]}"); done
     read -r -a times <<<"$(time_each "$cold" "$tree" "${order[@]}")"
-    local d o r=""
+    local d o r="" dcpu ocpu
     for ((i = 0; i < ${#order[@]}; i++)); do
-      case ${order[i]} in diff) d=${times[i]} ;; ovik) o=${times[i]} ;; *) r=${times[i]} ;; esac
+      case ${order[i]} in
+        diff) d=${times[i]%%:*} dcpu=${times[i]##*:} ;;
+        ovik) o=${times[i]%%:*} ocpu=${times[i]##*:} ;;
+        *) r=${times[i]} ;;
+      esac
     done
-    diffs+=("$d") oviks+=("$o") ratios+=("$(ratio "$o" "$d")")
+    diffs+=("$d") oviks+=("$o") ratios+=("$(ratio "$o" "$d")") cpus+=("$(ratio "$ocpu" "$dcpu")")
     printf '  %-6s %9ss %9ss' "$run" "$d" "$o"
     if [[ -n $ref ]]; then refs+=("$r") rratios+=("$(ratio "$o" "$r")"); printf ' %9ss' "$r"; fi
     printf ' %7sx' "${ratios[-1]}"
     if [[ -n $ref ]]; then printf ' %7sx' "${rratios[-1]}"; fi
+    printf ' %7sx' "${cpus[-1]}"
     echo
   done
   RATIO_DIFF=$(median "${ratios[@]}")
@@ -120,6 +128,7 @@ compare() {  # name, tree, cold, with_cat
   fi
   printf ' %7sx' "$RATIO_DIFF"
   if [[ -n $ref ]]; then printf ' %7sx' "$RATIO_REF"; fi
+  printf ' %7sx' "$(median "${cpus[@]}")"
   echo
   part_end
 }

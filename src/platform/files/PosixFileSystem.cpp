@@ -235,9 +235,12 @@ EntryLookup FileSystem::LookUpBeneath(const std::string& root, const std::string
   return LookUp(JoinPath(root, relative));
 }
 
+// Never destroyed: a thread left behind in a call that never returns (a
+// FIFO without a writer, a stalled device) may still use it while the
+// process exits.
 FileSystem& SystemFileSystem() {
-  static PosixFileSystem fileSystem;
-  return fileSystem;
+  static auto* const fileSystem = new PosixFileSystem();
+  return *fileSystem;
 }
 
 }  // namespace ovik
