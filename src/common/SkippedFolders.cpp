@@ -1,11 +1,24 @@
 #include "common/SkippedFolders.h"
 
-namespace ovik {
+#include <initializer_list>
 
-bool IsSkippedFolderLine(std::string_view line) {
-  for (std::string_view prefix : {kPrefixHiddenFolderSkipped, kPrefixSystemFolderSkipped})
+namespace ovik {
+namespace {
+
+bool HasPrefix(std::string_view line, std::initializer_list<std::string_view> prefixes) {
+  for (std::string_view prefix : prefixes)
     if (line.starts_with(prefix) && line.substr(prefix.size()).starts_with(": ")) return true;
   return false;
+}
+
+}  // namespace
+
+bool IsSkippedFolderLine(std::string_view line) {
+  return HasPrefix(line, {kPrefixHiddenFolderSkipped, kPrefixSystemFolderSkipped});
+}
+
+bool IsNoteLine(std::string_view line) {
+  return IsSkippedFolderLine(line) || HasPrefix(line, {kPrefixSpecialFileSkipped, kPrefixEmptyFolderMissing});
 }
 
 }  // namespace ovik

@@ -9,8 +9,15 @@ namespace ovik {
 // the verdict alone.
 inline constexpr std::string_view kPrefixHiddenFolderSkipped = "Hidden folder skipped";
 inline constexpr std::string_view kPrefixSystemFolderSkipped = "System folder skipped";
+// Likewise no errors: a device, a FIFO or a socket in the source, which has
+// no bytes to compare; an empty source sub-folder with no twin in the
+// destination, where no file is missing but the folder is.
+inline constexpr std::string_view kPrefixSpecialFileSkipped = "Special file skipped";
+inline constexpr std::string_view kPrefixEmptyFolderMissing = "Empty folder missing";
 
 // True when the details line names a folder the walks passed over.
 bool IsSkippedFolderLine(std::string_view line);
+// True when the line is one of the notes above, which are no errors.
+bool IsNoteLine(std::string_view line);
 
 }  // namespace ovik

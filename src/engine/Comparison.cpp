@@ -131,4 +131,8 @@ bool VerifyEngine::DestinationIsThere(const EntryLookup& lookup) {
   return lookup.error != 0 && !IsNoSuchEntry(lookup.error);
 }
 
+bool VerifyEngine::AnythingIsThere(const EntryLookup& lookup) {
+  return lookup.entry.has_value() || (lookup.error != 0 && !IsNoSuchEntry(lookup.error));
+}
+
 }  // namespace ovik

@@ -161,8 +161,10 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
 
   CompareOutcome outcome;
   outcome.bytesChecked = read->compared.bytesChecked;
+  // A listed name that is there as something else than a file (a folder, a
+  // device, a link that leads outside the folder) cannot be read.
   if (read->compared.result == FileResult::DstMissing)
-    outcome.result = DestinationIsThere(read->dstLookup) ? FileResult::DstReadError : FileResult::DstMissing;
+    outcome.result = AnythingIsThere(read->dstLookup) ? FileResult::DstReadError : FileResult::DstMissing;
   else if (read->digest.empty()) outcome.result = FileResult::DstReadError;
   else if (read->digest != ToHex(file.digest)) outcome.result = FileResult::ChecksumMismatch;
   if (outcome.bytesChecked > 0) display_.ShowFileBytes(outcome.bytesChecked);

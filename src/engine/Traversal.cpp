@@ -76,16 +76,28 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
   for (const DirEntry& entry : entries) {
     if (isWalked(entry)) {
       const std::string& dstSub = dstSubs[subIndex];
-      if (dstSubExists[subIndex++]) {
+      const bool dstSubThere = dstSubExists[subIndex++] != 0;
+      if (dstSubThere) {
         ++totals.DstFolderCount;
         display_.WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
       }
+      const std::string srcSub = JoinPath(srcFolder, entry.name);
+      const std::uint64_t filesBefore = filesWalked_;
+      const bool topMissing = !dstSubThere && !insideMissingFolder_;
+      if (topMissing) insideMissingFolder_ = true;
       walkedPath_.push_back(entry.id);
-      VerifyFolder(JoinPath(srcFolder, entry.name), dstSub);
+      VerifyFolder(srcSub, dstSub);
       walkedPath_.pop_back();
+      if (topMissing) insideMissingFolder_ = false;
+      // Its files would each have said so; a folder with none says it itself,
+      // once for the folders below it.
+      if (topMissing && filesWalked_ == filesBefore && !AbortRequested)
+        display_.AddResultLine(kPrefixEmptyFolderMissing, RelativeName(srcSub) + "/");
     } else if (const std::string_view skipped = SkippedFolderPrefix(entry, subFolderFilter); !skipped.empty()) {
       // Named, so that nothing is left out in silence; nothing in it is looked at.
       display_.AddResultLine(skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
+    } else if (IsSpecialFile(entry)) {
+      display_.AddResultLine(kPrefixSpecialFileSkipped, RelativeName(JoinPath(srcFolder, entry.name)));
     }
     if (AbortRequested) break;
   }
@@ -93,6 +105,7 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
 
   for (const DirEntry& entry : entries) {
     if (!IsFile(entry)) continue;
+    ++filesWalked_;
     CompareFile(JoinPath(srcFolder, entry.name), JoinPath(dstFolder, entry.name), entry.size,
                 entry.attributesRead);
     if (AbortRequested) break;

@@ -152,6 +152,8 @@ class VerifyEngine {
   std::optional<ReadOutcome> ReadPairHere(const std::string& srcPath, const std::string& dstPath);
   CompareOutcome Judge(const ReadOutcome& read, std::int64_t expectedSize);
   bool DestinationIsThere(const EntryLookup& lookup);
+  // Anything of that name is there, or it could not be looked at.
+  static bool AnythingIsThere(const EntryLookup& lookup);
   void RecordDigest(const std::string& digest);
   ListReading ReadChecksumList(const std::string& listPath, ChecksumList& list);
   void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
@@ -177,6 +179,10 @@ class VerifyEngine {
   std::unique_ptr<BlockingCalls> blockingCalls_;
   // Whether the scan could list the source root.
   bool scanListedRoot_ = false;
+  // Files the walk came to, and whether it is below a sub-folder missing in
+  // the destination, so that an empty folder missing there can be told.
+  std::uint64_t filesWalked_ = 0;
+  bool insideMissingFolder_ = false;
   // The source digests recorded, in the walk's order.
   ChecksumList recordedSums_;
   bool sumsRecorded_ = false;

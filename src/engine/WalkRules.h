@@ -47,6 +47,9 @@ inline std::string_view SkippedFolderPrefix(const DirEntry& entry, std::uint32_t
   return (entry.attributes & faHidden) != 0 ? kPrefixHiddenFolderSkipped : kPrefixSystemFolderSkipped;
 }
 
+// A device, a FIFO or a socket: named by the walk, never read.
+inline bool IsSpecialFile(const DirEntry& entry) { return (entry.attributes & faDevice) != 0; }
+
 // The entries a walk hands to the comparison: those that pass the files
 // filter.
 inline bool IsFile(const DirEntry& entry) { return PassesFilter(entry.attributes, kFilesFilter); }

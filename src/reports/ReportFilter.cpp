@@ -5,7 +5,7 @@
 namespace ovik {
 
 bool LineQualifies(std::string_view line, ReportFilter filter, bool selected) {
-  const bool isNonError = line.substr(0, 2) == "Ok" || IsSkippedFolderLine(line);
+  const bool isNonError = line.substr(0, 2) == "Ok" || IsNoteLine(line);
   switch (filter) {
     case ReportFilter::All: return true;
     case ReportFilter::ErrorsOnly: return !isNonError;

@@ -52,6 +52,7 @@ struct ListedFolder : EngineHarness {
     EXPECT_EQ(symlink("a.txt", Dst("in").c_str()), 0);
     EXPECT_EQ(symlink(tree.Path("outside").c_str(), Dst("out").c_str()), 0);
     EXPECT_EQ(symlink("../outside", Dst("up").c_str()), 0);
+    EXPECT_EQ(mkfifo(Dst("fifo").c_str(), 0644), 0);
   }
 
   void Check(const std::string& listName, const std::string& content) {
@@ -114,6 +115,8 @@ TEST(ChecksumCheck, EachListLineGivesItsResult) {
       {"links leading out of the folder", "SUMS", a + "  in\n" + a + "  out\n" + a + "  up\n",
        {"!Destn read error: out", "!Destn read error: up", "Ok: in"}, Verdict::Errors},
       {"a missing file", "SUMS", a + "  gone\n", {"!Destn file missing: gone"}, Verdict::Errors},
+      {"names that are there, but not as files", "SUMS", a + "  sub\n" + a + "  fifo\n",
+       {"!Destn read error: fifo", "!Destn read error: sub"}, Verdict::Errors},
       {"an empty list", "SUMS", "", {}, Verdict::NoSourceFiles},
       {"comments and empty lines only", "SUMS", "# nothing yet\n\n", {}, Verdict::NoSourceFiles},
   };

@@ -128,6 +128,7 @@ TEST(RunDisplay, BytesCheckedKeepsThePreviousFilesCountUntilABlockIsRead) {
 TEST(RunDisplay, SaveAndCopyStayDisabledWithoutLines) {
   EngineHarness h;
   h.tree.MakeFolder("src/empty");
+  h.tree.MakeFolder("dst/empty");
   h.Verify();
   EXPECT_FALSE(h.view.saveAndCopyEnabled);
   EXPECT_EQ(h.view.titles.back(), "Ovik-Stopped");

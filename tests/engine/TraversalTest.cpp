@@ -179,7 +179,7 @@ TEST(Traversal, NamesThatAreNotUtf8VerifyByteForByte) {
   EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: only-src-\x80", "Ok: caf\xe9", "Ok: d\xff\xfe/inner"}));
 }
 
-TEST(Traversal, SpecialFilesAreNeitherCountedNorOpened) {
+TEST(Traversal, SpecialFilesAreNamedButNeitherCountedNorOpened) {
   EngineHarness h;
   h.WriteBoth("real", "r");
   ASSERT_EQ(mkfifo(h.Src("fifo").c_str(), 0644), 0);
@@ -192,9 +192,24 @@ TEST(Traversal, SpecialFilesAreNeitherCountedNorOpened) {
   h.Verify();
   alarm(0);
   close(sock);
-  EXPECT_EQ(h.view.lines, Lines{"Ok: real"});
+  EXPECT_EQ(h.view.lines, (Lines{"Ok: real", "Special file skipped: fifo", "Special file skipped: sock"}));
   EXPECT_EQ(h.engine.totals.SrcFileCount, 1);
   EXPECT_EQ(h.fileSystem.opens, 2);
+  EXPECT_EQ(h.engine.verdict, Verdict::VerifiedOk);
+}
+
+TEST(Traversal, AnEmptyFolderMissingInTheDestinationIsNamedOnceAndIsNoError) {
+  EngineHarness h;
+  h.WriteBoth("a", "1");
+  h.tree.MakeFolder("src/gone/deeper");
+  h.tree.MakeFolder("src/kept");
+  h.tree.MakeFolder("dst/kept");
+  h.tree.WriteFile("src/full/f", "2");
+  h.Verify();
+  EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: full/f", "Empty folder missing: gone/", "Ok: a"}));
+  EXPECT_EQ(h.engine.totals.SrcFolderCount, 4);
+  EXPECT_EQ(h.engine.totals.DstFolderCount, 1);
+  EXPECT_EQ(h.engine.totals.ErrorCount, 1) << "the empty folder is no error";
 }
 
 TEST(Traversal, FolderThatCannotBeListedIsASourceReadErrorAndItsSiblingsGoOn) {

@@ -115,7 +115,7 @@ TEST_F(MainWindowRun, ACleanRunEndsGreenWithAFullBar) {
 
 TEST_F(MainWindowRun, ASourceWithoutFilesEndsWithNoSourceFiles) {
   tree.MakeFolder("src/empty/deeper");
-  tree.MakeFolder("dst");
+  tree.MakeFolder("dst/empty/deeper");
   Verify("src", "dst");
 
   EXPECT_EQ(LabelText(window->lblStatus), "No source files");

@@ -18,6 +18,8 @@ enum FileAttribute : std::uint32_t {
   faDirectory = 0x10,
   faArchive = 0x20,
   faAnyFile = 0x3F,
+  // A device, a FIFO or a socket: named, never read, and passed by no filter.
+  faDevice = 0x40,
 };
 
 inline constexpr std::uint32_t kFoldersFilter = faDirectory;                               // 16
@@ -25,8 +27,8 @@ inline constexpr std::uint32_t kFilesFilter = faReadOnly | faHidden | faSysFile 
 inline constexpr std::uint32_t kAnythingFilter = faAnyFile;                               // 63
 
 // Filters work by exclusion: an entry is skipped when it carries one of the
-// special attributes (hidden, system, volume label, directory) that the
-// filter does not include. Plain attributes always pass.
+// special attributes (hidden, system, volume label, directory, device) that
+// the filter does not include. Plain attributes always pass.
 bool PassesFilter(std::uint32_t attributes, std::uint32_t filter);
 
 // True when a failed lookup's error number says that nothing of that name
@@ -56,7 +58,7 @@ struct DirEntry {
 };
 
 struct EntryLookup {
-  std::optional<DirEntry> entry;  // the entry, when it is there and is not a special file
+  std::optional<DirEntry> entry;  // the entry, when it is there
   int error = 0;                  // why the lookup failed; 0 when it worked
 };
 
@@ -121,7 +123,8 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
   // Every entry of `folder` in the order the system returns them, "." and
-  // ".." included where the system reports them, special files left out.
+  // ".." included where the system reports them, special files marked as
+  // devices.
   // Folders always come with their identity. False with the error number
   // when the folder cannot be listed whole.
   virtual bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries,

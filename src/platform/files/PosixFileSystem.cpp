@@ -15,7 +15,7 @@
 namespace ovik {
 
 bool PassesFilter(std::uint32_t attributes, std::uint32_t filter) {
-  constexpr std::uint32_t special = faHidden | faSysFile | faVolumeId | faDirectory;
+  constexpr std::uint32_t special = faHidden | faSysFile | faVolumeId | faDirectory | faDevice;
   return (attributes & special & ~filter) == 0;
 }
 
@@ -36,6 +36,7 @@ static bool IsHiddenName(std::string_view name) {
 std::uint32_t AttributesFromStat(const struct stat& st, std::string_view name) {
   std::uint32_t attributes = 0;
   if (S_ISDIR(st.st_mode)) attributes |= faDirectory;
+  if (IsSpecialFile(st)) attributes |= faDevice;
   if (IsHiddenName(name)) attributes |= faHidden;
   if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= faReadOnly;
   else if (S_ISREG(st.st_mode)) attributes |= faArchive;
@@ -47,10 +48,6 @@ bool IsSpecialFile(const struct stat& st) {
 }
 
 namespace {
-
-bool IsSpecialType(unsigned char type) {
-  return type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK;
-}
 
 // Describes an entry whose target cannot be reached through its symbolic
 // link: it is a file that cannot be opened.
@@ -77,11 +74,9 @@ void FillUnreadEntry(std::string_view name, unsigned char type, DirEntry& entry)
   entry.attributesRead = false;
 }
 
-// Adds the entry `name` of the folder `dirFd` unless it is a special file.
-// A regular file (no link) is told by the listing itself when its size is
-// left to the open.
+// Adds the entry `name` of the folder `dirFd`. A regular file (no link) is
+// told by the listing itself when its size is left to the open.
 void AddEntry(int dirFd, const char* name, unsigned char type, FileSizes sizes, std::vector<DirEntry>& entries) {
-  if (IsSpecialType(type)) return;
   DirEntry& entry = entries.emplace_back();
   if (IsDotOrDotDot(name)) {
     entry.name = name;
@@ -96,8 +91,7 @@ void AddEntry(int dirFd, const char* name, unsigned char type, FileSizes sizes, 
   }
   struct stat st;
   if (fstatat(dirFd, name, &st, 0) == 0 || DescribeDanglingLink(dirFd, name, st)) {
-    if (IsSpecialFile(st)) entries.pop_back();
-    else FillEntry(st, name, entry);
+    FillEntry(st, name, entry);
     return;
   }
   FillUnreadEntry(name, type, entry);
@@ -185,7 +179,6 @@ EntryLookup PosixFileSystem::LookUp(const std::string& path) {
   struct stat st;
   if (fstatat(dirFd, name.c_str(), &st, 0) != 0 && !DescribeDanglingLink(dirFd, name.c_str(), st))
     return {std::nullopt, errno};
-  if (IsSpecialFile(st)) return {std::nullopt, 0};
   DirEntry entry;
   FillEntry(st, name, entry);
   return {std::move(entry), 0};
@@ -217,7 +210,6 @@ EntryLookup PosixFileSystem::LookUpBeneath(const std::string& root, const std::s
     if (StatBeneath(folder->fd(), relative, true, st) != 0 || !S_ISLNK(st.st_mode)) return {std::nullopt, error};
     st.st_size = 0;
   }
-  if (IsSpecialFile(st)) return {std::nullopt, 0};
   DirEntry entry;
   FillEntry(st, relative.substr(relative.rfind('/') + 1), entry);
   return {std::move(entry), 0};
