@@ -1,6 +1,6 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
-#include "cli/FolderCheck.h"
+#include "platform/files/FolderCheck.h"
 #include "cli/ProgressLine.h"
 #include "cli/TerminalText.h"
 #include "cli/TransferRate.h"

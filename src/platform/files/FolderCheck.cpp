@@ -1,4 +1,4 @@
-#include "cli/FolderCheck.h"
+#include "platform/files/FolderCheck.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
