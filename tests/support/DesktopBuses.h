@@ -58,20 +58,22 @@ class DesktopBuses {
   // Makes the notification daemon report a click on notification `id`.
   void ClickNotification(std::uint32_t id) const;
 
-  // Launcher entry signals on the session bus from now on; Collect takes
-  // the ones that have arrived.
+  // Launcher entry signals on the session bus from now on; Collect gives
+  // the ones that have arrived since.
   void ListenToLauncherEntries();
   std::vector<LauncherEntry> CollectLauncherEntries();
 
  private:
   pid_t Start(const std::vector<std::string>& argv);
   bool WaitUntil(const std::function<bool()>& ready);
+  bool WarmUpLoginManager();
 
   TempTree work_;
   std::string previousSystem_, previousSession_;
   std::vector<pid_t> processes_;
   std::unique_ptr<BusConnection> system_, session_;
   std::vector<LauncherEntry> entries_;
+  bool listening_ = false;
   std::string error_;
 };
 

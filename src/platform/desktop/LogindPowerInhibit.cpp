@@ -13,7 +13,9 @@
 namespace ovik {
 namespace {
 
-constexpr std::chrono::milliseconds kInhibitTimeout{300};
+// The handshake with the bus and the call together; a busy machine's bus
+// answers well within it.
+constexpr std::chrono::milliseconds kInhibitTimeout{500};
 
 int TakeSleepLock(const std::string& why) {
   const BusConnection bus(BusKind::System);

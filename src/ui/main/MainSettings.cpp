@@ -7,7 +7,7 @@ namespace {
 
 constexpr char kKeepAwakeKey[] = "KeepAwakeDuringRun";
 
-QSettings UserSettings() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "ovik", "ovik"); }
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "ovik", "ovik"); }
 
 }  // namespace
 
