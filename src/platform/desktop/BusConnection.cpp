@@ -28,23 +28,36 @@ int TakeReply(sd_bus_message* message, void* userdata, sd_bus_error*) {
   return 0;
 }
 
-// The length of the UTF-8 sequence at `text[at]`, or 0 when none starts
-// there (overlong forms and surrogates included).
+// What a UTF-8 sequence that begins with `lead` is: its length (0 when
+// none begins so) and the range of its second byte, which rules out
+// overlong forms, surrogates and code points past U+10FFFF.
+struct Utf8Lead {
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xBF;
+};
+
+Utf8Lead LeadOf(unsigned char lead) {
+  if (lead < 0x80) return {1};
+  if (lead >= 0xC2 && lead <= 0xDF) return {2};
+  if (lead == 0xE0) return {3, 0xA0};
+  if (lead == 0xED) return {3, 0x80, 0x9F};
+  if (lead >= 0xE1 && lead <= 0xEF) return {3};
+  if (lead == 0xF0) return {4, 0x90};
+  if (lead >= 0xF1 && lead <= 0xF3) return {4};
+  if (lead == 0xF4) return {4, 0x80, 0x8F};
+  return {0};
+}
+
+// The length of the UTF-8 sequence at `text[at]`, or 0 when none is there.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
-  else return 0;
-  if (at + length > text.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i)
+  const Utf8Lead lead = LeadOf(byte(at));
+  if (lead.length == 0 || at + lead.length > text.size()) return 0;
+  if (lead.length == 1) return 1;
+  if (byte(at + 1) < lead.low || byte(at + 1) > lead.high) return 0;
+  for (std::size_t i = 2; i < lead.length; ++i)
     if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-  return length;
+  return lead.length;
 }
 
 }  // namespace
@@ -59,6 +72,8 @@ BusConnection::BusConnection(BusKind kind) {
 }
 
 BusConnection::~BusConnection() { sd_bus_unref(bus_); }
+
+bool BusConnection::IsOpen() const { return bus_ != nullptr && sd_bus_is_open(bus_) > 0; }
 
 BusMessage BusConnection::NewMethodCall(const char* service, const char* path, const char* interface,
                                         const char* member) const {

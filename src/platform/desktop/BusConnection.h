@@ -28,6 +28,8 @@ class BusConnection {
   BusConnection& operator=(const BusConnection&) = delete;
 
   bool connected() const { return bus_ != nullptr; }
+  // Connected and not closed since: a bus that went away stays away.
+  bool IsOpen() const;
   sd_bus* get() const { return bus_; }
 
   // A new method call to `service`, to be filled and passed to Call or Send;

@@ -44,7 +44,7 @@ void DesktopSession::ProcessPending() { bus_->ProcessPending(); }
 
 bool DesktopSession::HasPendingWork() const { return bus_->HasPendingWork(); }
 
-int DesktopSession::Descriptor() const { return bus_->Descriptor(); }
+int DesktopSession::Descriptor() const { return bus_->IsOpen() ? bus_->Descriptor() : -1; }
 
 // The match goes out before the first notification, so that no click on it
 // comes before the session listens.

@@ -35,6 +35,7 @@ class DesktopSession {
 
   void ProcessPending();
   bool HasPendingWork() const;
+  // -1 once the bus is gone, or when there never was one.
   int Descriptor() const;
 
  private:

@@ -36,6 +36,8 @@ RunAnnouncer::~RunAnnouncer() = default;
 
 void RunAnnouncer::ServeBus() {
   session_.ProcessPending();
+  // A closed connection reads as ever readable: it is watched no more.
+  if (busInput_ != nullptr && session_.Descriptor() < 0) busInput_->setEnabled(false);
   if (session_.HasPendingWork() && !busOutput_.isActive()) busOutput_.start();
 }
 
