@@ -1,14 +1,15 @@
 #include "cli/CliOptions.h"
 
-#include "cli/FolderCheck.h"
+#include "platform/files/FolderCheck.h"
 
 namespace ovik {
 
 const char* const kCliUsage =
-    "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--report FILE]\n"
-    "                   [--csv FILE] [--write-sums FILE] SOURCE DESTINATION\n"
-    "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--report FILE]\n"
-    "                   [--csv FILE] -c LIST [FOLDER]\n"
+    "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--allow-sleep]\n"
+    "                   [--report FILE] [--csv FILE] [--write-sums FILE]\n"
+    "                   SOURCE DESTINATION\n"
+    "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--allow-sleep]\n"
+    "                   [--report FILE] [--csv FILE] -c LIST [FOLDER]\n"
     "\n"
     "Checks that every file under SOURCE has a twin at the same relative path under\n"
     "DESTINATION with the same length and the same bytes. Extra files in DESTINATION\n"
@@ -44,6 +45,9 @@ const char* const kCliUsage =
     "  --cached               read the destination through the page cache; by default\n"
     "                         its blocks are read from the medium itself, so that data\n"
     "                         still in memory after a copy cannot hide a bad copy\n"
+    "  --allow-sleep          let the computer go to sleep during the run; by\n"
+    "                         default the run holds sleep off (not the screen saver)\n"
+    "                         through the login manager, where there is one\n"
     "  -h, --help             show this help\n"
     "  --version              show the version\n"
     "\n"
@@ -101,7 +105,7 @@ class CliParser {
 
   static bool IsLongFlag(const std::string& name) {
     for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--hidden", "--cached",
-                             "--help", "--version"})
+                             "--allow-sleep", "--help", "--version"})
       if (name == flag) return true;
     return false;
   }
@@ -113,6 +117,7 @@ class CliParser {
     else if (name == "--progress") options_.progress = true;
     else if (name == "--hidden") options_.includeHidden = true;
     else if (name == "--cached") options_.cached = true;
+    else if (name == "--allow-sleep") options_.allowSleep = true;
     else if (name == "--help") options_.help = true;
     else options_.version = true;
   }

@@ -14,6 +14,8 @@ struct CliOptions {
   bool progress = false;
   bool cached = false;
   bool includeHidden = false;
+  // Whether the run lets the computer sleep; by default it holds sleep off.
+  bool allowSleep = false;
   bool help = false;
   bool version = false;
   std::string source;

@@ -5,10 +5,11 @@
 #include "cli/CliReports.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
-#include "cli/FolderCheck.h"
+#include "platform/files/FolderCheck.h"
 #include "common/NumberFormat.h"
 #include "common/SkippedFolders.h"
 #include "engine/VerifyEngine.h"
+#include "platform/desktop/PowerInhibit.h"
 #include "reports/EscapedText.h"
 
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <optional>
 
 namespace ovik {
 namespace {
@@ -169,6 +171,10 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
   try {
+    // Held from the start of the run to its end, however it ends. Ctrl+C
+    // while the lock is being taken ends the program as before a run.
+    std::optional<PowerInhibit> awake;
+    if (!options->allowSleep) awake.emplace(RunSleepReason(options->source, options->destination, options->check));
     InterruptGuard interrupts(engine);
     if (options->check) engine.CheckCommand(options->source, options->destination);
     else engine.VerifyCommand(options->source, options->destination);

@@ -1,5 +1,8 @@
 #include "common/NumberFormat.h"
 
+#include <cmath>
+#include <iterator>
+
 namespace ovik {
 
 std::string FormatThousands(std::int64_t value) {
@@ -19,6 +22,20 @@ std::string FormatThousands(std::int64_t value) {
   } while (magnitude != 0);
   if (negative) *--p = '-';
   return std::string(p, end);
+}
+
+std::string FormatByteSize(std::int64_t bytes) {
+  if (bytes < 1000) return FormatThousands(bytes) + (bytes == 1 ? " byte" : " bytes");
+  static constexpr const char* kUnits[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
+  double value = static_cast<double>(bytes) / 1000.0;
+  std::size_t unit = 0;
+  // 999,960 bytes would round to «1000.0 kB»: that is «1.0 MB».
+  while (value >= 999.95 && unit + 1 < std::size(kUnits)) {
+    value /= 1000.0;
+    ++unit;
+  }
+  const auto tenths = static_cast<std::int64_t>(std::llround(value * 10.0));
+  return FormatThousands(tenths / 10) + "." + static_cast<char>('0' + tenths % 10) + " " + kUnits[unit];
 }
 
 }  // namespace ovik

@@ -1,10 +1,12 @@
 #include "Version.h"
 #include "cli/CliOptions.h"
-#include "cli/FolderCheck.h"
+#include "platform/files/FolderCheck.h"
 #include "cli/ProgressLine.h"
 #include "cli/TerminalText.h"
 #include "cli/TransferRate.h"
+#include "platform/desktop/BusConnection.h"
 #include "support/FakeClock.h"
+#include "support/DesktopBuses.h"
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
 #include "support/TestMedia.h"
@@ -424,6 +426,11 @@ TEST(CliOptions, FoldersAndOptions) {
   options = ParseCliOptions({"s", "--hidden", "d"}, error);
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->includeHidden);
+  EXPECT_FALSE(options->allowSleep);
+  options = ParseCliOptions({"--allow-sleep", "s", "d"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->allowSleep);
+  EXPECT_FALSE(ParseCliOptions({"--allow-sleep=yes", "s", "d"}, error));
 
   // A checksum list describes the folder that holds it unless one is named;
   // standard input and lists that are no regular files, the current folder.
@@ -580,6 +587,67 @@ TEST(OvikVerify, OneInterruptEndsARunWhileADestinationReadStalls) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "Aborted");
   for (const std::string& line : lines) EXPECT_EQ(line.find(": stuck"), std::string::npos) << line;
+}
+
+// A run holds the login manager's sleep lock from its start to its end,
+// also for a folder name that is not UTF-8, and lets it go within a second
+// of Ctrl+C; --allow-sleep takes none. Where there is no bus, the run goes
+// on in silence.
+TEST(OvikVerify, HoldsSleepOffDuringARunUnlessAllowedToSleep) {
+  OVIK_REQUIRE_MEDIUM(testing::MediumKind::Fuse);
+  OVIK_REQUIRE_DESKTOP_BUSES();
+  TempTree tree;
+  const std::string source = tree.Path("caf\xe9");
+  tree.WriteFile("caf\xe9/stuck", PatternBytes(5000, 1));
+  tree.WriteFile("copy/stuck", PatternBytes(5000, 1));
+  tree.WriteFile("plain/a", "a");
+  tree.WriteFile("plain copy/a", "a");
+  {
+    testing::DesktopBuses buses;
+    ASSERT_EQ(buses.error(), "");
+    for (const bool allowSleep : {false, true}) {
+      // A medium for each run: the next one would wait for the page the
+      // stalled read holds.
+      testing::TestMedium medium(testing::MediumKind::Fuse, tree.Path("copy"), {"--stall-read=stuck:0"});
+      ASSERT_EQ(medium.error(), "");
+      std::vector<testing::Inhibitor> during, after;
+      std::chrono::steady_clock::duration release{};
+      Lines args = {source, medium.root()};
+      if (allowSleep) args.insert(args.begin(), "--allow-sleep");
+      const Outcome outcome = RunVerifier(
+          args,
+          [&](pid_t pid) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (!HasFileOpenBelow(pid, medium.root()) && std::chrono::steady_clock::now() < deadline)
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            during = buses.Inhibitors();
+            const auto interrupted = std::chrono::steady_clock::now();
+            kill(pid, SIGINT);
+            do after = buses.Inhibitors();
+            while (!after.empty() && std::chrono::steady_clock::now() - interrupted < std::chrono::seconds(5));
+            release = std::chrono::steady_clock::now() - interrupted;
+          },
+          ErrorOutput::Pipe, {"ASAN_OPTIONS=detect_leaks=0"});
+      EXPECT_EQ(outcome.exitCode, 3) << outcome.err;
+      EXPECT_TRUE(after.empty()) << "the lock outlived the run";
+      EXPECT_LT(release, testing::kPromptly);
+      if (allowSleep) {
+        EXPECT_TRUE(during.empty()) << during.front().why;
+        continue;
+      }
+      ASSERT_EQ(during.size(), 1u);
+      EXPECT_EQ(during[0].what, "sleep");
+      EXPECT_EQ(during[0].who, "Ovik");
+      EXPECT_EQ(during[0].mode, "block");
+      EXPECT_EQ(during[0].why, "Verifying " + medium.root() + " against " + BusText(source));
+    }
+  }
+  // The buses are gone: the same run of a good copy gives the same output
+  // and nothing on standard error.
+  const Outcome withoutBus = RunVerifier({"-q", tree.Path("plain"), tree.Path("plain copy")});
+  EXPECT_EQ(withoutBus.out, "Verified OK\n");
+  EXPECT_EQ(withoutBus.err, "");
+  EXPECT_EQ(withoutBus.exitCode, 0);
 }
 
 // Runs a shell command in `folder`; its exit status.

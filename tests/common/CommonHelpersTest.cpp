@@ -25,6 +25,20 @@ TEST(FormatThousands, LargestAndSmallest64BitValues) {
   EXPECT_EQ(FormatThousands(-1234), "-1,234");
 }
 
+TEST(FormatByteSize, DecimalUnitsWithOneDecimal) {
+  const struct {
+    std::int64_t bytes;
+    const char* text;
+  } cases[] = {
+      {0, "0 bytes"},           {1, "1 byte"},
+      {999, "999 bytes"},       {1000, "1.0 kB"},
+      {999'949, "999.9 kB"},    {999'950, "1.0 MB"},  // never «1000.0 kB»
+      {1'234'567'890, "1.2 GB"}, {2'000'000'000'000, "2.0 TB"},
+      {std::numeric_limits<std::int64_t>::max(), "9.2 EB"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatByteSize(c.bytes), c.text) << c.bytes;
+}
+
 TEST(TrailingSeparator, AddAppendsOnlyWhenMissing) {
   EXPECT_EQ(AddTrailingBackslash(""), "/");
   EXPECT_EQ(AddTrailingBackslash("/"), "/");

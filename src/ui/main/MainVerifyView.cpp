@@ -3,6 +3,7 @@
 #include "ui/main/MainColours.h"
 #include "ui/main/MainDetailsModel.h"
 #include "ui/main/MainMessageBoxes.h"
+#include "ui/main/MainRunAnnouncer.h"
 #include "ui/main/MainWindow.h"
 
 #include <QAction>
@@ -95,10 +96,13 @@ void MainVerifyView::SetLabelVisible(ViewLabel label, bool visible) {
 void MainVerifyView::SetProgress(int position) {
   const int clamped = std::clamp(position, 0, 100);
   if (window_.pbrVerifyProgress->value() != clamped) window_.pbrVerifyProgress->setValue(clamped);
+  window_.announcer_->ProgressShown(clamped);
 }
 
+// The bar turns red at the first error.
 void MainVerifyView::SetProgressColour(Colour colour) {
   barColour_ = colour;
+  if (colour == Colour::Red) window_.announcer_->ErrorShown();
   QProgressBar& bar = *window_.pbrVerifyProgress;
   const QColor wanted = ShownBarColour(colour, window_.palette());
   if (bar.palette().color(QPalette::Highlight) == wanted) return;

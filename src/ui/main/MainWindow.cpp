@@ -1,8 +1,12 @@
 #include "ui/main/MainWindow.h"
 
+#include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
 #include "platform/ProcessLock.h"
+#include "platform/desktop/PowerInhibit.h"
+#include "platform/files/FolderCheck.h"
 #include "ui/browse/BrowseDialog.h"
+#include "ui/browse/BrowsePaths.h"
 #include "ui/main/MainChecksumList.h"
 #include "ui/main/MainDetailsExport.h"
 #include "ui/main/MainDetailsModel.h"
@@ -10,6 +14,8 @@
 #include "ui/main/MainFonts.h"
 #include "ui/main/MainGroupFrame.h"
 #include "ui/main/MainMessageBoxes.h"
+#include "ui/main/MainRunAnnouncer.h"
+#include "ui/main/MainSettings.h"
 #include "ui/main/MainVerifyView.h"
 #include "ui/usage/UsageAboutBox.h"
 #include "ui/usage/UsageWindow.h"
@@ -33,6 +39,7 @@
 #include <QStyle>
 
 #include <exception>
+#include <filesystem>
 
 namespace ovik {
 namespace {
@@ -57,6 +64,7 @@ TfrmMain::TfrmMain(QWidget* parent, FileSystem& fileSystem) : QMainWindow(parent
   setWindowTitle("Ovik");
   setFont(MainWindowFont());
   BuildControls();
+  announcer_ = std::make_unique<RunAnnouncer>(*this);
   view_ = std::make_unique<MainVerifyView>(*this);
   engine_ = std::make_unique<VerifyEngine>(*view_, fileSystem);
   ConnectHandlers();
@@ -98,6 +106,7 @@ void TfrmMain::ConnectHandlers() {
   connect(mnuFileRecordChecksums, &QAction::triggered, this, &TfrmMain::mnuFileRecordChecksumsClick);
   connect(mnuFileSaveChecksums, &QAction::triggered, this, &TfrmMain::mnuFileSaveChecksumsClick);
   connect(mnuFileIncludeHidden, &QAction::triggered, this, &TfrmMain::mnuFileIncludeHiddenClick);
+  connect(mnuFileKeepAwake, &QAction::triggered, this, &TfrmMain::mnuFileKeepAwakeClick);
   connect(mnuFileExit, &QAction::triggered, this, &TfrmMain::mnuFileExitClick);
   connect(mnuEditCopyAll, &QAction::triggered, this, &TfrmMain::mnuEditCopyAllClick);
   connect(mnuEditCopyErrorsOnly, &QAction::triggered, this, &TfrmMain::mnuEditCopyErrorsOnlyClick);
@@ -159,8 +168,7 @@ void TfrmMain::btnCompareClick() {
   // The results must match the choices they were made with.
   SetRunMenusEnabled(false);
   try {
-    if (checkingList_) engine_->CheckCommand(source, destination);
-    else engine_->VerifyCommand(source, destination);
+    RunEngine(source, destination);
     view_->Flush();
   } catch (const std::exception& error) {
     // The engine has already restored the commands; the event loop cannot
@@ -169,6 +177,33 @@ void TfrmMain::btnCompareClick() {
     ShowError(QString::fromLocal8Bit(error.what()));
   }
   SetRunMenusEnabled(true);
+}
+
+// Sleep is held off and the desktop hears of the run from its start to its
+// end, however it ends.
+void TfrmMain::RunEngine(const std::string& source, const std::string& destination) {
+  HoldSleepOff(mnuFileKeepAwake->isChecked());
+  announcer_->RunStarted();
+  const OnScopeExit runEnded([this] {
+    HoldSleepOff(false);
+    AnnounceRunEnd();
+  });
+  if (checkingList_) engine_->CheckCommand(source, destination);
+  else engine_->VerifyCommand(source, destination);
+}
+
+void TfrmMain::HoldSleepOff(bool hold) {
+  if (!hold) sleepLock_.reset();
+  else if (sleepLock_ == nullptr) sleepLock_ = std::make_unique<PowerInhibit>(RunSleepReason(srcFolder_, dstFolder_, checkingList_));
+}
+
+void TfrmMain::AnnounceRunEnd() {
+  view_->Flush();
+  const Verdict verdict = engine_->verdict;
+  const VerifyTotals& totals = engine_->totals;
+  const std::string line = RunTotalsLine(totals.DstFileCount, totals.DstByteTotal,
+                                         lblElapsedTime->text().toStdString(), totals.ErrorCount);
+  announcer_->RunEnded(verdict == Verdict::None ? std::string() : VerdictText(verdict), line);
 }
 
 // The File items that start a run or change what a run does, and the list
@@ -239,6 +274,13 @@ void TfrmMain::mnuFileIncludeHiddenClick() {
   edtDstChange();
 }
 
+// Remembered for the next start, and in force at once, also for a run
+// under way.
+void TfrmMain::mnuFileKeepAwakeClick() {
+  SaveKeepAwakeSetting(mnuFileKeepAwake->isChecked());
+  HoldSleepOff(mnuFileKeepAwake->isChecked() && engine_->runState == RunState::Verifying);
+}
+
 void TfrmMain::mnuFileVerifyWithListClick() { VerifyWithChecksumList(); }
 
 // Takes effect with the next run; the results stand.
@@ -275,6 +317,26 @@ void TfrmMain::mnuHelpUsageClick() { UsageWindow().exec(); }
 void TfrmMain::mnuHelpAboutClick() { ShowAboutBox(this); }
 
 void TfrmMain::mnuFileExitClick() { close(); }
+
+void TfrmMain::OpenStartFolders(const std::vector<std::string>& folders) {
+  if (folders.empty()) return;
+  if (folders.size() > 2) {
+    ShowError("Ovik takes a source folder and a destination folder, not " + QString::number(folders.size()) +
+              " names");
+    return;
+  }
+  std::vector<std::string> chosen;
+  const std::string current = std::filesystem::current_path().native();
+  for (const std::string& folder : folders) {
+    const std::string problem = FolderProblem(folder);
+    if (!problem.empty()) {
+      ShowError(Decode(folder) + ": " + QString::fromLocal8Bit(problem));
+      return;
+    }
+    chosen.push_back(NormalizedFolderPath(folder, current));
+  }
+  for (std::size_t side = 0; side < chosen.size(); ++side) WriteChosenFolder(side == 0, *this, chosen[side]);
+}
 
 bool TfrmMain::FormCloseQuery() {
   if (engine_->runState == RunState::Verifying) {

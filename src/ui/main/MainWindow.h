@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -25,7 +26,9 @@ namespace ovik {
 class DetailsListModel;
 class GroupFrame;
 class MainVerifyView;
+class PowerInhibit;
 class ProcessLock;
+class RunAnnouncer;
 class TfrmBrowse;
 class TfrmUsage;
 
@@ -62,6 +65,10 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   // two fields and checks the folder against the list.
   void VerifyWithChecksumList();
   void SaveChecksumList();
+  // Fills the folder fields with the folders the program was started
+  // with, SOURCE [DESTINATION]; when one cannot be used, fills nothing and
+  // says why in an error box.
+  void OpenStartFolders(const std::vector<std::string>& folders);
   // The close rules; true when the window may close.
   bool FormCloseQuery();
 
@@ -83,6 +90,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void mnuFileRecordChecksumsClick();
   void mnuFileSaveChecksumsClick();
   void mnuFileIncludeHiddenClick();
+  void mnuFileKeepAwakeClick();
   void mnuEditCopyAllClick();
   void mnuEditCopyErrorsOnlyClick();
   void mnuEditCopyNonErrorsOnlyClick();
@@ -117,6 +125,9 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   int ListRowHeight() const;
   DetailsContext CurrentDetails() const;
   void SetRunMenusEnabled(bool enabled);
+  void RunEngine(const std::string& source, const std::string& destination);
+  void HoldSleepOff(bool hold);
+  void AnnounceRunEnd();
   TfrmBrowse& BrowseWindow();
   TfrmUsage& UsageWindow();
 
@@ -179,6 +190,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   QAction* mnuFileVerifyWithList = nullptr;
   QAction* mnuFileRecordChecksums = nullptr;
   QAction* mnuFileSaveChecksums = nullptr;
+  QAction* mnuFileKeepAwake = nullptr;
   QAction* mnuFileIncludeHidden = nullptr;
   QAction* mnuFileExit = nullptr;
   QAction* mnuEditCopyAll = nullptr;
@@ -198,6 +210,9 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   std::unique_ptr<MainVerifyView> view_;
   std::unique_ptr<VerifyEngine> engine_;
   std::unique_ptr<ProcessLock> processLock_;
+  std::unique_ptr<RunAnnouncer> announcer_;
+  // Held while a run lasts and File, Keep the computer awake is ticked.
+  std::unique_ptr<PowerInhibit> sleepLock_;
   TfrmBrowse* frmBrowse_ = nullptr;
   TfrmUsage* frmUsage_ = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "ui/main/MainDetailsModel.h"
 #include "ui/main/MainFonts.h"
 #include "ui/main/MainGroupFrame.h"
+#include "ui/main/MainSettings.h"
 #include "ui/main/MainWindow.h"
 
 #include <QAction>
@@ -202,6 +203,9 @@ void TfrmMain::BuildMenu() {
   mnuFileSaveChecksums = AddMenuItem(mnuFile, "mnuFileSaveChecksums", "Save checksum list...", {});
   mnuFileSaveChecksums->setEnabled(false);
   mnuFile->addSeparator();
+  mnuFileKeepAwake = AddMenuItem(mnuFile, "mnuFileKeepAwake", "Keep the computer awake during a run", {});
+  mnuFileKeepAwake->setCheckable(true);
+  mnuFileKeepAwake->setChecked(KeepAwakeSetting());
   mnuFileIncludeHidden = AddMenuItem(mnuFile, "mnuFileIncludeHidden", "Include hidden folders", {});
   mnuFileIncludeHidden->setCheckable(true);
   mnuFile->addSeparator();

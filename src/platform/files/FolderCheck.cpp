@@ -1,4 +1,4 @@
-#include "cli/FolderCheck.h"
+#include "platform/files/FolderCheck.h"
 
 #include "common/PathUtils.h"
 
