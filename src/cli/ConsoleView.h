@@ -38,6 +38,9 @@ class ConsoleView final : public VerifyView {
   void SetApplicationTitle(std::string_view) override {}
   void Pump() override;
   bool ConfirmAbort() override { return true; }
+  void NoteReason(std::string_view name, std::string_view reason) override {
+    reasons_.emplace_back(std::string(name) + ": " + std::string(reason));
+  }
 
   void SetProgressPainter(ProgressPainter painter) { painter_ = std::move(painter); }
 
@@ -47,6 +50,8 @@ class ConsoleView final : public VerifyView {
   // Bytes checked of the file in hand, not yet in the engine's total.
   std::int64_t CurrentFileBytes() const { return currentFileBytes_; }
   const std::vector<std::string>& Lines() const { return lines_; }
+  // "NAME: reason", in the order the results came.
+  const std::vector<std::string>& Reasons() const { return reasons_; }
 
  private:
   std::array<std::string, static_cast<std::size_t>(ViewLabel::Elapsed) + 1> labels_;
@@ -54,6 +59,7 @@ class ConsoleView final : public VerifyView {
   int progress_ = 0;
   std::int64_t currentFileBytes_ = 0;
   std::vector<std::string> lines_;
+  std::vector<std::string> reasons_;
   ProgressPainter painter_;
   double lastPaint_ = -1;
 };

@@ -200,6 +200,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   const int outputError = StandardOutputError(out);
   const bool sumsWritten = WriteCliChecksumList(*options, engine, err);
   const bool reportsWritten = WriteCliReports(*options, view.Lines(), err) && sumsWritten;
+  for (const std::string& reason : view.Reasons()) PrintMessage(err, EscapedLine("ovik-verify: " + reason));
   if (!options->quiet) NoteSkippedFolders(err, view.Lines());
   if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
   return reportsWritten && outputError == 0 ? ExitStatusOf(engine.verdict) : kExitWriteFailed;

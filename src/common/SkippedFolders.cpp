@@ -18,7 +18,7 @@ bool IsSkippedFolderLine(std::string_view line) {
 }
 
 bool IsNoteLine(std::string_view line) {
-  return IsSkippedFolderLine(line) || HasPrefix(line, {kPrefixSpecialFileSkipped, kPrefixEmptyFolderMissing});
+  return IsSkippedFolderLine(line) || HasPrefix(line, {kPrefixSpecialFileSkipped, kPrefixFolderMissing});
 }
 
 }  // namespace ovik

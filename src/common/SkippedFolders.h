@@ -13,7 +13,7 @@ inline constexpr std::string_view kPrefixSystemFolderSkipped = "System folder sk
 // no bytes to compare; an empty source sub-folder with no twin in the
 // destination, where no file is missing but the folder is.
 inline constexpr std::string_view kPrefixSpecialFileSkipped = "Special file skipped";
-inline constexpr std::string_view kPrefixEmptyFolderMissing = "Empty folder missing";
+inline constexpr std::string_view kPrefixFolderMissing = "Folder missing in destination";
 
 // True when the details line names a folder the walks passed over.
 bool IsSkippedFolderLine(std::string_view line);

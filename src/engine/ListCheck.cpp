@@ -7,6 +7,8 @@
 #include "engine/ReadAhead.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace ovik {
@@ -140,13 +142,23 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
     if (inFlight.empty()) break;
     const ListedFile file = list[inFlight.front().index];
     reportBadLinesBefore(file.lineNumber);
-    CheckListedFile(file, inFlight.front(), reading);
+    CheckListedFile(file, inFlight.front(), reading, folder);
     inFlight.pop_front();
   }
   reportBadLinesBefore(std::numeric_limits<std::uint32_t>::max());
 }
 
-void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading) {
+// Why a listed name that is there could not be opened as a file.
+std::string VerifyEngine::WhyNotReadable(const EntryLookup& lookup, const std::string& folder) {
+  if (lookup.entry && (lookup.entry->attributes & faDirectory) != 0) return "a folder, not a file";
+  if (lookup.entry && (lookup.entry->attributes & faDevice) != 0) return "a device, FIFO or socket, not a file";
+  if (lookup.error == EXDEV) return "symbolic link leads outside " + (folder.empty() ? std::string("/") : folder);
+  if (lookup.error != 0) return std::strerror(lookup.error);
+  return "cannot be opened";
+}
+
+void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading,
+                                   const std::string& folder) {
   ShowElapsed();
   ShowProgress(0);
   CurrentRelativeName.assign(file.name);
@@ -162,9 +174,12 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
   CompareOutcome outcome;
   outcome.bytesChecked = read->compared.bytesChecked;
   // A listed name that is there as something else than a file (a folder, a
-  // device, a link that leads outside the folder) cannot be read.
-  if (read->compared.result == FileResult::DstMissing)
+  // device, a link that leads outside the folder) cannot be read; the view
+  // may tell why.
+  if (read->compared.result == FileResult::DstMissing) {
     outcome.result = AnythingIsThere(read->dstLookup) ? FileResult::DstReadError : FileResult::DstMissing;
+    if (outcome.result == FileResult::DstReadError) view_.NoteReason(file.name, WhyNotReadable(read->dstLookup, folder));
+  }
   else if (read->digest.empty()) outcome.result = FileResult::DstReadError;
   else if (read->digest != ToHex(file.digest)) outcome.result = FileResult::ChecksumMismatch;
   if (outcome.bytesChecked > 0) display_.ShowFileBytes(outcome.bytesChecked);

@@ -92,7 +92,7 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
       // Its files would each have said so; a folder with none says it itself,
       // once for the folders below it.
       if (topMissing && filesWalked_ == filesBefore && !AbortRequested)
-        display_.AddResultLine(kPrefixEmptyFolderMissing, RelativeName(srcSub) + "/");
+        display_.AddResultLine(kPrefixFolderMissing, RelativeName(srcSub) + "/");
     } else if (const std::string_view skipped = SkippedFolderPrefix(entry, subFolderFilter); !skipped.empty()) {
       // Named, so that nothing is left out in silence; nothing in it is looked at.
       display_.AddResultLine(skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");

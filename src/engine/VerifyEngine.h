@@ -158,7 +158,9 @@ class VerifyEngine {
   ListReading ReadChecksumList(const std::string& listPath, ChecksumList& list);
   void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
   void CheckListedFiles(const ChecksumList& list, const std::string& folder);
-  void CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading);
+  void CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading,
+                       const std::string& folder);
+  static std::string WhyNotReadable(const EntryLookup& lookup, const std::string& folder);
   // `path` without the source root and the separator after it.
   std::string RelativeName(const std::string& path) const;
 

@@ -70,6 +70,12 @@ class VerifyView {
   virtual void Pump() = 0;
   // Asks "Abort Ovik?"; true on Yes.
   virtual bool ConfirmAbort() = 0;
+  // Why the file `name` of a result line could not be read, for a view
+  // that can tell it beside the results; the line itself is unchanged.
+  virtual void NoteReason(std::string_view name, std::string_view reason) {
+    (void)name;
+    (void)reason;
+  }
 };
 
 }  // namespace ovik

@@ -715,6 +715,16 @@ TEST(OvikVerify, ChecksumListsGoBothWaysWithTheCoreutilsTools) {
   EXPECT_EQ(lines[4], "");
   EXPECT_EQ(lines.back(), "Errors");
 
+  // Names that are there but are no files: read errors, and a reason each
+  // on standard error.
+  ASSERT_EQ(symlink(tree.Path("src/ lead").c_str(), tree.Path("dst/out").c_str()), 0);
+  const std::string sum = std::string(64, '0');
+  tree.WriteFile("NOFILES", sum + "  sub dir\n" + sum + "  out\n");
+  const Outcome refusals = RunVerifier({"-q", "-c", tree.Path("NOFILES"), dst});
+  EXPECT_EQ(refusals.exitCode, 1);
+  EXPECT_EQ(refusals.err, "ovik-verify: sub dir: a folder, not a file\novik-verify: out: symbolic link leads outside " +
+                              dst + "\n");
+
   // An OpenSSL that offers no digest (FIPS algorithms asked for, none
   // installed): a message and "errors", never a crash, the list untouched.
   const std::string earlierList = testing::ReadFileBytes(tree.Path("SHA256SUMS"));

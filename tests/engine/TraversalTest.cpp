@@ -206,7 +206,7 @@ TEST(Traversal, AnEmptyFolderMissingInTheDestinationIsNamedOnceAndIsNoError) {
   h.tree.MakeFolder("dst/kept");
   h.tree.WriteFile("src/full/f", "2");
   h.Verify();
-  EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: full/f", "Empty folder missing: gone/", "Ok: a"}));
+  EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: full/f", "Folder missing in destination: gone/", "Ok: a"}));
   EXPECT_EQ(h.engine.totals.SrcFolderCount, 4);
   EXPECT_EQ(h.engine.totals.DstFolderCount, 1);
   EXPECT_EQ(h.engine.totals.ErrorCount, 1) << "the empty folder is no error";

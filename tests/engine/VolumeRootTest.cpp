@@ -114,7 +114,7 @@ TEST(VolumeRoot, ItsLostAndFoundIsASystemFolderOtherwiseOrdinary) {
   VerifyEngine engine(view);
   engine.includeHidden = true;
   engine.VerifyCommand(tree.Path("volume"), tree.Path("copy"));
-  EXPECT_EQ(view.lines, (Lines{"!Destn file missing: .trash/c", "Empty folder missing: lost+found/", "Ok: a",
+  EXPECT_EQ(view.lines, (Lines{"!Destn file missing: .trash/c", "Folder missing in destination: lost+found/", "Ok: a",
                                "Ok: sub/lost+found/b"}));
   EXPECT_EQ(engine.totals.SrcFolderCount, 4) << "lost+found, .trash, sub and sub/lost+found";
 }

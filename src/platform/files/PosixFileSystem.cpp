@@ -205,9 +205,11 @@ EntryLookup PosixFileSystem::LookUpBeneath(const std::string& root, const std::s
   if (!folder) return {std::nullopt, error};
   struct stat st;
   error = StatBeneath(folder->fd(), relative, false, st);
-  // A link whose target cannot be reached is a file that cannot be opened.
+  // A link whose target cannot be reached is a file that cannot be opened;
+  // one that leads out of the root says so.
   if (error != 0) {
-    if (StatBeneath(folder->fd(), relative, true, st) != 0 || !S_ISLNK(st.st_mode)) return {std::nullopt, error};
+    if (error == EXDEV || StatBeneath(folder->fd(), relative, true, st) != 0 || !S_ISLNK(st.st_mode))
+      return {std::nullopt, error};
     st.st_size = 0;
   }
   DirEntry entry;
