@@ -9,7 +9,7 @@ const char* const kCliUsage =
     "                   [--report FILE] [--csv FILE] [--write-sums FILE]\n"
     "                   SOURCE DESTINATION\n"
     "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--allow-sleep]\n"
-    "                   [--report FILE] [--csv FILE] -c LIST [FOLDER]\n"
+    "                   [--report FILE] [--csv FILE] [-a NAME] -c LIST [FOLDER]\n"
     "\n"
     "Checks that every file under SOURCE has a twin at the same relative path under\n"
     "DESTINATION with the same length and the same bytes. Extra files in DESTINATION\n"
@@ -42,6 +42,10 @@ const char* const kCliUsage =
     "                         copy; FILE is replaced only when the run was not\n"
     "                         aborted\n"
     "  -c, --check LIST       check FOLDER against the checksum list LIST\n"
+    "  -a, --algorithm NAME   with -c: the list's untagged hashes are NAME (md5,\n"
+    "                         sha1, sha224, sha256, sha384, sha512 or blake2b);\n"
+    "                         without it their length tells, and 128 digits are\n"
+    "                         SHA-512 or BLAKE2b as the files show\n"
     "  --cached               read the destination through the page cache; by default\n"
     "                         its blocks are read from the medium itself, so that data\n"
     "                         still in memory after a copy cannot hide a bad copy\n"
@@ -94,6 +98,10 @@ class CliParser {
                    name == "--report" ? options_.reportFile : name == "--csv" ? options_.csvFile : options_.sumsFile);
     } else if (name == "--check") {
       TakeFileName(name, equals, list_);
+    } else if (name == "--algorithm") {
+      std::string value;
+      TakeFileName(name, equals, value);
+      TakeAlgorithm(value);
     } else if (!IsLongFlag(name)) {
       Fail("unknown option: " + name);
     } else if (equals != std::string::npos) {
@@ -139,9 +147,21 @@ class CliParser {
           else if (i_ + 1 < args_.size()) list_ = args_[++i_];
           if (list_.empty()) Fail("-c needs a file name");
           return;
+        case 'a': {
+          std::string value;
+          if (k + 1 < arg.size()) value = arg.substr(k + 1);
+          else if (i_ + 1 < args_.size()) value = args_[++i_];
+          TakeAlgorithm(value);
+          return;
+        }
         default: Fail(std::string("unknown option: -") + arg[k]);
       }
     }
+  }
+
+  void TakeAlgorithm(const std::string& name) {
+    options_.algorithm = KindOfName(name);
+    if (!options_.algorithm) Fail(name.empty() ? "-a needs a hash name" : "unknown hash: " + name);
   }
 
   void SetFilter(ReportFilter filter) {
@@ -160,6 +180,7 @@ class CliParser {
 
   bool TakeFolders() {
     if (!list_.empty()) return TakeListAndFolder();
+    if (options_.algorithm) Fail("--algorithm goes with --check");
     if (folders_.size() != 2) {
       Fail(folders_.size() < 2 ? "a source and a destination folder are needed" : "too many arguments");
     } else if (folders_[0].empty() || folders_[1].empty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reports/ReportFilter.h"
+#include "sums/DigestKind.h"
 
 #include <optional>
 #include <string>
@@ -26,6 +27,8 @@ struct CliOptions {
   // Checking against a checksum list: `source` is the list, `destination`
   // the folder it describes.
   bool check = false;
+  // -a NAME: the kind of the list's untagged hashes.
+  std::optional<DigestKind> algorithm;
 };
 
 // Parses the arguments after the program name. Returns nothing and sets

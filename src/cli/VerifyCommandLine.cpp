@@ -167,6 +167,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
   engine.includeHidden = options->includeHidden;
   engine.recordSums = !options->sumsFile.empty();
+  engine.listAlgorithm = options->algorithm;
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });

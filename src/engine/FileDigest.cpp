@@ -90,7 +90,10 @@ std::string FileDigest::Finish() {
   std::string first;
   for (int i = 0; i < count_; ++i) {
     std::string hex = FinishedHex(computed_[i].context);
-    if (!hex.empty() && hex == listedHex_) return hex;
+    if (!hex.empty() && hex == listedHex_) {
+      kindGiven_ = computed_[i].kind;
+      return hex;
+    }
     if (i == 0) first = std::move(hex);
   }
   return first;

@@ -26,6 +26,7 @@ class FileDigest final : public StreamDigest {
 
   void Update(const std::byte* data, std::size_t size) override;
   std::string Finish() override;
+  std::optional<DigestKind> KindGiven() const override { return kindGiven_; }
 
  private:
   struct Computed {
@@ -37,6 +38,7 @@ class FileDigest final : public StreamDigest {
   Computed computed_[2];
   int count_ = 0;
   std::string listedHex_;
+  std::optional<DigestKind> kindGiven_;
 };
 
 }  // namespace ovik

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/files/FileSystem.h"
+#include "sums/DigestKind.h"
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace ovik {
@@ -38,6 +40,7 @@ struct ReadOutcome {
   std::int64_t srcSize = 0;      // the source's length when it was opened
   EntryLookup dstLookup;         // of a destination that could not be opened
   std::string digest;            // hexadecimal; empty unless the file was read whole
+  std::optional<DigestKind> digestKind;  // which, where more than one kind was computed
   std::exception_ptr failure;    // what no file can explain, thrown again by the engine
 };
 

@@ -64,7 +64,7 @@ VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& list
     return ListReading::Whole;
   if (!reading->file) return ListReading::NotOpened;
   reading->block.resize(BlockSize);
-  ChecksumListReader reader(list, FileNameOf(listPath));
+  ChecksumListReader reader(list, FileNameOf(listPath), listAlgorithm);
   double lastPump = 0;
   for (;;) {
     if (!CallAside([reading] {
@@ -127,22 +127,24 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
 
   std::deque<ListedCheck> inFlight;
   std::size_t nextToRead = 0;
+  DigestKind wideKind = DigestKind::Sha512OrBlake2b;
   const std::size_t limit = std::max<std::size_t>(1, readAheadLimits.filesAhead);
   while (!AbortRequested) {
     // Topped up a batch at a time, so that the readers are woken for many.
     if (inFlight.empty() || inFlight.size() + readAheadLimits.batch <= limit) {
       for (; nextToRead < list.size() && inFlight.size() < limit; ++nextToRead) {
         const ListedFile file = list[nextToRead];
+        const DigestKind kind = file.kind == DigestKind::Sha512OrBlake2b ? wideKind : file.kind;
         inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(
                                             folder, std::string(file.name),
-                                            std::make_unique<FileDigest>(file.kind, ToHex(file.digest)))});
+                                            std::make_unique<FileDigest>(kind, ToHex(file.digest)))});
       }
       reading.AnnouncingDone();
     }
     if (inFlight.empty()) break;
     const ListedFile file = list[inFlight.front().index];
     reportBadLinesBefore(file.lineNumber);
-    CheckListedFile(file, inFlight.front(), reading, folder);
+    CheckListedFile(file, inFlight.front(), reading, folder, wideKind);
     inFlight.pop_front();
   }
   reportBadLinesBefore(std::numeric_limits<std::uint32_t>::max());
@@ -157,8 +159,12 @@ std::string VerifyEngine::WhyNotReadable(const EntryLookup& lookup, const std::s
   return "cannot be opened";
 }
 
+// `wideKind`: what the untagged 128-digit hashes turned out to be, once a
+// file matched by one of SHA-512 and BLAKE2b; taken in the list's order on
+// this thread, so that which files are hashed both ways is the same in
+// every run.
 void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading,
-                                   const std::string& folder) {
+                                   const std::string& folder, DigestKind& wideKind) {
   ShowElapsed();
   ShowProgress(0);
   CurrentRelativeName.assign(file.name);
@@ -182,6 +188,7 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
   }
   else if (read->digest.empty()) outcome.result = FileResult::DstReadError;
   else if (read->digest != ToHex(file.digest)) outcome.result = FileResult::ChecksumMismatch;
+  else if (file.kind == DigestKind::Sha512OrBlake2b && read->digestKind) wideKind = *read->digestKind;
   if (outcome.bytesChecked > 0) display_.ShowFileBytes(outcome.bytesChecked);
   display_.RecordOutcome(outcome, CurrentRelativeName);
 }

@@ -48,7 +48,10 @@ void PairReader::ReadForDigest(PairJob& job) {
       job.bytesRead.fetch_add(piece.count, std::memory_order_relaxed);
     }
     if (piece.failure) job.outcome.failure = piece.failure;
-    else if (side.ended && !piece.Failed()) job.outcome.digest = job.digest->Finish();
+    else if (side.ended && !piece.Failed()) {
+      job.outcome.digest = job.digest->Finish();
+      job.outcome.digestKind = job.digest->KindGiven();
+    }
     spent_.push_back(piece.data);
     Spend();
   }

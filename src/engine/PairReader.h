@@ -3,11 +3,13 @@
 #include "engine/FileOutcome.h"
 #include "engine/PairComparison.h"
 #include "platform/files/FileSystem.h"
+#include "sums/DigestKind.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ class StreamDigest {
   virtual void Update(const std::byte* data, std::size_t size) = 0;
   // The digest of everything taken in, in lower-case hexadecimal.
   virtual std::string Finish() = 0;
+  // Once finished: the kind of the digest given, where it computed more
+  // than one.
+  virtual std::optional<DigestKind> KindGiven() const { return std::nullopt; }
 };
 
 // Where one side of a pair has got to; one reader at a time reads it.

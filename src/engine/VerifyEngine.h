@@ -114,6 +114,9 @@ class VerifyEngine {
   // it can read whole, the files whose destination is missing or differs
   // included.
   bool recordSums = false;
+  // The kind of a checksum list's untagged hashes, when the user named it;
+  // otherwise their length and the list's name tell.
+  std::optional<DigestKind> listAlgorithm;
   // The digests a run recorded, named relative to the source root in the
   // walk's order; only a run that recorded and was not aborted has any.
   bool HasRecordedSums() const { return sumsRecorded_; }
@@ -159,7 +162,7 @@ class VerifyEngine {
   void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
   void CheckListedFiles(const ChecksumList& list, const std::string& folder);
   void CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading,
-                       const std::string& folder);
+                       const std::string& folder, DigestKind& wideKind);
   static std::string WhyNotReadable(const EntryLookup& lookup, const std::string& folder);
   // `path` without the source root and the separator after it.
   std::string RelativeName(const std::string& path) const;

@@ -97,7 +97,9 @@ bool ChecksumLineParser::ParseUntagged(std::string_view rest, bool escaped, Chec
   const std::size_t digits =
       static_cast<std::size_t>(std::find_if_not(rest.begin(), rest.end(), IsHexDigit) - rest.begin());
   if (digits == rest.size() || !IsBlank(rest[digits])) return false;
-  const auto kind = KindOfLength(digits, naming_);
+  const auto kind = !untagged_ ? KindOfLength(digits, naming_)
+                   : digits == 2 * DigestBytes(*untagged_) ? untagged_
+                                                           : std::nullopt;
   if (!kind) return false;
   const std::string_view hex = rest.substr(0, digits);
   std::string_view name = rest.substr(digits + 1);

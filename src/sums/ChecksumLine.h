@@ -28,8 +28,10 @@ enum class LineVerdict {
 // that begins with a space or "*" reads differently in each.
 class ChecksumLineParser {
  public:
-  // `naming`: what the list's file name says (NamingOfList).
-  explicit ChecksumLineParser(WideHashNaming naming) : naming_(naming) {}
+  // `naming`: what the list's file name says (NamingOfList); `untagged`,
+  // when given, the kind of every untagged hash, whatever the name says.
+  explicit ChecksumLineParser(WideHashNaming naming, std::optional<DigestKind> untagged = std::nullopt)
+      : naming_(naming), untagged_(untagged) {}
 
   // `line` without its line feed; a carriage return before it is dropped.
   // `out` is filled for an Entry.
@@ -42,6 +44,7 @@ class ChecksumLineParser {
   bool ParseUntagged(std::string_view rest, bool escaped, ChecksumLine& out);
 
   WideHashNaming naming_;
+  std::optional<DigestKind> untagged_;
   UntaggedForm form_ = UntaggedForm::Unknown;
 };
 

@@ -40,8 +40,9 @@ ListedFile ChecksumList::operator[](std::size_t index) const {
   return {record.kind, {record.bytes, digestSize}, {record.bytes + digestSize, record.nameSize}, record.lineNumber};
 }
 
-ChecksumListReader::ChecksumListReader(ChecksumList& list, std::string_view listFileName)
-    : list_(list), parser_(NamingOfList(listFileName)) {}
+ChecksumListReader::ChecksumListReader(ChecksumList& list, std::string_view listFileName,
+                                       std::optional<DigestKind> untagged)
+    : list_(list), parser_(NamingOfList(listFileName), untagged) {}
 
 void ChecksumListReader::Feed(std::string_view bytes) {
   while (!bytes.empty()) {

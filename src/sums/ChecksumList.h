@@ -63,8 +63,9 @@ class ChecksumList {
 class ChecksumListReader {
  public:
   // `listFileName`: may tell whether untagged hashes of 128 digits are
-  // SHA-512 or BLAKE2b.
-  ChecksumListReader(ChecksumList& list, std::string_view listFileName);
+  // SHA-512 or BLAKE2b; `untagged`, when given, is the kind of them all.
+  ChecksumListReader(ChecksumList& list, std::string_view listFileName,
+                     std::optional<DigestKind> untagged = std::nullopt);
 
   void Feed(std::string_view bytes);
   // Takes the last line when the list does not end with a line feed.

@@ -50,6 +50,12 @@ std::optional<DigestKind> KindOfLength(std::size_t hexDigits, WideHashNaming nam
   return std::nullopt;
 }
 
+std::optional<DigestKind> KindOfName(std::string_view name) {
+  std::string upper(name);
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+  return upper == "BLAKE2B-512" ? std::nullopt : KindOfTag(upper == "BLAKE2B" ? "BLAKE2b" : upper);
+}
+
 WideHashNaming NamingOfList(std::string_view fileName) {
   std::string lower(fileName.substr(fileName.rfind('/') + 1));
   std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });

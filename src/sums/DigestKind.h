@@ -30,6 +30,10 @@ std::optional<DigestKind> KindOfTag(std::string_view tag);
 // checked.
 std::optional<DigestKind> KindOfLength(std::size_t hexDigits, WideHashNaming naming);
 
+// The kind a user names for a list's untagged hashes: md5, sha1, sha224,
+// sha256, sha384, sha512 or blake2b, in any case.
+std::optional<DigestKind> KindOfName(std::string_view name);
+
 // What a list's file name says: Blake2 for "B2SUMS" or "photos.blake2",
 // Sha512 for "SHA512SUMS" or "photos.sha512".
 WideHashNaming NamingOfList(std::string_view fileName);

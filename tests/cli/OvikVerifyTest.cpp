@@ -457,6 +457,18 @@ TEST(CliOptions, FoldersAndOptions) {
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->sumsFile, "S");
   EXPECT_FALSE(options->check);
+
+  // The kind of a list's untagged hashes, named by the user.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-a", "BLAKE2b", "-c", "SUMS"}, {"--algorithm=blake2b", "-c", "SUMS"},
+        {"-ablake2b", "--check", "SUMS"}}) {
+    options = ParseCliOptions(args, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->algorithm, DigestKind::Blake2b512);
+  }
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-a", "crc32", "-c", "SUMS"},
+                                               {"--algorithm", "sha256", "s", "d"}, {"-c", "SUMS", "-a"}})
+    EXPECT_FALSE(ParseCliOptions(args, error)) << args[0];
 }
 
 TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
