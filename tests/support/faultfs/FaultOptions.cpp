@@ -14,6 +14,9 @@ const char* const kUsage =
     "  --fail-open=REL[:ERRNO]       opening REL fails (EIO)\n"
     "  --stall-read=REL:OFFSET       a read covering OFFSET of REL never returns\n"
     "  --stall-list=REL              a listing of the folder REL never returns\n"
+    "  --stall-open=REL              opening REL never returns\n"
+    "  --stall-stat=REL              a lookup or stat of REL never returns; with --fail-open=REL,\n"
+    "                                only once an open of REL failed (nothing is cached then)\n"
     "  --slow-read=MS                every read sleeps MS milliseconds first\n"
     "  --read-piece=BYTES            every read returns at most BYTES bytes\n"
     "  --fail-after-reads=N          after N reads every operation fails with EIO\n"
@@ -87,6 +90,12 @@ std::optional<FaultOptions> ParseFaultOptions(const std::vector<std::string>& ar
     } else if (StartsWith(argument, "--stall-list=")) {
       if (value.empty()) return error = "bad " + argument, std::nullopt;
       options.stalledListings.insert(value);
+    } else if (StartsWith(argument, "--stall-open=")) {
+      if (value.empty()) return error = "bad " + argument, std::nullopt;
+      options.stalledOpens.insert(value);
+    } else if (StartsWith(argument, "--stall-stat=")) {
+      if (value.empty() || value == ".") return error = "bad " + argument, std::nullopt;
+      options.stalledStats.insert(value);
     } else if (StartsWith(argument, "--slow-read=")) {
       const std::optional<std::int64_t> ms = Number(value);
       if (!ms) return error = "bad " + argument, std::nullopt;
