@@ -180,14 +180,22 @@ TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
     VerifyEngine engine(view, SystemFileSystem(), SystemClock());
     engine.VerifyCommand(tree.Path("copy"), tree.Path("copy"));  // a sanitizer's own thread starts with the first readers
     const std::size_t threadsBefore = ThreadsOfThisProcess();
-    std::optional<Clock::time_point> stalledSince;
+    // Abort once the run stays on one file: a run held up by another file
+    // than the stalled one fails instead of hanging.
+    std::string stalledFile;
+    Clock::time_point stalledSince;
     std::optional<Clock::time_point> abortedAt;
     int pumpsWhileStalled = 0;
     view.onPump = [&] {
-      if (abortedAt || view.Label(ViewLabel::CurrFileName).text != "stuck") return;
-      if (!stalledSince) stalledSince = Clock::now();
+      const std::string& file = view.Label(ViewLabel::CurrFileName).text;
+      if (abortedAt || file.empty()) return;
+      if (file != stalledFile) {
+        stalledFile = file;
+        stalledSince = Clock::now();
+        pumpsWhileStalled = 0;
+      }
       ++pumpsWhileStalled;
-      if (Clock::now() - *stalledSince < std::chrono::milliseconds(600)) return;
+      if (Clock::now() - stalledSince < std::chrono::milliseconds(600)) return;
       abortedAt = Clock::now();
       engine.AbortCommand();
     };
@@ -195,6 +203,7 @@ TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
     const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
 
     ASSERT_TRUE(abortedAt.has_value()) << "the run never met the stalled file";
+    EXPECT_EQ(stalledFile, "stuck");
     EXPECT_GE(pumpsWhileStalled, 3) << "the display stays alive during the stall";
     EXPECT_LT(abortTook, testing::kPromptly);
     EXPECT_EQ(view.status, "Aborted");

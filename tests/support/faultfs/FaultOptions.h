@@ -29,8 +29,8 @@ struct FaultOptions {
   std::multimap<std::string, std::int64_t> stalledReads;
   std::set<std::string> stalledListings;
   std::set<std::string> stalledOpens;
-  // Lookups and stats of these names never return; of a name whose open
-  // fails too, only those after its first failed open.
+  // Stats of these names after the lookup that makes them known never
+  // return; of a name whose open fails too, only those after its failed open.
   std::set<std::string> stalledStats;
   int slowReadMs = 0;
   // Every read returns at most this many bytes (0: as many as asked), as

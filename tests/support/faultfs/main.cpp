@@ -33,8 +33,9 @@ FaultOptions options;
 int backingFolder = -1;
 std::atomic<std::int64_t> readsDone{0};
 int logFile = -1;
-std::mutex refusedOpensMutex;
+std::mutex stallsMutex;
 std::set<std::string> refusedOpens;  // names whose open failed by injection
+std::set<std::string> lookedUp;      // stalled-stat names whose first lookup was served
 
 // The name below the backing folder; "." for its root.
 const char* Relative(const char* path) { return path[1] == '\0' ? "." : path + 1; }
@@ -76,16 +77,15 @@ int StallUntilInterrupted() {
   return -EINTR;
 }
 
-bool OpenWasRefused(const std::string& name) {
-  std::lock_guard lock(refusedOpensMutex);
-  return refusedOpens.contains(name);
-}
-
-// A stat of a name whose open is to fail stalls only after that open, so
-// that the stat which tests for the file's existence is the one held up.
+// The first stat of a name is the lookup that makes it known, and is
+// served: a lookup that stalled would hold up every other lookup in its
+// folder. Of a name whose open is to fail, the stats stall only after that
+// open, so that the stat which tests for the file's existence is held up.
 bool StatStalls(const std::string& name) {
   if (!options.stalledStats.contains(name)) return false;
-  return !options.failedOpens.contains(name) || OpenWasRefused(name);
+  std::lock_guard lock(stallsMutex);
+  if (lookedUp.insert(name).second) return false;
+  return !options.failedOpens.contains(name) || refusedOpens.contains(name);
 }
 
 void* Init(fuse_conn_info* connection, fuse_config* config) {
@@ -99,7 +99,7 @@ void* Init(fuse_conn_info* connection, fuse_config* config) {
   config->attr_timeout = 86400;
   config->negative_timeout = 0;
   // A stat that is to stall must reach this server whenever it is made.
-  if (!options.stalledStats.empty()) config->entry_timeout = config->attr_timeout = 0;
+  if (!options.stalledStats.empty()) config->attr_timeout = 0;
   config->direct_io = options.directIo ? 1 : 0;
   return nullptr;
 }
@@ -124,7 +124,7 @@ int OpenFile(const char* path, fuse_file_info* info) {
   if (options.stalledOpens.contains(Relative(path))) return StallUntilInterrupted();
   const auto failure = options.failedOpens.find(Relative(path));
   if (failure != options.failedOpens.end()) {
-    std::lock_guard lock(refusedOpensMutex);
+    std::lock_guard lock(stallsMutex);
     refusedOpens.insert(failure->first);
     return -failure->second;
   }
