@@ -151,21 +151,26 @@ std::size_t ThreadsOfThisProcess() {
   return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
-// A destination file whose read, open or stat never returns: the display
-// stays alive while the comparison waits for it, Abort ends the run at once
-// with the lines found so far, and the reader left behind in the kernel goes
-// once its call fails.
+// A destination file whose read, open or stat never returns, or a source
+// whose open answers long after: the display stays alive while the
+// comparison waits for it, Abort ends the run at once with the lines found
+// so far, what the reader left behind brings back goes nowhere, and the
+// reader goes once its call ends.
 TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
   OVIK_REQUIRE_MEDIUM(MediumKind::Fuse);
   using Clock = std::chrono::steady_clock;
+  // Long after the abort, which comes 0.6 s into the stall.
+  constexpr int kLateOpenMs = 3000;
   const struct {
     const char* stall;
+    Side side;
     std::vector<std::string> options;
   } cases[] = {
-      {"read", {"--stall-read=stuck:150000"}},
-      {"open", {"--stall-open=stuck"}},
-      {"stat before the open", {"--stall-stat=stuck"}},
-      {"stat after a refused open", {"--fail-open=stuck", "--stall-stat=stuck"}},
+      {"read", Side::Destination, {"--stall-read=stuck:150000"}},
+      {"open", Side::Destination, {"--stall-open=stuck"}},
+      {"stat before the open", Side::Destination, {"--stall-stat=stuck"}},
+      {"stat after a refused open", Side::Destination, {"--fail-open=stuck", "--stall-stat=stuck"}},
+      {"source open answering after the abort", Side::Source, {"--late-open=stuck:" + std::to_string(kLateOpenMs)}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stall);
@@ -199,7 +204,9 @@ TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
       abortedAt = Clock::now();
       engine.AbortCommand();
     };
-    engine.VerifyCommand(tree.Path("copy"), medium.root());
+    const auto start = Clock::now();
+    if (c.side == Side::Source) engine.VerifyCommand(medium.root(), tree.Path("copy"));
+    else engine.VerifyCommand(tree.Path("copy"), medium.root());
     const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
 
     ASSERT_TRUE(abortedAt.has_value()) << "the run never met the stalled file";
@@ -212,6 +219,8 @@ TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
     EXPECT_EQ(engine.totals.DstByteTotal, static_cast<std::int64_t>(view.lines.size()) * kSmallSize)
         << "the stalled file counts nothing";
 
+    // The late open answers into the pair the comparison gave up.
+    if (c.side == Side::Source) std::this_thread::sleep_until(start + std::chrono::milliseconds(kLateOpenMs + 500));
     medium.TearDown();
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (ThreadsOfThisProcess() > threadsBefore && Clock::now() < deadline)

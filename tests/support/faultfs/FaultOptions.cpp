@@ -15,6 +15,7 @@ const char* const kUsage =
     "  --stall-read=REL:OFFSET       a read covering OFFSET of REL never returns\n"
     "  --stall-list=REL              a listing of the folder REL never returns\n"
     "  --stall-open=REL              opening REL never returns\n"
+    "  --late-open=REL:MS            opening REL answers after MS milliseconds\n"
     "  --stall-stat=REL              a stat of REL after its first lookup never returns (its\n"
     "                                attributes are not cached); with --fail-open=REL, only\n"
     "                                once an open of REL failed\n"
@@ -94,6 +95,11 @@ std::optional<FaultOptions> ParseFaultOptions(const std::vector<std::string>& ar
     } else if (StartsWith(argument, "--stall-open=")) {
       if (value.empty()) return error = "bad " + argument, std::nullopt;
       options.stalledOpens.insert(value);
+    } else if (StartsWith(argument, "--late-open=")) {
+      name = value;
+      const std::optional<std::int64_t> ms = TakeTrailingNumber(name);
+      if (!ms || name.empty()) return error = "bad " + argument, std::nullopt;
+      options.lateOpens[name] = static_cast<int>(*ms);
     } else if (StartsWith(argument, "--stall-stat=")) {
       if (value.empty() || value == ".") return error = "bad " + argument, std::nullopt;
       options.stalledStats.insert(value);

@@ -29,6 +29,7 @@ struct FaultOptions {
   std::multimap<std::string, std::int64_t> stalledReads;
   std::set<std::string> stalledListings;
   std::set<std::string> stalledOpens;
+  std::map<std::string, int> lateOpens;  // opened after so many milliseconds
   // Stats of these names after the lookup that makes them known never
   // return; of a name whose open fails too, only those after its failed open.
   std::set<std::string> stalledStats;

@@ -122,6 +122,8 @@ int OpenFile(const char* path, fuse_file_info* info) {
   if (Pulled()) return -EIO;
   if ((info->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
   if (options.stalledOpens.contains(Relative(path))) return StallUntilInterrupted();
+  if (const auto late = options.lateOpens.find(Relative(path)); late != options.lateOpens.end())
+    std::this_thread::sleep_for(std::chrono::milliseconds(late->second));
   const auto failure = options.failedOpens.find(Relative(path));
   if (failure != options.failedOpens.end()) {
     std::lock_guard lock(stallsMutex);
