@@ -85,29 +85,50 @@ TEST(CompareFile, CleanRunIsGreen) {
   EXPECT_EQ(h.LabelText(ViewLabel::NumDstBytes), "5,000");
 }
 
+// The first difference decides, wherever it falls: in the first or the
+// last block (a whole one or not), at the edges of blocks, and inside a
+// read of several blocks but not at its start, in every way of reading.
 TEST(CompareFile, FirstDifferenceAtBlockBoundaries) {
-  EngineHarness h;
-  constexpr std::size_t size = 250000;
-  const std::string bytes = PatternBytes(size, 7);
-  const std::size_t offsets[] = {0, 1, 102399, 102400, 204799, 204800, size - 1};
-  std::int64_t expectedBytes = 0;
-  Lines expected;
-  for (std::size_t offset : offsets) {
-    const std::string name = "flip" + std::to_string(offset);
-    h.tree.WriteFile("src/" + name, bytes);
-    h.tree.WriteFile("dst/" + name, Flipped(bytes, offset));
-    expected.push_back("!Mismatched contents at offset " + FormatThousands(static_cast<std::int64_t>(offset)) +
-                       ": " + name);
-    // The block holding the difference is counted whole.
-    expectedBytes += static_cast<std::int64_t>(std::min(size, (offset / BlockSize + 1) * BlockSize));
+  constexpr std::size_t kBlock = BlockSize;
+  constexpr std::size_t odd = 250000;
+  constexpr std::size_t whole = 20 * kBlock;
+  constexpr std::size_t large = 2 << 20;  // three reads of up to ten blocks, the last one short
+  const struct {
+    std::size_t size;
+    std::size_t offset;
+  } cases[] = {
+      // The first block, the edges of blocks, the last block of a file that ends inside it.
+      {odd, 0}, {odd, 1}, {odd, kBlock - 1}, {odd, kBlock}, {odd, 2 * kBlock - 1}, {odd, 2 * kBlock}, {odd, odd - 1},
+      // The last block of files that end with a whole one.
+      {kBlock, kBlock - 1}, {whole, 0}, {whole, whole - kBlock}, {whole, whole - 1},
+      // Inside the first read and at its end, at the start of the second and inside it, the last byte.
+      {large, 3 * kBlock + 17}, {large, 10 * kBlock - 1}, {large, 10 * kBlock}, {large, 12 * kBlock + 5},
+      {large, large - 1},
+  };
+  for (const testing::Reading reading : testing::kEveryReading) {
+    SCOPED_TRACE(testing::ReadingName(reading));
+    EngineHarness h;
+    h.ReadBy(reading);
+    std::int64_t expectedBytes = 0;
+    Lines expected;
+    for (const auto& c : cases) {
+      const std::string bytes = PatternBytes(c.size, 7);
+      const std::string name = "flip" + std::to_string(c.size) + "-" + std::to_string(c.offset);
+      h.tree.WriteFile("src/" + name, bytes);
+      h.tree.WriteFile("dst/" + name, Flipped(bytes, c.offset));
+      expected.push_back("!Mismatched contents at offset " + FormatThousands(static_cast<std::int64_t>(c.offset)) +
+                         ": " + name);
+      // The block holding the difference is counted whole.
+      expectedBytes += static_cast<std::int64_t>(std::min(c.size, (c.offset / kBlock + 1) * kBlock));
+    }
+    h.Verify();
+    std::sort(expected.begin(), expected.end());
+    Lines lines = h.view.lines;
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(h.engine.totals.MismatchCount, static_cast<std::int32_t>(std::size(cases)));
+    EXPECT_EQ(h.engine.totals.DstByteTotal, expectedBytes);
   }
-  h.Verify();
-  std::sort(expected.begin(), expected.end());
-  Lines lines = h.view.lines;
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, expected);
-  EXPECT_EQ(h.engine.totals.MismatchCount, 7);
-  EXPECT_EQ(h.engine.totals.DstByteTotal, expectedBytes);
 }
 
 struct SizeCase {
@@ -130,9 +151,12 @@ TEST(CompareFile, LengthsAndBlockMultiples) {
       {"dst-empty", 10, 0, "!Mismatched sizes", 0},
       {"src-empty", 0, 1, "!Mismatched sizes", 0},
       {"dst-one-block-short", 204800, 102400, "!Mismatched sizes", 102400},
+      // Lengths that differ in the last pass of a file of several reads.
+      {"large-dst-shorter-by-1", 20 * 102400, 20 * 102400 - 1, "!Mismatched sizes", 19 * 102400},
+      {"large-dst-longer-by-1", 20 * 102400 + 500, 20 * 102400 + 501, "!Mismatched sizes", 20 * 102400},
   };
   EngineHarness h;
-  const std::string pattern = PatternBytes(300000, 11);
+  const std::string pattern = PatternBytes(21 * 102400, 11);
   std::int64_t expectedBytes = 0;
   Lines expected;
   for (const SizeCase& c : cases) {
@@ -147,7 +171,7 @@ TEST(CompareFile, LengthsAndBlockMultiples) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(h.engine.totals.DstByteTotal, expectedBytes);
-  EXPECT_EQ(h.engine.totals.DstFileCount, 10);
+  EXPECT_EQ(h.engine.totals.DstFileCount, static_cast<std::int32_t>(std::size(cases)));
 }
 
 TEST(CompareFile, ContentsDifferingBeforeTheSizeDoes) {

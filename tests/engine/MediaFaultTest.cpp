@@ -36,8 +36,9 @@ enum class Side { Source, Destination };
 // Small files are one request each to the file system, however they are read.
 constexpr const char* kSmallFiles[] = {"a", "b", "c", "d", "e", "f"};
 constexpr std::int64_t kSmallSize = 5000;
+// A large file takes three reads of ten blocks.
 constexpr const char* kLargeFile = "mid.bin";
-constexpr std::int64_t kLargeSize = 250000;
+constexpr std::int64_t kLargeSize = 2 << 20;
 
 struct FaultCase {
   const char* name;
@@ -53,6 +54,11 @@ const FaultCase kFaults[] = {
     {"SourceReadFailsMidFile", Side::Source, MediumKind::Fuse, {"--fail-read=mid.bin:150000"}, kLargeFile, 102400, 0},
     {"DestinationReadFailsMidFile", Side::Destination, MediumKind::Fuse, {"--fail-read=mid.bin:150000"}, kLargeFile,
      102400, 0},
+    // One side fails in its second read while the other is still read.
+    {"SourceReadFailsInItsSecondRead", Side::Source, MediumKind::Fuse, {"--fail-read=mid.bin:1400000"}, kLargeFile,
+     13 * 102400, 0},
+    {"DestinationReadFailsInItsSecondRead", Side::Destination, MediumKind::FuseDirectIo,
+     {"--fail-read=mid.bin:1400000"}, kLargeFile, 13 * 102400, 0},
     {"SourceOpenFails", Side::Source, MediumKind::Fuse, {"--fail-open=c"}, "c", 0, 0},
     {"DestinationOpenIsRefused", Side::Destination, MediumKind::Fuse, {"--fail-open=c:" + std::to_string(EACCES)},
      "c", 0, 0},
@@ -145,51 +151,82 @@ std::size_t ThreadsOfThisProcess() {
   return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
-// A read that never returns: the display stays alive while the comparison
-// waits for it, Abort ends the run at once with the lines found so far, and
-// the reader left behind in the kernel goes once the read fails.
-TEST(StalledRead, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
+// A destination file whose read, open or stat never returns, or a source
+// whose open answers long after: the display stays alive while the
+// comparison waits for it, Abort ends the run at once with the lines found
+// so far, what the reader left behind brings back goes nowhere, and the
+// reader goes once its call ends.
+TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
   OVIK_REQUIRE_MEDIUM(MediumKind::Fuse);
   using Clock = std::chrono::steady_clock;
-  testing::TempTree tree;
-  for (const char* name : kSmallFiles) tree.WriteFile("content/" + std::string(name), testing::PatternBytes(kSmallSize));
-  tree.WriteFile("content/stuck", testing::PatternBytes(kLargeSize));
-  std::filesystem::copy(tree.Path("content"), tree.Path("copy"), std::filesystem::copy_options::recursive);
-  testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), {"--stall-read=stuck:150000"});
-  ASSERT_EQ(medium.error(), "");
-
-  testing::RecordingView view;
-  VerifyEngine engine(view, SystemFileSystem(), SystemClock());
-  engine.VerifyCommand(tree.Path("copy"), tree.Path("copy"));  // a sanitizer's own thread starts with the first readers
-  const std::size_t threadsBefore = ThreadsOfThisProcess();
-  std::optional<Clock::time_point> stalledSince;
-  std::optional<Clock::time_point> abortedAt;
-  int pumpsWhileStalled = 0;
-  view.onPump = [&] {
-    if (abortedAt || view.Label(ViewLabel::CurrFileName).text != "stuck") return;
-    if (!stalledSince) stalledSince = Clock::now();
-    ++pumpsWhileStalled;
-    if (Clock::now() - *stalledSince < std::chrono::milliseconds(600)) return;
-    abortedAt = Clock::now();
-    engine.AbortCommand();
+  // Long after the abort, which comes 0.6 s into the stall.
+  constexpr int kLateOpenMs = 3000;
+  const struct {
+    const char* stall;
+    Side side;
+    std::vector<std::string> options;
+  } cases[] = {
+      {"read", Side::Destination, {"--stall-read=stuck:150000"}},
+      {"open", Side::Destination, {"--stall-open=stuck"}},
+      {"stat before the open", Side::Destination, {"--stall-stat=stuck"}},
+      {"stat after a refused open", Side::Destination, {"--fail-open=stuck", "--stall-stat=stuck"}},
+      {"source open answering after the abort", Side::Source, {"--late-open=stuck:" + std::to_string(kLateOpenMs)}},
   };
-  engine.VerifyCommand(tree.Path("copy"), medium.root());
-  const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stall);
+    testing::TempTree tree;
+    for (const char* name : kSmallFiles) tree.WriteFile("content/" + std::string(name), testing::PatternBytes(kSmallSize));
+    tree.WriteFile("content/stuck", testing::PatternBytes(kLargeSize));
+    std::filesystem::copy(tree.Path("content"), tree.Path("copy"), std::filesystem::copy_options::recursive);
+    testing::TestMedium medium(MediumKind::Fuse, tree.Path("content"), c.options);
+    ASSERT_EQ(medium.error(), "");
 
-  ASSERT_TRUE(abortedAt.has_value()) << "the run never met the stalled file";
-  EXPECT_GE(pumpsWhileStalled, 3) << "the display stays alive during the stall";
-  EXPECT_LT(abortTook, testing::kPromptly);
-  EXPECT_EQ(view.status, "Aborted");
-  for (const std::string& line : view.lines) EXPECT_EQ(line.rfind("Ok: ", 0), 0u) << line;
-  EXPECT_EQ(view.lines.size(), static_cast<std::size_t>(engine.totals.DstFileCount));
-  EXPECT_EQ(engine.totals.DstByteTotal, static_cast<std::int64_t>(view.lines.size()) * kSmallSize)
-      << "the stalled file counts nothing";
+    testing::RecordingView view;
+    VerifyEngine engine(view, SystemFileSystem(), SystemClock());
+    engine.VerifyCommand(tree.Path("copy"), tree.Path("copy"));  // a sanitizer's own thread starts with the first readers
+    const std::size_t threadsBefore = ThreadsOfThisProcess();
+    // Abort once the run stays on one file: a run held up by another file
+    // than the stalled one fails instead of hanging.
+    std::string stalledFile;
+    Clock::time_point stalledSince;
+    std::optional<Clock::time_point> abortedAt;
+    int pumpsWhileStalled = 0;
+    view.onPump = [&] {
+      const std::string& file = view.Label(ViewLabel::CurrFileName).text;
+      if (abortedAt || file.empty()) return;
+      if (file != stalledFile) {
+        stalledFile = file;
+        stalledSince = Clock::now();
+        pumpsWhileStalled = 0;
+      }
+      ++pumpsWhileStalled;
+      if (Clock::now() - stalledSince < std::chrono::milliseconds(600)) return;
+      abortedAt = Clock::now();
+      engine.AbortCommand();
+    };
+    const auto start = Clock::now();
+    if (c.side == Side::Source) engine.VerifyCommand(medium.root(), tree.Path("copy"));
+    else engine.VerifyCommand(tree.Path("copy"), medium.root());
+    const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
 
-  medium.TearDown();
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (ThreadsOfThisProcess() > threadsBefore && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << "the reader left behind goes once its read fails";
+    ASSERT_TRUE(abortedAt.has_value()) << "the run never met the stalled file";
+    EXPECT_EQ(stalledFile, "stuck");
+    EXPECT_GE(pumpsWhileStalled, 3) << "the display stays alive during the stall";
+    EXPECT_LT(abortTook, testing::kPromptly);
+    EXPECT_EQ(view.status, "Aborted");
+    for (const std::string& line : view.lines) EXPECT_EQ(line.rfind("Ok: ", 0), 0u) << line;
+    EXPECT_EQ(view.lines.size(), static_cast<std::size_t>(engine.totals.DstFileCount));
+    EXPECT_EQ(engine.totals.DstByteTotal, static_cast<std::int64_t>(view.lines.size()) * kSmallSize)
+        << "the stalled file counts nothing";
+
+    // The late open answers into the pair the comparison gave up.
+    if (c.side == Side::Source) std::this_thread::sleep_until(start + std::chrono::milliseconds(kLateOpenMs + 500));
+    medium.TearDown();
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (ThreadsOfThisProcess() > threadsBefore && Clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << "the reader left behind goes once its call fails";
+  }
 }
 
 // A folder whose listing never returns, or a checksum list whose read never

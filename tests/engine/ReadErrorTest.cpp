@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ovik {
@@ -64,6 +65,62 @@ TEST(ReadErrors, SourceIsReportedWhenBothSidesFail) {
   EXPECT_EQ(h.engine.totals.SrcReadErrorCount, 2);
   EXPECT_EQ(h.engine.totals.DstReadErrorCount, 0);
   EXPECT_EQ(h.engine.totals.ErrorCount, 2);
+}
+
+// A file of three reads of ten blocks, one side failing or differing while
+// the other is still read: the first block that fails or differs decides,
+// and a block in which both fail is the source's. Every way of reading
+// gives what reading block by block gives.
+TEST(ReadErrors, FirstFailingOrDifferingBlockOfALargeFileDecides) {
+  constexpr std::int64_t kBlock = static_cast<std::int64_t>(BlockSize);
+  constexpr int kNone = -1;
+  const struct {
+    const char* name;
+    int srcFailing;  // block index, or kNone
+    int dstFailing;
+    std::int64_t flipped;  // offset of a changed destination byte, or kNone
+    std::string line;
+    std::int64_t bytesChecked;
+  } cases[] = {
+      {"dst-in-2nd-read", kNone, 13, kNone, "!Destn read error", 13 * kBlock},
+      {"src-in-2nd-read", 13, kNone, kNone, "!Source read error", 13 * kBlock},
+      {"dst-in-last-block", kNone, 20, kNone, "!Destn read error", 20 * kBlock},
+      {"both-same-block", 13, 13, kNone, "!Source read error", 13 * kBlock},
+      {"dst-before-src", 15, 12, kNone, "!Destn read error", 12 * kBlock},
+      {"src-before-dst", 12, 15, kNone, "!Source read error", 12 * kBlock},
+      {"difference-before-dst", kNone, 13, 3 * kBlock + 17, "!Mismatched contents at offset 307,217", 4 * kBlock},
+      {"src-before-difference", 4, kNone, 13 * kBlock + 5, "!Source read error", 4 * kBlock},
+      {"dst-in-the-differing-block", kNone, 13, 13 * kBlock + 5, "!Destn read error", 13 * kBlock},
+  };
+  for (const testing::Reading reading : testing::kEveryReading) {
+    SCOPED_TRACE(testing::ReadingName(reading));
+    EngineHarness h;
+    h.ReadBy(reading);
+    const std::string bytes = PatternBytes(2 << 20, 3);
+    Lines expected;
+    std::int64_t expectedBytes = 0;
+    for (const auto& c : cases) {
+      std::string copy = bytes;
+      if (c.flipped != kNone) copy[static_cast<std::size_t>(c.flipped)] ^= 0x5a;
+      h.tree.WriteFile(std::string("src/") + c.name, bytes);
+      h.tree.WriteFile(std::string("dst/") + c.name, copy);
+      if (c.srcFailing != kNone) h.fileSystem.FailRead(h.Src(c.name), c.srcFailing, EIO);
+      if (c.dstFailing != kNone) h.fileSystem.FailRead(h.Dst(c.name), c.dstFailing, EIO);
+      expected.push_back(c.line + ": " + c.name);
+      expectedBytes += c.bytesChecked;
+    }
+    h.Verify();
+    Lines lines = h.view.lines;
+    std::sort(lines.begin(), lines.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+    const VerifyTotals& t = h.engine.totals;
+    EXPECT_EQ(t.SrcReadErrorCount, 4);
+    EXPECT_EQ(t.DstReadErrorCount, 4);
+    EXPECT_EQ(t.MismatchCount, 1);
+    EXPECT_EQ(t.DstFileCount, static_cast<std::int32_t>(std::size(cases)));
+    EXPECT_EQ(t.DstByteTotal, expectedBytes);
+  }
 }
 
 TEST(ReadErrors, SourceThatCannotBeOpenedAgainstAMissingDestination) {

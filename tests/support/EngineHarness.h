@@ -3,6 +3,7 @@
 #include "engine/VerifyEngine.h"
 #include "support/FakeClock.h"
 #include "support/FaultyFileSystem.h"
+#include "support/MediaVerify.h"
 #include "support/RecordingView.h"
 #include "support/TempTree.h"
 
@@ -35,6 +36,11 @@ struct EngineHarness {
   }
 
   void Verify() { engine.VerifyCommand(Src(), Dst()); }
+
+  void ReadBy(Reading reading) {
+    engine.readAhead = reading != Reading::PlainLoop;
+    if (reading == Reading::ThreadsBlockByBlock) engine.readAheadLimits.blocksPerRead = 1;
+  }
 
   const std::string& LabelText(ViewLabel label) const { return view.Label(label).text; }
 };

@@ -12,6 +12,7 @@ namespace ovik::testing {
 // How the engine reads: the comparison reading each file itself, or reader
 // threads ahead of it, in reads of several blocks as they come or of one.
 enum class Reading { PlainLoop, Threads, ThreadsBlockByBlock };
+inline constexpr Reading kEveryReading[] = {Reading::PlainLoop, Reading::Threads, Reading::ThreadsBlockByBlock};
 
 const char* ReadingName(Reading reading);
 inline void PrintTo(Reading reading, std::ostream* out) { *out << ReadingName(reading); }

@@ -14,6 +14,11 @@ const char* const kUsage =
     "  --fail-open=REL[:ERRNO]       opening REL fails (EIO)\n"
     "  --stall-read=REL:OFFSET       a read covering OFFSET of REL never returns\n"
     "  --stall-list=REL              a listing of the folder REL never returns\n"
+    "  --stall-open=REL              opening REL never returns\n"
+    "  --late-open=REL:MS            opening REL answers after MS milliseconds\n"
+    "  --stall-stat=REL              a stat of REL after its first lookup never returns (no\n"
+    "                                attributes are cached then); with --fail-open=REL, only\n"
+    "                                once an open of REL failed\n"
     "  --slow-read=MS                every read sleeps MS milliseconds first\n"
     "  --read-piece=BYTES            every read returns at most BYTES bytes\n"
     "  --fail-after-reads=N          after N reads every operation fails with EIO\n"
@@ -87,6 +92,17 @@ std::optional<FaultOptions> ParseFaultOptions(const std::vector<std::string>& ar
     } else if (StartsWith(argument, "--stall-list=")) {
       if (value.empty()) return error = "bad " + argument, std::nullopt;
       options.stalledListings.insert(value);
+    } else if (StartsWith(argument, "--stall-open=")) {
+      if (value.empty()) return error = "bad " + argument, std::nullopt;
+      options.stalledOpens.insert(value);
+    } else if (StartsWith(argument, "--late-open=")) {
+      name = value;
+      const std::optional<std::int64_t> ms = TakeTrailingNumber(name);
+      if (!ms || name.empty()) return error = "bad " + argument, std::nullopt;
+      options.lateOpens[name] = static_cast<int>(*ms);
+    } else if (StartsWith(argument, "--stall-stat=")) {
+      if (value.empty() || value == ".") return error = "bad " + argument, std::nullopt;
+      options.stalledStats.insert(value);
     } else if (StartsWith(argument, "--slow-read=")) {
       const std::optional<std::int64_t> ms = Number(value);
       if (!ms) return error = "bad " + argument, std::nullopt;

@@ -28,6 +28,11 @@ struct FaultOptions {
   std::map<std::string, int> failedOpens;
   std::multimap<std::string, std::int64_t> stalledReads;
   std::set<std::string> stalledListings;
+  std::set<std::string> stalledOpens;
+  std::map<std::string, int> lateOpens;  // opened after so many milliseconds
+  // Stats of these names after the lookup that makes them known never
+  // return; of a name whose open fails too, only those after its failed open.
+  std::set<std::string> stalledStats;
   int slowReadMs = 0;
   // Every read returns at most this many bytes (0: as many as asked), as
   // servers do that answer in pieces; with direct_io the reader sees them.

@@ -1,7 +1,7 @@
 // A read-only FUSE file system over a backing folder that injects faults:
-// failing reads and opens, reads that stall, slow or short reads and a
-// drive that is pulled out after a number of reads; it can note what it
-// served. Tests start it as a child process.
+// failing reads and opens, reads, opens, stats and listings that stall,
+// slow or short reads and a drive that is pulled out after a number of
+// reads; it can note what it served. Tests start it as a child process.
 
 #define FUSE_USE_VERSION 35
 
@@ -22,6 +22,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
+#include <set>
 #include <thread>
 
 namespace ovik::faultfs {
@@ -31,6 +33,9 @@ FaultOptions options;
 int backingFolder = -1;
 std::atomic<std::int64_t> readsDone{0};
 int logFile = -1;
+std::mutex stallsMutex;
+std::set<std::string> refusedOpens;  // names whose open failed by injection
+std::set<std::string> lookedUp;      // stalled-stat names whose first lookup was served
 
 // The name below the backing folder; "." for its root.
 const char* Relative(const char* path) { return path[1] == '\0' ? "." : path + 1; }
@@ -72,6 +77,17 @@ int StallUntilInterrupted() {
   return -EINTR;
 }
 
+// The first stat of a name is the lookup that makes it known, and is
+// served: a lookup that stalled would hold up every other lookup in its
+// folder. Of a name whose open is to fail, the stats stall only after that
+// open, so that the stat which tests for the file's existence is held up.
+bool StatStalls(const std::string& name) {
+  if (!options.stalledStats.contains(name)) return false;
+  std::lock_guard lock(stallsMutex);
+  if (lookedUp.insert(name).second) return false;
+  return !options.failedOpens.contains(name) || refusedOpens.contains(name);
+}
+
 void* Init(fuse_conn_info* connection, fuse_config* config) {
   if (!options.asyncDirectIo) connection->want &= ~FUSE_CAP_ASYNC_DIO;
   config->use_ino = 1;
@@ -82,12 +98,15 @@ void* Init(fuse_conn_info* connection, fuse_config* config) {
   config->entry_timeout = 86400;
   config->attr_timeout = 86400;
   config->negative_timeout = 0;
+  // A stat that is to stall must reach this server whenever it is made.
+  if (!options.stalledStats.empty()) config->attr_timeout = 0;
   config->direct_io = options.directIo ? 1 : 0;
   return nullptr;
 }
 
 int GetAttr(const char* path, struct stat* attributes, fuse_file_info*) {
   if (Pulled()) return Logged("getattr", path, -EIO);
+  if (StatStalls(Relative(path))) return Logged("getattr", path, StallUntilInterrupted());
   return Logged("getattr", path, fstatat(backingFolder, Relative(path), attributes, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -errno);
 }
 
@@ -102,8 +121,15 @@ int ReadLink(const char* path, char* buffer, std::size_t size) {
 int OpenFile(const char* path, fuse_file_info* info) {
   if (Pulled()) return -EIO;
   if ((info->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+  if (options.stalledOpens.contains(Relative(path))) return StallUntilInterrupted();
+  if (const auto late = options.lateOpens.find(Relative(path)); late != options.lateOpens.end())
+    std::this_thread::sleep_for(std::chrono::milliseconds(late->second));
   const auto failure = options.failedOpens.find(Relative(path));
-  if (failure != options.failedOpens.end()) return -failure->second;
+  if (failure != options.failedOpens.end()) {
+    std::lock_guard lock(stallsMutex);
+    refusedOpens.insert(failure->first);
+    return -failure->second;
+  }
   const int file = openat(backingFolder, Relative(path), O_RDONLY | O_CLOEXEC);
   if (file < 0) return -errno;
   info->fh = static_cast<std::uint64_t>(file);
@@ -166,6 +192,12 @@ int main(int argc, char* argv[]) {
   using namespace ovik::faultfs;
   // A test that dies takes its file system with it.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // The library wakes the thread serving an interrupted call with SIGUSR1,
+  // but installs no handler when interrupts are turned on in Init: without
+  // one, the first interrupt would end this process.
+  struct sigaction wake {};
+  wake.sa_handler = [](int) {};
+  sigaction(SIGUSR1, &wake, nullptr);
   std::string error;
   const std::optional<FaultOptions> parsed = ParseFaultOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!parsed) {
