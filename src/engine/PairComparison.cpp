@@ -21,7 +21,7 @@ void PairComparison::Start(std::vector<std::byte*>& spent) {
   CompareWhileAble(lock, spent);
 }
 
-void PairComparison::Add(Side side, Piece piece, std::vector<std::byte*>& spent) {
+void PairComparison::Add(Side side, Piece piece, std::vector<std::byte*>& spent, bool compare) {
   std::unique_lock lock(mutex_);
   if (Decided()) {
     if (piece.data != nullptr) spent.push_back(piece.data);
@@ -29,7 +29,23 @@ void PairComparison::Add(Side side, Piece piece, std::vector<std::byte*>& spent)
   }
   blocksRead_[side] = piece.Failed() ? piece.firstBlock + 1 : piece.EndBlock();
   queues_[side].pieces.push_back(std::move(piece));
+  if (compare) CompareWhileAble(lock, spent);
+}
+
+void PairComparison::CompareAvailable(std::vector<std::byte*>& spent) {
+  std::unique_lock lock(mutex_);
   CompareWhileAble(lock, spent);
+}
+
+bool PairComparison::Comparable() const {
+  std::lock_guard lock(mutex_);
+  return started_ && !comparing_ && !Decided() && CanStep();
+}
+
+bool PairComparison::CanStep() const {
+  const Queue& src = queues_[kSource];
+  const Queue& dst = queues_[kDestination];
+  return !src.Empty() && (src.Front().Failed() || !dst.Empty());
 }
 
 void PairComparison::Decide(FileResult result, std::vector<std::byte*>& spent, std::exception_ptr failure) {
@@ -51,9 +67,9 @@ void PairComparison::CompareWhileAble(std::unique_lock<std::mutex>& lock, std::v
   if (comparing_ || !started_) return;
   comparing_ = true;
   while (!Decided()) {
+    if (!CanStep()) break;
     Queue& srcQueue = queues_[kSource];
     Queue& dstQueue = queues_[kDestination];
-    if (srcQueue.Empty() || (!srcQueue.Front().Failed() && dstQueue.Empty())) break;
     const Piece src = srcQueue.Front();
     const Piece dst = dstQueue.Empty() ? Piece{} : dstQueue.Front();
     std::int64_t block = nextBlock_;

@@ -44,9 +44,13 @@ class PairComparison {
 
   // Both files are open: blocks may be compared from now on.
   void Start(std::vector<std::byte*>& spent);
-  // Takes in a piece of one side and compares what both sides now hold.
-  // Buffers nobody needs any more go to `spent`.
-  void Add(Side side, Piece piece, std::vector<std::byte*>& spent);
+  // Takes in a piece of one side and, with `compare`, compares what both
+  // sides now hold. Buffers nobody needs any more go to `spent`.
+  void Add(Side side, Piece piece, std::vector<std::byte*>& spent, bool compare = true);
+  // Compares what both sides hold, unless another reader is at it.
+  void CompareAvailable(std::vector<std::byte*>& spent);
+  // True when a block of both sides waits and nobody compares it.
+  bool Comparable() const;
   // Decided before any block: an open failed or threw, or the destination
   // is the source. Nothing once blocks may be compared.
   void Decide(FileResult result, std::vector<std::byte*>& spent, std::exception_ptr failure = nullptr);
@@ -81,6 +85,8 @@ class PairComparison {
   // With mutex_ held.
   void Drain(std::vector<std::byte*>& spent);
   void CompareWhileAble(std::unique_lock<std::mutex>& lock, std::vector<std::byte*>& spent);
+  // With mutex_ held.
+  bool CanStep() const;
 
   const std::size_t blockSize_;
   mutable std::mutex mutex_;

@@ -14,6 +14,7 @@ void PairReader::ReadPair(const std::shared_ptr<PairJob>& jobRef) {
     // The two sides of a file that needs more than one read are read at once.
     if (job.planSize >= readSize && place_.HandOffDestination(jobRef)) ReadSides(job, true, false);
     else if (OpenDestination(job)) ReadSides(job, true, true);
+    LeaveNothingUncompared(job);
     ReadSourceToItsEnd(job);
   }
   Spend();
@@ -21,6 +22,7 @@ void PairReader::ReadPair(const std::shared_ptr<PairJob>& jobRef) {
 
 void PairReader::ReadHandedOffDestination(PairJob& job) {
   if (place_.MayRead(job) && OpenDestination(job)) ReadSides(job, false, true);
+  LeaveNothingUncompared(job);
   Spend();
 }
 
@@ -137,7 +139,10 @@ void PairReader::ReadSides(PairJob& job, bool source, bool destination) {
     if (!place_.MayRead(job)) return;
     Piece piece = ReadPiece(job, side);
     if (side == PairComparison::kSource) TakeInDigest(job, piece);
-    job.comparison.Add(side, std::move(piece), spent_);
+    // The reader of the side that is ahead waits for this one: it compares,
+    // so that the slower side (a source read through a digest) only reads.
+    const bool otherWaits = source != destination && job.waitingForRoom.load() != 0;
+    job.comparison.Add(side, std::move(piece), spent_, !otherWaits);
     place_.Compared(job);
     Spend();
   }
@@ -193,6 +198,14 @@ void PairReader::ReadSourceToItsEnd(PairJob& job) {
     spent_.push_back(piece.data);
     Spend();
   }
+}
+
+// A piece brought in for the other reader to compare may be the last one:
+// whoever leaves compares what is there, unless another reader is at it,
+// who then takes it too.
+void PairReader::LeaveNothingUncompared(PairJob& job) {
+  job.comparison.CompareAvailable(spent_);
+  place_.Compared(job);
 }
 
 void PairReader::Spend() {

@@ -127,6 +127,7 @@ class PairReader {
   // A source read for its digest goes on to its end once the comparison is
   // decided.
   void ReadSourceToItsEnd(PairJob& job);
+  void LeaveNothingUncompared(PairJob& job);
   void Spend();
 
   ReadingPlace& place_;

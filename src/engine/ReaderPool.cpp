@@ -227,10 +227,16 @@ bool ReaderPool::Place::WaitForRoom(PairJob& job, PairComparison::Side side) {
   ++job.waitingForRoom;
   ++pool_.roomSleepers_;
   const bool room = pool_.WaitAside(lock, stop_, [&] {
-    return job.abandoned.load() || job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2;
+    return job.abandoned.load() || job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 ||
+           job.comparison.Comparable();
   });
   --pool_.roomSleepers_;
   --job.waitingForRoom;
+  lock.unlock();
+  // Blocks the other side brought in for this reader to compare.
+  std::vector<std::byte*> spent;
+  job.comparison.CompareAvailable(spent);
+  if (!spent.empty()) pool_.ReturnBuffers(spent);
   return room && !job.abandoned.load();
 }
 
