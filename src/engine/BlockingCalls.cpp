@@ -16,12 +16,6 @@ struct BlockingCalls::Queue {
   bool stopping = false;
 };
 
-namespace {
-
-constexpr auto kWaitSlice = std::chrono::milliseconds(50);
-
-}  // namespace
-
 BlockingCalls::BlockingCalls() : queue_(std::make_shared<Queue>()) {
   // The thread holds the queue, so that it outlives this object when the
   // thread is left behind in a call.

@@ -5,8 +5,6 @@
 #include "engine/WalkLookahead.h"
 #include "sums/ChecksumLine.h"
 
-#include <cstdlib>
-#include <new>
 
 namespace ovik {
 
@@ -20,9 +18,7 @@ class VerifyEngine::PlainReading final : public ReadingPlace {
   std::size_t BlocksPerRead() const override { return 1; }
   std::byte* TakeBuffer() override {
     if (engine_.freePlainBuffers_.empty()) {
-      void* memory = std::aligned_alloc(kReadBufferAlignment, BlockSize);
-      if (memory == nullptr) throw std::bad_alloc();
-      engine_.plainBuffers_.emplace_back(static_cast<std::byte*>(memory));
+      engine_.plainBuffers_.emplace_back(AllocateReadBuffer(BlockSize));
       return engine_.plainBuffers_.back().get();
     }
     std::byte* buffer = engine_.freePlainBuffers_.back();

@@ -1,10 +1,18 @@
 #include "engine/PairReader.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace ovik {
 
 using Side = PairComparison::Side;
+
+std::byte* AllocateReadBuffer(std::size_t capacity) {
+  void* memory = std::aligned_alloc(kReadBufferAlignment, capacity);
+  if (memory == nullptr) throw std::bad_alloc();
+  return static_cast<std::byte*>(memory);
+}
 
 void PairReader::ReadPair(const std::shared_ptr<PairJob>& jobRef) {
   PairJob& job = *jobRef;

@@ -28,6 +28,10 @@ class StreamDigest {
   virtual std::optional<DigestKind> KindGiven() const { return std::nullopt; }
 };
 
+// A buffer of `capacity` bytes aligned for reads that bypass the cache;
+// freed with std::free.
+std::byte* AllocateReadBuffer(std::size_t capacity);
+
 // Where one side of a pair has got to; one reader at a time reads it.
 struct SideReading {
   std::unique_ptr<ReadableFile> file;

@@ -5,23 +5,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <new>
 
 namespace ovik {
 namespace {
 
-// The engine looks at its display and at Abort this often while it waits
-// for the readers.
-constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 // How long the end of a run waits for readers to finish the call they are
 // in before it leaves them behind.
 constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
-
-std::byte* AllocateBuffer(std::size_t capacity) {
-  void* memory = std::aligned_alloc(kReadBufferAlignment, capacity);
-  if (memory == nullptr) throw std::bad_alloc();
-  return static_cast<std::byte*>(memory);
-}
 
 }  // namespace
 
@@ -323,7 +313,7 @@ std::byte* ReaderPool::TakeBuffer() {
     return buffer;
   }
   allBuffers_.reserve(allBuffers_.size() + 1);
-  std::byte* buffer = AllocateBuffer(blockSize_ * blocksPerRead_);
+  std::byte* buffer = AllocateReadBuffer(blockSize_ * blocksPerRead_);
   allBuffers_.push_back(buffer);
   return buffer;
 }
