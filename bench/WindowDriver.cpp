@@ -91,11 +91,17 @@ long PeakResidentKib() {
 }
 
 // Lines shaped like a run's: mostly "Ok", some errors, names in folders.
-std::string MadeUpLine(long n) {
-  static const char* const prefixes[] = {"Ok", "Ok", "Ok", "Ok", "Ok", "Ok", "Ok", "!Destn file missing",
-                                         "!Mismatched sizes", "!Mismatched contents at offset 4,096"};
-  return std::string(prefixes[n % 10]) + ": Photos " + std::to_string(n / 1000 % 97) + "/Album " +
-         std::to_string(n / 100) + "/IMG_" + std::to_string(1000000 - n) + ".jpg";
+ovik::ResultKind MadeUpKind(long n) {
+  using ovik::ResultKind;
+  static const ResultKind kinds[] = {ResultKind::Ok, ResultKind::Ok, ResultKind::Ok, ResultKind::Ok,
+                                     ResultKind::Ok, ResultKind::Ok, ResultKind::Ok, ResultKind::DstMissing,
+                                     ResultKind::SizeMismatch, ResultKind::ContentMismatch};
+  return kinds[n % 10];
+}
+
+std::string MadeUpName(long n) {
+  return "Photos " + std::to_string(n / 1000 % 97) + "/Album " + std::to_string(n / 100) + "/IMG_" +
+         std::to_string(1000000 - n) + ".jpg";
 }
 
 int FillAndSort(ovik::TfrmMain& window, long count) {
@@ -105,7 +111,8 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   QElapsedTimer timer;
   timer.start();
   for (long n = 0; n < count; ++n) {
-    view.AppendResult(MadeUpLine(n));
+    const std::string name = MadeUpName(n);
+    view.AppendResult(ovik::ResultLine{MadeUpKind(n), name, 4096});
     view.ScrollResultsAlong();
     view.Pump();
   }

@@ -32,7 +32,7 @@ void ConsoleView::SetLabelText(ViewLabel label, std::string_view text) {
 
 void ConsoleView::SetProgress(int position) { progress_ = std::clamp(position, 0, 100); }
 
-void ConsoleView::AppendResult(std::string line) { lines_.push_back(std::move(line)); }
+void ConsoleView::AppendResult(const ResultLine& line) { lines_.push_back(ResultText(line)); }
 
 void ConsoleView::ClearResults() { lines_.clear(); }
 

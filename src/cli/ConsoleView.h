@@ -25,7 +25,7 @@ class ConsoleView final : public VerifyView {
   void SetLabelVisible(ViewLabel, bool) override {}
   void SetProgress(int position) override;
   void SetProgressColour(Colour) override {}
-  void AppendResult(std::string line) override;
+  void AppendResult(const ResultLine& line) override;
   void ScrollResultsAlong() override {}
   void ScrollResultsToTop() override {}
   void ClearResults() override;

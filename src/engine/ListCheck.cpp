@@ -39,7 +39,7 @@ void VerifyEngine::RunCheck(const std::string& listPath, const std::string& fold
     // Files after the failing part of the list were never checked: that
     // must not pass for a good copy.
     if (reading == ListReading::Broken)
-      display_.ReportError(kPrefixSrcReadError, FileNameOf(listPath), &totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs);
+      display_.ReportError(ResultKind::SrcReadError, FileNameOf(listPath), &totals.SrcReadErrorCount, ViewLabel::NumSrcReadErrs);
     CheckListedFiles(list, folder);
     fileSystem_.ReleaseFolders();
     if (!AbortRequested) display_.ClearCurrentFile();
@@ -122,7 +122,7 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
   std::size_t nextBadLine = 0;
   const auto reportBadLinesBefore = [&](std::uint32_t lineNumber) {
     for (; nextBadLine < badLines.size() && badLines[nextBadLine] < lineNumber && !AbortRequested; ++nextBadLine)
-      display_.ReportError(kPrefixBadChecksumLine, std::to_string(badLines[nextBadLine]));
+      display_.ReportError(ResultKind::BadChecksumLine, std::to_string(badLines[nextBadLine]));
   };
 
   std::deque<ListedCheck> inFlight;

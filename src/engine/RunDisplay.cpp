@@ -154,7 +154,7 @@ void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view r
     WriteCount(ViewLabel::NumDstFiles, totals_.DstFileCount);
     totals_.DstByteTotal += outcome.bytesChecked;
     WriteCount(ViewLabel::NumDstBytes, totals_.DstByteTotal);
-    AddResultLine(kPrefixOk, relativeName);
+    AddResultLine(ResultKind::Ok, relativeName);
     return;
   }
 
@@ -168,45 +168,44 @@ void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view r
   WriteCount(ViewLabel::NumErrors, totals_.ErrorCount);
   view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
 
-  auto report = [&](std::int32_t& counter, ViewLabel label, std::string_view prefix) {
+  auto report = [&](std::int32_t& counter, ViewLabel label, ResultKind kind) {
     CountError(counter, label);
-    AddResultLine(prefix, relativeName);
+    AddResultLine(kind, relativeName, outcome.matchedBytes);
   };
   switch (outcome.result) {
     case FileResult::DstMissing:
-      report(totals_.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstMissing);
+      report(totals_.DstMissingCount, ViewLabel::NumDstFilesMissing, ResultKind::DstMissing);
       break;
     case FileResult::DstIsSource:
-      report(totals_.DstMissingCount, ViewLabel::NumDstFilesMissing, kPrefixDstIsSource);
+      report(totals_.DstMissingCount, ViewLabel::NumDstFilesMissing, ResultKind::DstIsSource);
       break;
     case FileResult::SrcReadError:
-      report(totals_.SrcReadErrorCount, ViewLabel::NumSrcReadErrs, kPrefixSrcReadError);
+      report(totals_.SrcReadErrorCount, ViewLabel::NumSrcReadErrs, ResultKind::SrcReadError);
       break;
     case FileResult::DstReadError:
-      report(totals_.DstReadErrorCount, ViewLabel::NumDstReadErrs, kPrefixDstReadError);
+      report(totals_.DstReadErrorCount, ViewLabel::NumDstReadErrs, ResultKind::DstReadError);
       break;
     case FileResult::SizeMismatch:
-      report(totals_.MismatchCount, ViewLabel::NumMismatches, kPrefixSizeMismatch);
+      report(totals_.MismatchCount, ViewLabel::NumMismatches, ResultKind::SizeMismatch);
       break;
     case FileResult::ContentMismatch:
-      report(totals_.MismatchCount, ViewLabel::NumMismatches,
-             std::string(kPrefixContentMismatch) + FormatThousands(outcome.matchedBytes));
+      report(totals_.MismatchCount, ViewLabel::NumMismatches, ResultKind::ContentMismatch);
       break;
     case FileResult::ChecksumMismatch:
-      report(totals_.MismatchCount, ViewLabel::NumMismatches, kPrefixChecksumMismatch);
+      report(totals_.MismatchCount, ViewLabel::NumMismatches, ResultKind::ChecksumMismatch);
       break;
     case FileResult::Ok:
       break;
   }
 }
 
-void RunDisplay::ReportError(std::string_view prefix, std::string_view name, std::int32_t* counter,
+void RunDisplay::ReportError(ResultKind kind, std::string_view name, std::int32_t* counter,
                              ViewLabel label) {
   ++totals_.ErrorCount;
   WriteCount(ViewLabel::NumErrors, totals_.ErrorCount);
   view_.SetLabelColour(ViewLabel::NumErrors, Colour::Red);
   if (counter != nullptr) CountError(*counter, label);
-  AddResultLine(prefix, name);
+  AddResultLine(kind, name);
 }
 
 void RunDisplay::CountError(std::int32_t& counter, ViewLabel label) {
@@ -215,11 +214,8 @@ void RunDisplay::CountError(std::int32_t& counter, ViewLabel label) {
   view_.SetLabelColour(label, Colour::Red);
 }
 
-void RunDisplay::AddResultLine(std::string_view prefix, std::string_view relativeName) {
-  std::string line;
-  line.reserve(prefix.size() + 2 + relativeName.size());
-  line.append(prefix).append(": ").append(relativeName);
-  view_.AppendResult(std::move(line));
+void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset) {
+  view_.AppendResult(ResultLine{kind, relativeName, kind == ResultKind::ContentMismatch ? offset : 0});
   view_.ScrollResultsAlong();
 }
 

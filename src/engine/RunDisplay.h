@@ -44,9 +44,9 @@ class RunDisplay {
   // Counts the file's outcome and lists its line.
   void RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName);
   // A line of its own that counts as an error, and in `counter` when given.
-  void ReportError(std::string_view prefix, std::string_view name, std::int32_t* counter = nullptr,
+  void ReportError(ResultKind kind, std::string_view name, std::int32_t* counter = nullptr,
                    ViewLabel label = ViewLabel::NumErrors);
-  void AddResultLine(std::string_view prefix, std::string_view relativeName);
+  void AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset = 0);
   // The details list sorted, errors first, and shown from its top.
   void ShowSortedResults();
 

@@ -92,12 +92,12 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
       // Its files would each have said so; a folder with none says it itself,
       // once for the folders below it.
       if (topMissing && filesWalked_ == filesBefore && !AbortRequested)
-        display_.AddResultLine(kPrefixFolderMissing, RelativeName(srcSub) + "/");
-    } else if (const std::string_view skipped = SkippedFolderPrefix(entry, subFolderFilter); !skipped.empty()) {
+        display_.AddResultLine(ResultKind::FolderMissing, RelativeName(srcSub) + "/");
+    } else if (const std::optional<ResultKind> skipped = SkippedFolderKind(entry, subFolderFilter)) {
       // Named, so that nothing is left out in silence; nothing in it is looked at.
-      display_.AddResultLine(skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
+      display_.AddResultLine(*skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
     } else if (IsSpecialFile(entry)) {
-      display_.AddResultLine(kPrefixSpecialFileSkipped, RelativeName(JoinPath(srcFolder, entry.name)));
+      display_.AddResultLine(ResultKind::SpecialFileSkipped, RelativeName(JoinPath(srcFolder, entry.name)));
     }
     if (AbortRequested) break;
   }
@@ -113,7 +113,7 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
 }
 
 void VerifyEngine::ReportUnlistableFolder(const std::string& srcFolder) {
-  display_.ReportError(kPrefixSrcReadError, RelativeName(srcFolder) + "/", &totals.SrcReadErrorCount,
+  display_.ReportError(ResultKind::SrcReadError, RelativeName(srcFolder) + "/", &totals.SrcReadErrorCount,
               ViewLabel::NumSrcReadErrs);
 }
 

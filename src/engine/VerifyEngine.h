@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ResultLine.h"
 #include "engine/FileOutcome.h"
 #include "engine/ReadAhead.h"
 #include "engine/RunDisplay.h"
@@ -25,20 +26,6 @@ class WalkLookahead;
 class BlockingCalls;
 
 inline constexpr std::size_t BlockSize = 102400;
-
-// Result prefixes of the details list. Every error prefix begins with "!".
-inline constexpr const char* kPrefixOk = "Ok";
-inline constexpr const char* kPrefixDstMissing = "!Destn file missing";
-inline constexpr const char* kPrefixSrcReadError = "!Source read error";
-inline constexpr const char* kPrefixDstReadError = "!Destn read error";
-// The destination twin is the source file itself (a link or mount back to it).
-inline constexpr const char* kPrefixDstIsSource = "!Destn is the source file";
-inline constexpr const char* kPrefixSizeMismatch = "!Mismatched sizes";
-inline constexpr const char* kPrefixContentMismatch = "!Mismatched contents at offset ";
-// Checking against a checksum list: the file's digest is not the listed
-// one; a line of the list that cannot be understood, by its number.
-inline constexpr const char* kPrefixChecksumMismatch = "!Mismatched checksum";
-inline constexpr const char* kPrefixBadChecksumLine = "!Bad checksum line";
 
 // Status texts.
 inline constexpr const char* kStatusVerifiedOk = "Verified OK";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ResultLine.h"
 #include "engine/Colour.h"
 
 #include <string>
@@ -49,7 +50,8 @@ class VerifyView {
   virtual void SetProgress(int position) = 0;
   virtual void SetProgressColour(Colour colour) = 0;
 
-  virtual void AppendResult(std::string line) = 0;
+  // Adds one line to the details list; `line` lives for the call only.
+  virtual void AppendResult(const ResultLine& line) = 0;
   // Moves the list's top visible line on by one, so it scrolls along.
   virtual void ScrollResultsAlong() = 0;
   virtual void ScrollResultsToTop() = 0;

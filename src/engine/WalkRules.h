@@ -1,11 +1,13 @@
 #pragma once
 
+#include "common/ResultLine.h"
 #include "common/SkippedFolders.h"
 #include "platform/files/FileSystem.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -40,11 +42,11 @@ inline bool IsSubFolder(const DirEntry& entry, std::uint32_t subFolderFilter) {
   return IsFolder(entry) && PassesFilter(entry.attributes, subFolderFilter);
 }
 
-// The prefix of the line that names a folder the walk passes over by the
-// filter, hidden before system; empty for any other entry.
-inline std::string_view SkippedFolderPrefix(const DirEntry& entry, std::uint32_t subFolderFilter) {
-  if (!IsFolder(entry) || PassesFilter(entry.attributes, subFolderFilter)) return {};
-  return (entry.attributes & faHidden) != 0 ? kPrefixHiddenFolderSkipped : kPrefixSystemFolderSkipped;
+// The line that names a folder the walk passes over by the filter, hidden
+// before system; nothing for any other entry.
+inline std::optional<ResultKind> SkippedFolderKind(const DirEntry& entry, std::uint32_t subFolderFilter) {
+  if (!IsFolder(entry) || PassesFilter(entry.attributes, subFolderFilter)) return std::nullopt;
+  return (entry.attributes & faHidden) != 0 ? ResultKind::HiddenFolderSkipped : ResultKind::SystemFolderSkipped;
 }
 
 // A device, a FIFO or a socket: named by the walk, never read.

@@ -31,7 +31,7 @@ void RecordingView::SetProgress(int position) { progress = std::clamp(position, 
 
 void RecordingView::SetProgressColour(Colour colour) { progressColour = colour; }
 
-void RecordingView::AppendResult(std::string line) { lines.push_back(std::move(line)); }
+void RecordingView::AppendResult(const ResultLine& line) { lines.push_back(ResultText(line)); }
 
 void RecordingView::ClearResults() {
   lines.clear();

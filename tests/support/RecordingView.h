@@ -28,7 +28,7 @@ class RecordingView : public VerifyView {
   void SetLabelVisible(ViewLabel label, bool visible) override;
   void SetProgress(int position) override;
   void SetProgressColour(Colour colour) override;
-  void AppendResult(std::string line) override;
+  void AppendResult(const ResultLine& line) override;
   void ScrollResultsAlong() override { ++scrolls; }
   void ScrollResultsToTop() override { log.push_back("scroll-top"); }
   void ClearResults() override;

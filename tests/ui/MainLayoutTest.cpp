@@ -82,7 +82,8 @@ TEST(MainWindowLayout, DetailsNeedAtLeast400AndTheListShowsWholeLines) {
 TEST(MainWindowLayout, TheListKeepsWholeLinesAboveItsSidewaysScrollBar) {
   auto window = MakeMainWindow();
   window->btnDetails->click();
-  window->View().AppendResult("Ok: " + std::string(400, 'w'));
+  const std::string longName(400, 'w');
+  window->View().AppendResult(ovik::ResultLine{ovik::ResultKind::Ok, longName});
   window->View().SetResultsSorted(true);
   QApplication::processEvents();
   const QScrollBar* sideways = window->lstResults->horizontalScrollBar();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/media/Medium.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -89,6 +91,9 @@ class ReadableFile {
   // From now on, reads tell `notice` around every wait for the device; what
   // the cache holds is read without a notice.
   virtual void TellWaits(WaitNotice* notice) { (void)notice; }
+  // Where the file's first data lies on its device, for reading files in
+  // the order their data lies; nothing where that is not known.
+  virtual std::optional<std::uint64_t> PhysicalOffset() { return std::nullopt; }
 
   // Reads on from where the last read stopped.
   std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) {
@@ -145,6 +150,11 @@ class FileSystem {
   virtual OpenResult OpenList(const std::string& path);
   // Lets go of the folders kept open between calls; a run ends with it.
   virtual void ReleaseFolders() {}
+  // The medium that holds `folder`; unknown by default.
+  virtual MediumInfo DescribeMedium(const std::string& folder) {
+    (void)folder;
+    return {};
+  }
 };
 
 // The entry that names `path` itself, when it exists and passes `filter`.

@@ -28,6 +28,7 @@ class PosixFileSystem final : public FileSystem {
   OpenResult OpenList(const std::string& path) override;
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { folders_.Clear(); }
+  MediumInfo DescribeMedium(const std::string& folder) override { return ovik::DescribeMedium(folder); }
 
  private:
   // The folder that holds `path` and the name of `path` in it; the current

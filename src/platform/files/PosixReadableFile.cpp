@@ -43,6 +43,8 @@ class PosixReadableFile final : public ReadableFile {
   PosixReadableFile(const PosixReadableFile&) = delete;
   PosixReadableFile& operator=(const PosixReadableFile&) = delete;
 
+  std::optional<std::uint64_t> PhysicalOffset() override { return FirstExtentOffset(fd_); }
+
   std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
     std::size_t filled = 0;
     bool atEnd = false;

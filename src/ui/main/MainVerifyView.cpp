@@ -113,8 +113,8 @@ void MainVerifyView::SetProgressColour(Colour colour) {
   bar.setPalette(palette);
 }
 
-void MainVerifyView::AppendResult(std::string line) {
-  window_.detailsModel_->Append(std::move(line));
+void MainVerifyView::AppendResult(const ResultLine& line) {
+  window_.detailsModel_->Append(ResultText(line));
   holding_ = true;
 }
 

@@ -34,7 +34,7 @@ class MainVerifyView : public VerifyView {
   void SetLabelVisible(ViewLabel label, bool visible) override;
   void SetProgress(int position) override;
   void SetProgressColour(Colour colour) override;
-  void AppendResult(std::string line) override;
+  void AppendResult(const ResultLine& line) override;
   void ScrollResultsAlong() override;
   void ScrollResultsToTop() override;
   void ClearResults() override;
