@@ -112,7 +112,11 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   timer.start();
   for (long n = 0; n < count; ++n) {
     const std::string name = MadeUpName(n);
-    view.AppendResult(ovik::ResultLine{MadeUpKind(n), name, 4096});
+    ovik::ResultLine line;
+    line.kind = MadeUpKind(n);
+    line.name = name;
+    line.offset = 4096;
+    view.AppendResult(line);
     view.ScrollResultsAlong();
     view.Pump();
   }

@@ -48,6 +48,10 @@ struct ResultLine {
   std::string_view name;
   // The first differing byte of a content mismatch.
   std::int64_t offset = 0;
+  // What more can be said of the line for a person: what the damage looks
+  // like, what the destination did to the name. Empty for most lines; it
+  // never changes the line's text, its order or the verdict.
+  std::string_view note;
 };
 
 bool IsErrorResult(ResultKind kind);

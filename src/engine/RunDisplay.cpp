@@ -215,7 +215,11 @@ void RunDisplay::CountError(std::int32_t& counter, ViewLabel label) {
 }
 
 void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset) {
-  view_.AppendResult(ResultLine{kind, relativeName, kind == ResultKind::ContentMismatch ? offset : 0});
+  ResultLine line;
+  line.kind = kind;
+  line.name = relativeName;
+  if (kind == ResultKind::ContentMismatch) line.offset = offset;
+  view_.AppendResult(line);
   view_.ScrollResultsAlong();
 }
 

@@ -31,10 +31,14 @@ void RecordingView::SetProgress(int position) { progress = std::clamp(position, 
 
 void RecordingView::SetProgressColour(Colour colour) { progressColour = colour; }
 
-void RecordingView::AppendResult(const ResultLine& line) { lines.push_back(ResultText(line)); }
+void RecordingView::AppendResult(const ResultLine& line) {
+  lines.push_back(ResultText(line));
+  if (!line.note.empty()) notes.emplace_back(lines.back(), line.note);
+}
 
 void RecordingView::ClearResults() {
   lines.clear();
+  notes.clear();
   log.push_back("clear");
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ class RecordingView : public VerifyView {
   int progress = -1;
   Colour progressColour = Colour::Black;
   std::vector<std::string> lines;
+  // (line, its note) for the lines that came with a note, in the order they came.
+  std::vector<std::pair<std::string, std::string>> notes;
   bool sorted = false;
   bool resultsVisible = true;
   int scrolls = 0;

@@ -83,7 +83,9 @@ TEST(MainWindowLayout, TheListKeepsWholeLinesAboveItsSidewaysScrollBar) {
   auto window = MakeMainWindow();
   window->btnDetails->click();
   const std::string longName(400, 'w');
-  window->View().AppendResult(ovik::ResultLine{ovik::ResultKind::Ok, longName});
+  ovik::ResultLine line;
+  line.name = longName;
+  window->View().AppendResult(line);
   window->View().SetResultsSorted(true);
   QApplication::processEvents();
   const QScrollBar* sideways = window->lstResults->horizontalScrollBar();
