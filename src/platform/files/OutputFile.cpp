@@ -215,7 +215,7 @@ int OutputFile::Create(const std::string& path) {
       fd_ = fcntl(place.fd, F_DUPFD_CLOEXEC, 3);
       return fd_ >= 0 ? 0 : errno;
     case Way::InPlace:
-      fd_ = calls_.open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (place.regular ? O_TRUNC : O_NONBLOCK), 0666);
+      fd_ = calls_.open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (place.regular ? O_TRUNC : 0), 0666);
       return fd_ >= 0 ? 0 : (errno != 0 ? errno : EIO);
     case Way::NewFile:
     case Way::Replace: break;

@@ -81,8 +81,7 @@ void AbandonOutputWaits(bool abandon);
 // - a symbolic link: the file it leads to, by the same rules; the link
 //   stays;
 // - anything else (a terminal, a pipe, a device): written in place through
-//   an ordinary open that never waits for a FIFO's reader (ENXIO when
-//   there is none), never renamed over; "/dev/stdout", "/dev/stderr" and
+//   an ordinary open, never renamed over; "/dev/stdout", "/dev/stderr" and
 //   "/dev/fd/N" write through the program's own descriptor, after what it
 //   wrote there already;
 // - an existing file the user may not write is refused with EACCES.
