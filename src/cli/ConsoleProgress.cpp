@@ -30,7 +30,9 @@ void ConsoleProgress::Paint(const ConsoleView& view) {
   if (!engine_.CurrentRelativeName.empty()) rate_.Record(bytesChecked);
 
   ProgressFigures figures;
-  figures.percent = view.ProgressPosition();
+  // Of the same count as the bytes beside it, which the engine's own
+  // progress position, refreshed at file starts and once a second, lags.
+  figures.percent = PercentChecked(bytesChecked, totals.SrcByteTotal);
   figures.bytesChecked = bytesChecked;
   figures.filesChecked = totals.DstFileCount;
   figures.elapsed = FormatElapsedTime(started ? clock_.SteadyNow() - totals.StartSteady : 0.0);

@@ -57,6 +57,12 @@ std::string FiguresText(const ProgressFigures& figures, std::size_t room) {
 
 }  // namespace
 
+int PercentChecked(std::int64_t bytesChecked, std::int64_t total) {
+  if (total <= 0 || bytesChecked <= 0) return 0;
+  if (bytesChecked >= total) return 100;
+  return static_cast<int>(std::floor(100.0 * static_cast<double>(bytesChecked) / static_cast<double>(total)));
+}
+
 std::string RateText(double bytesPerSecond) {
   const double megabytes = std::clamp(bytesPerSecond, 0.0, kFastestRateShown) / kBytesPerMegabyte;
   const auto hundredths = std::llround(megabytes * 100);

@@ -18,6 +18,10 @@ struct ProgressFigures {
   std::string currentName;
 };
 
+// The whole percentage of `total` that `bytesChecked` is, from 0 to 100
+// (0 for a total of 0), truncated: 99 until the last byte is checked.
+int PercentChecked(std::int64_t bytesChecked, std::int64_t total);
+
 // «12 MB/s», «3.4 MB/s», «0.25 MB/s»: whole MB/s (1 MB = 10^6 bytes) from 10
 // up, with one decimal from 1, with two below.
 std::string RateText(double bytesPerSecond);

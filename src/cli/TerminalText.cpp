@@ -1,5 +1,7 @@
 #include "cli/TerminalText.h"
 
+#include "reports/EscapedText.h"
+
 #include <cwchar>
 #include <vector>
 
@@ -50,13 +52,13 @@ std::vector<Character> CharactersOf(std::string_view text) {
 }  // namespace
 
 std::string WithoutControls(std::string_view text) {
-  std::string shown(text);
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(shown[i]);
-    const bool c1Control =
-        byte == 0xC2 && i + 1 < shown.size() && (static_cast<unsigned char>(shown[i + 1]) & 0xE0) == 0x80;
-    if (byte < 0x20 || byte == 0x7F) shown[i] = '?';
-    if (c1Control) shown.replace(i, 2, "?");
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const TextPiece piece = PieceAt(text, i);
+    if (piece.control) shown += '?';
+    else shown.append(text.substr(i, piece.length));
+    i += piece.length;
   }
   return shown;
 }

@@ -7,8 +7,8 @@
 namespace ovik {
 
 // The UTF-8 text with every control character (a new line, a carriage
-// return, an escape, and their 8-bit kin from U+0080 to U+009F) shown as
-// '?', so that it cannot move the cursor.
+// return, an escape, their 8-bit kin from U+0080 to U+009F, and a stray
+// byte 0x80 to 0x9F) shown as '?', so that it cannot move the cursor.
 std::string WithoutControls(std::string_view text);
 
 // The number of terminal columns the UTF-8 text takes. A character whose

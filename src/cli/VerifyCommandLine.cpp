@@ -10,6 +10,7 @@
 #include "common/SkippedFolders.h"
 #include "engine/VerifyEngine.h"
 #include "platform/desktop/PowerInhibit.h"
+#include "platform/files/OutputFile.h"
 #include "reports/EscapedText.h"
 
 #include <unistd.h>
@@ -28,17 +29,20 @@ std::atomic<VerifyEngine*> g_runningEngine{nullptr};
 volatile std::sig_atomic_t g_interruptCount = 0;
 
 // The first interruption aborts the run, which unwinds and prints what it
-// has; a second one ends the program at once.
+// has, or ends the writing of the outputs; a second one ends the program at
+// once.
 extern "C" void OnInterrupt(int) {
   g_interruptCount = g_interruptCount + 1;
   if (g_interruptCount >= 2) _exit(128 + SIGINT);
   if (VerifyEngine* engine = g_runningEngine.load()) engine->AbortRequested = true;
+  AbandonOutputWaits(true);
 }
 
 class InterruptGuard {
  public:
   explicit InterruptGuard(VerifyEngine& engine) {
     g_interruptCount = 0;
+    AbandonOutputWaits(false);
     g_runningEngine = &engine;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
@@ -50,7 +54,9 @@ class InterruptGuard {
     sigaction(SIGINT, &oldInt_, nullptr);
     sigaction(SIGTERM, &oldTerm_, nullptr);
     g_runningEngine = nullptr;
+    AbandonOutputWaits(false);
   }
+  static bool Interrupted() { return g_interruptCount > 0; }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
@@ -154,8 +160,15 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     std::fprintf(out, "ovik-verify %s\n", kVersionText);
     return AfterStandardOutput(out, err, 0);
   }
-  // Hours of reading are not spent on a run whose results have nowhere to go.
-  if (!CheckCliOutputs(*options, err)) return kExitWriteFailed;
+  // Hours of reading are not spent on a run whose results have nowhere to
+  // go, nor on one whose outputs would replace each other.
+  CliOutputs outputs(*options);
+  if (const std::string problem = outputs.SameFileProblem(out); !problem.empty()) {
+    PrintMessage(err, "ovik-verify: " + problem);
+    std::fputs("Try 'ovik-verify --help' for more information.\n", err);
+    return kExitUsage;
+  }
+  if (!outputs.Open(err)) return kExitWriteFailed;
 
   if (options->check) WarnAboutList(err, options->source);
   else WarnAboutFolder(err, options->source);
@@ -171,12 +184,15 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
+  // From the start of the run to the last output written, so that an
+  // output whose reader takes nothing still answers Ctrl+C.
+  std::optional<InterruptGuard> interrupts;
   try {
     // Held from the start of the run to its end, however it ends. Ctrl+C
     // while the lock is being taken ends the program as before a run.
     std::optional<PowerInhibit> awake;
     if (!options->allowSleep) awake.emplace(RunSleepReason(options->source, options->destination, options->check));
-    InterruptGuard interrupts(engine);
+    interrupts.emplace(engine);
     if (options->check) engine.CheckCommand(options->source, options->destination);
     else engine.VerifyCommand(options->source, options->destination);
   } catch (const std::exception& failure) {
@@ -199,12 +215,17 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   PrintLine(out, view.Status());
   // Out before the reports, which may go to the same place.
   const int outputError = StandardOutputError(out);
-  const bool sumsWritten = WriteCliChecksumList(*options, engine, err);
-  const bool reportsWritten = WriteCliReports(*options, view.Lines(), err) && sumsWritten;
+  // An aborted run has no complete results: an earlier output is worth
+  // more than a part of one, which would read as a whole clean run.
+  bool outputsWritten = true;
+  if (engine.verdict == Verdict::Aborted) outputs.LeaveAll(err);
+  else outputsWritten = outputs.WriteAll(engine, view.Lines(), err, InterruptGuard::Interrupted);
   for (const std::string& reason : view.Reasons()) PrintMessage(err, EscapedLine("ovik-verify: " + reason));
   if (!options->quiet) NoteSkippedFolders(err, view.Lines());
   if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
-  return reportsWritten && outputError == 0 ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
+  if (outputError != 0) return kExitWriteFailed;
+  if (InterruptGuard::Interrupted()) return kExitAborted;
+  return outputsWritten ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
 }
 
 }  // namespace ovik

@@ -12,6 +12,7 @@ bool IsErrorResult(ResultKind kind) {
     case ResultKind::SystemFolderSkipped:
     case ResultKind::SpecialFileSkipped:
     case ResultKind::FolderMissing:
+    case ResultKind::LinkToFolderAboveSkipped:
       return false;
     default:
       return true;
@@ -33,6 +34,7 @@ std::string ResultPrefix(ResultKind kind, std::int64_t offset) {
     case ResultKind::SystemFolderSkipped: return std::string(kPrefixSystemFolderSkipped);
     case ResultKind::SpecialFileSkipped: return std::string(kPrefixSpecialFileSkipped);
     case ResultKind::FolderMissing: return std::string(kPrefixFolderMissing);
+    case ResultKind::LinkToFolderAboveSkipped: return std::string(kPrefixLinkToFolderAboveSkipped);
   }
   return {};
 }

@@ -37,6 +37,7 @@ enum class ResultKind : std::uint8_t {
   SystemFolderSkipped,
   SpecialFileSkipped,
   FolderMissing,
+  LinkToFolderAboveSkipped,
 };
 
 // One result as the engine hands it to a view. The views own nothing of it

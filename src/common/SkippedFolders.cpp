@@ -18,7 +18,7 @@ bool IsSkippedFolderLine(std::string_view line) {
 }
 
 bool IsNoteLine(std::string_view line) {
-  return IsSkippedFolderLine(line) || HasPrefix(line, {kPrefixSpecialFileSkipped, kPrefixFolderMissing});
+  return IsSkippedFolderLine(line) || HasPrefix(line, {kPrefixSpecialFileSkipped, kPrefixFolderMissing, kPrefixLinkToFolderAboveSkipped});
 }
 
 }  // namespace ovik

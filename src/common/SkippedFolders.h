@@ -14,6 +14,10 @@ inline constexpr std::string_view kPrefixSystemFolderSkipped = "System folder sk
 // destination, where no file is missing but the folder is.
 inline constexpr std::string_view kPrefixSpecialFileSkipped = "Special file skipped";
 inline constexpr std::string_view kPrefixFolderMissing = "Folder missing in destination";
+// Likewise no error: a source sub-folder that is the folder being walked or
+// one above it, reached again through a symbolic link, whose walk would
+// never end.
+inline constexpr std::string_view kPrefixLinkToFolderAboveSkipped = "Link to a folder above skipped";
 
 // True when the details line names a folder the walks passed over.
 bool IsSkippedFolderLine(std::string_view line);

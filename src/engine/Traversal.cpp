@@ -96,6 +96,8 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
     } else if (const std::optional<ResultKind> skipped = SkippedFolderKind(entry, subFolderFilter)) {
       // Named, so that nothing is left out in silence; nothing in it is looked at.
       display_.AddResultLine(*skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
+    } else if (IsFolderAbove(entry, subFolderFilter, walkedPath_)) {
+      display_.AddResultLine(ResultKind::LinkToFolderAboveSkipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
     } else if (IsSpecialFile(entry)) {
       display_.AddResultLine(ResultKind::SpecialFileSkipped, RelativeName(JoinPath(srcFolder, entry.name)));
     }

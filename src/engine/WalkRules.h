@@ -66,4 +66,10 @@ inline bool IsOnPath(const DirEntry& entry, const std::vector<FileId>& path) {
   return false;
 }
 
+// A sub-folder the walk would enter but for being on its path: named by a
+// line, never walked.
+inline bool IsFolderAbove(const DirEntry& entry, std::uint32_t subFolderFilter, const std::vector<FileId>& path) {
+  return IsSubFolder(entry, subFolderFilter) && IsOnPath(entry, path);
+}
+
 }  // namespace ovik

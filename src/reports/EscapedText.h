@@ -1,13 +1,24 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace ovik {
 
-// True when the text holds a control character: C0 (a new line, a carriage
-// return, a tab, an escape...), DEL, or a C1 control (U+0080 to U+009F) in
-// UTF-8.
+// The character, or the stray byte, that starts at a place in a text, and
+// whether it is a control character: C0 (a new line, a carriage return, a
+// tab, an escape...), DEL, a C1 control (U+0080 to U+009F) in UTF-8, or a
+// byte 0x80 to 0x9F that belongs to no well-formed UTF-8 character, which a
+// terminal reading 8-bit text takes for a C1 control (0x9B opens an escape
+// sequence).
+struct TextPiece {
+  std::size_t length;
+  bool control;
+};
+TextPiece PieceAt(std::string_view text, std::size_t at);
+
+// True when the text holds a control character.
 bool HoldsControls(std::string_view text);
 
 // A line as the terminal and the text report show it. A line without

@@ -87,7 +87,7 @@ TEST(ManualPage, NamesTheResultsAndVerdictsAsPrinted) {
   const std::vector<std::string_view> texts = {
       kPrefixOk,          kPrefixDstMissing,      kPrefixSrcReadError,        kPrefixDstReadError,
       kPrefixDstIsSource, kPrefixSizeMismatch,    kPrefixContentMismatch,     kPrefixHiddenFolderSkipped,
-      kPrefixSystemFolderSkipped, kPrefixSpecialFileSkipped, kPrefixFolderMissing, kPrefixChecksumMismatch, kPrefixBadChecksumLine, kStatusVerifiedOk, kStatusErrors,
+      kPrefixSystemFolderSkipped, kPrefixSpecialFileSkipped, kPrefixFolderMissing, kPrefixLinkToFolderAboveSkipped, kPrefixChecksumMismatch, kPrefixBadChecksumLine, kStatusVerifiedOk, kStatusErrors,
       kStatusNoSourceFiles, kStatusAborted};
   for (std::string_view text : texts)
     EXPECT_NE(output.find(text), std::string::npos) << '"' << text << '"';

@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <pty.h>
 #include <signal.h>
@@ -232,6 +234,30 @@ TEST(OvikVerify, ExitStatusFollowsTheVerdict) {
   EXPECT_EQ(missing.exitCode, 2);
 }
 
+// Bytes 0x80 to 0x9F outside UTF-8 are C1 controls to a terminal that reads
+// 8-bit text: escaped in every locale, kept in the CSV.
+TEST(OvikVerify, RawC1BytesInNamesAreEscapedInEveryLocale) {
+  TempTree tree;
+  tree.WriteFile("src/csi\x9b" "2J", "x");
+  tree.WriteFile("src/nel\x85", "x");
+  tree.MakeFolder("dst");
+  for (const char* locale : {"LC_ALL=C", "LC_ALL=C.UTF-8"}) {
+    const Outcome outcome = RunVerifier({"-e", "--report", tree.Path("r.txt"), "--csv", tree.Path("r.csv"),
+                                         tree.Path("src"), tree.Path("dst")},
+                                        nullptr, ErrorOutput::Pipe, {locale});
+    const Lines lines = SplitLines(outcome.out);
+    ASSERT_GE(lines.size(), 4u) << locale;
+    EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 4),
+              (Lines{"\\!Destn file missing: csi\\x9b2J", "\\!Destn file missing: nel\\x85"}))
+        << locale;
+    EXPECT_TRUE(testing::ReadFileBytes(tree.Path("r.txt")).ends_with(
+        "\\!Destn file missing: csi\\x9b2J\r\n\\!Destn file missing: nel\\x85\r\n"))
+        << locale;
+    EXPECT_TRUE(testing::ReadFileBytes(tree.Path("r.csv")).ends_with("\"!Destn file missing\",\"nel\x85\"\r\n"))
+        << locale;
+  }
+}
+
 TEST(OvikVerify, RootAsDestination) {
   TempTree tree;
   const std::string name = "ovik-test-no-such-entry-" + std::to_string(getpid());
@@ -303,11 +329,12 @@ TEST(OvikVerify, ProgressOnlyOnATerminalAndTimedFromTheRunsStart) {
   const Outcome outcome = RunVerifier({"--progress", "--quiet", pair.src, pair.dst}, nullptr, ErrorOutput::Terminal);
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.out, "Errors\n");
-  const std::regex frame(R"((\d+)% [\d,]+ bytes checked, [\d,]+ files, (\S+))");
+  const std::regex frame(R"((\d+)% ([\d,]+) bytes checked, [\d,]+ files, (\S+))");
   int frames = 0;
   for (std::sregex_iterator it(outcome.err.begin(), outcome.err.end(), frame), end; it != end; ++it, ++frames) {
-    EXPECT_LE(std::stoi((*it)[1]), 100);
-    EXPECT_EQ((*it)[2].str().rfind("00:00:0", 0), 0u) << "elapsed time of a short run: " << (*it)[2];
+    const std::int64_t bytes = std::stoll(std::regex_replace((*it)[2].str(), std::regex(","), ""));
+    EXPECT_EQ(std::stoi((*it)[1]), PercentChecked(bytes, 12)) << "the percentage of the bytes beside it";
+    EXPECT_EQ((*it)[3].str().rfind("00:00:0", 0), 0u) << "elapsed time of a short run: " << (*it)[3];
   }
   EXPECT_GE(frames, 1);
   EXPECT_TRUE(outcome.err.ends_with("\r\033[K")) << "the progress line is wiped at the end";
@@ -354,6 +381,12 @@ TEST(ProgressLine, RateAndTimeTexts) {
       {0, "0:00 left"}, {41.2, "0:42 left"}, {599.5, "10:00 left"}, {3599, "59:59 left"}, {3723, "1:02:03 left"},
       {1e300, "27777:46:40 left"}};
   for (const auto& [seconds, text] : times) EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
+  const struct {
+    std::int64_t checked, total;
+    int percent;
+  } shares[] = {{0, 0, 0}, {5, 0, 0}, {11'500'000'000, 20'000'000'000, 57}, {19'999'999'999, 20'000'000'000, 99},
+                {20'000'000'000, 20'000'000'000, 100}, {21, 20, 100}};
+  for (const auto& share : shares) EXPECT_EQ(PercentChecked(share.checked, share.total), share.percent) << share.checked;
 }
 
 TEST(ProgressLine, FitsTheTerminalByShorteningTheName) {
@@ -375,8 +408,8 @@ TEST(ProgressLine, FitsTheTerminalByShorteningTheName) {
   EXPECT_EQ(ProgressLineText(figures, 10), "50% 12 MB");
   EXPECT_EQ(ProgressLineText(figures, 0), "");
 
-  figures.currentName = "line\nbreak\r\033[2J\u009b";
-  EXPECT_EQ(ProgressLineText(figures, 120), figuresText + " line?break??[2J?") << "control characters";
+  figures.currentName = "line\nbreak\r\033[2J\u009b\x9b\xe2\x82\xac";
+  EXPECT_EQ(ProgressLineText(figures, 120), figuresText + " line?break??[2J??\xe2\x82\xac") << "control characters";
   figures.currentName = "Ordner/\u00e4\u00e4\u00e4\u00e4";
   for (std::size_t columns = figuresText.size() + 5; columns < figuresText.size() + 14; ++columns) {
     const std::string line = ProgressLineText(figures, columns);
@@ -523,11 +556,14 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
     std::filesystem::create_hard_link(tree.Path("data"), tree.Path("src") + name);
     std::filesystem::create_hard_link(tree.Path("copy"), tree.Path("dst") + name);
   }
-  // A checksum list recorded before is kept whole.
-  tree.WriteFile("SUMS", "earlier\n");
+  // A checksum list and reports written before are kept whole.
+  const Lines earlier = {"SUMS", "rep.txt", "rep.csv"};
+  for (const std::string& name : earlier) tree.WriteFile(name, "earlier " + name + "\n");
   for (int signal : {SIGINT, SIGTERM}) {
     bool sent = false;
-    const Outcome outcome = RunVerifier({"--cached", "--write-sums", tree.Path("SUMS"), tree.Path("src"), tree.Path("dst")}, [&](pid_t pid) {
+    const Outcome outcome = RunVerifier({"--cached", "--write-sums", tree.Path("SUMS"), "--report", tree.Path("rep.txt"),
+                                         "--csv", tree.Path("rep.csv"), tree.Path("src"), tree.Path("dst")},
+                                        [&](pid_t pid) {
       // Once something below the source is open the run is under way and
       // the handler is in place.
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -542,10 +578,13 @@ TEST(OvikVerify, InterruptOrTerminationAbortsAndExits3) {
     EXPECT_EQ(lines.front(), "Source folder: " + tree.Path("src"));
     EXPECT_EQ(lines.back(), "Aborted");
     EXPECT_LT(lines.size(), 200u + 16u) << "the run stopped early";
-    EXPECT_NE(outcome.err.find(tree.Path("SUMS") + ": not written, the run was aborted"), std::string::npos)
-        << outcome.err;
-    EXPECT_EQ(testing::ReadFileBytes(tree.Path("SUMS")), "earlier\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.root()), {}), 5) << "no temporary file left";
+    std::string left;
+    for (const std::string& name : earlier) {
+      left += "ovik-verify: " + tree.Path(name) + ": not written, the run was aborted; an earlier file is left as it was\n";
+      EXPECT_EQ(testing::ReadFileBytes(tree.Path(name)), "earlier " + name + "\n");
+    }
+    EXPECT_EQ(outcome.err, left);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.root()), {}), 7) << "no temporary file left";
   }
 }
 
@@ -566,6 +605,55 @@ TEST(OvikVerify, OneInterruptEndsACheckWaitingForASilentList) {
   EXPECT_EQ(outcome.exitCode, 3) << outcome.err;
   EXPECT_EQ(outcome.err, "");
   EXPECT_TRUE(outcome.out.ends_with("\nAborted\n")) << outcome.out;
+}
+
+// A FIFO output is opened before the run, so its reader has every byte;
+// when the reader never reads, a signal still ends the program, with 3.
+TEST(OvikVerify, AReportToAFifoIsWholeOrAnsweredSignalsWhenItsReaderStalls) {
+  TempTree tree;
+  // Some 100 KB of report: more than a pipe holds.
+  for (int i = 0; i < 400; ++i) {
+    const std::string name = std::to_string(i) + std::string(240, 'n');
+    tree.WriteFile("src/" + name, "x");
+    tree.WriteFile("dst/" + name, "x");
+  }
+  const std::string fifo = tree.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (int signal : {0, SIGINT, SIGTERM}) {
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    std::string report;
+    std::chrono::steady_clock::time_point sent;
+    const Outcome outcome = RunVerifier({"-q", "--report", fifo, tree.Path("src"), tree.Path("dst")}, [&](pid_t pid) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      for (int queued = 0; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+        if (signal == 0) {
+          char buffer[65536];
+          const ssize_t n = read(reader, buffer, sizeof buffer);
+          if (n > 0) report.append(buffer, static_cast<std::size_t>(n));
+          if (n == 0 && !report.empty()) break;
+        } else if (ioctl(reader, FIONREAD, &queued) == 0 && queued > 0) {
+          // The pipe is filled at once; then the write waits.
+          std::this_thread::sleep_for(std::chrono::milliseconds(300));
+          sent = std::chrono::steady_clock::now();
+          kill(pid, signal);
+          break;
+        }
+      }
+    });
+    close(reader);
+    if (signal == 0) {
+      EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+      EXPECT_EQ(outcome.err, "");
+      EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 402);
+      EXPECT_EQ(report.rfind("Source folder: " + tree.Path("src") + "\r\n", 0), 0u);
+      continue;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, testing::kPromptly);
+    EXPECT_EQ(outcome.exitCode, 3) << "signal " << signal << ": " << outcome.err;
+    EXPECT_EQ(outcome.out, "Verified OK\n");
+    EXPECT_EQ(outcome.err.rfind("ovik-verify: cannot write the report " + fifo + ": ", 0), 0u) << outcome.err;
+  }
 }
 
 // One Ctrl+C ends a run whose destination read never returns, as it ends

@@ -104,14 +104,37 @@ TEST_F(ReportOptionsTest, ErrorsOnlyAfterACleanRunWritesEmptyFiles) {
 
 // An output that cannot be written ends the run before it reads anything;
 // one that fails while it is written is named after the verdict. Either
-// way the message says why and the status is 4.
+// way the message says why and the status is 4. Two outputs that are one
+// file are bad usage, found before the run too.
 TEST_F(ReportOptionsTest, OutputsThatCannotBeWrittenAreNamedWithTheReasonAndGiveStatusFour) {
   const std::string missing = tree_.Path("no such folder/r.txt");
+  const std::string same = tree_.Path("same.txt");
+  tree_.WriteFile("same.txt", "earlier");
+  ASSERT_EQ(symlink("same.txt", tree_.Path("link").c_str()), 0);
+  ASSERT_EQ(link(same.c_str(), tree_.Path("hard").c_str()), 0);
+  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0600), 0);
+  const auto oneFile = [](const std::string& first, const std::string& second) {
+    return "ovik-verify: " + first + " and " + second + " are one file\nTry 'ovik-verify --help' for more information.\n";
+  };
   const struct {
     std::vector<std::string> options;
     std::string err;
     bool ran;
+    int status = kExitWriteFailed;
   } cases[] = {
+      {{"--report", same, "--write-sums", same},
+       oneFile("the checksum list " + same, "the report " + same), false, kExitUsage},
+      {{"--write-sums", same, "--report", same},
+       oneFile("the checksum list " + same, "the report " + same), false, kExitUsage},
+      {{"--csv", tree_.Path("link"), "--report", tree_.Path("./same.txt")},
+       oneFile("the report " + tree_.Path("./same.txt"), "the CSV report " + tree_.Path("link")), false, kExitUsage},
+      {{"--report", tree_.Path("hard"), "--write-sums", same},
+       oneFile("the checksum list " + same, "the report " + tree_.Path("hard")), false, kExitUsage},
+      {{"--report", tree_.Path("new.txt"), "--csv", tree_.Path("src/../new.txt")},
+       oneFile("the report " + tree_.Path("new.txt"), "the CSV report " + tree_.Path("src/../new.txt")), false,
+       kExitUsage},
+      {{"--report", tree_.Path("fifo")},
+       "ovik-verify: cannot write the report " + tree_.Path("fifo") + ": a FIFO that no program reads\n", false},
       {{"--report", missing}, "ovik-verify: cannot write the report " + missing + ": No such file or directory\n",
        false},
       {{"--write-sums", tree_.Path("src")},
@@ -127,11 +150,13 @@ TEST_F(ReportOptionsTest, OutputsThatCannotBeWrittenAreNamedWithTheReasonAndGive
     args.insert(args.end(), c.options.begin(), c.options.end());
     args.insert(args.end(), {Src(), Dst()});
     const CliResult result = RunCli(args);
-    EXPECT_EQ(result.status, kExitWriteFailed) << c.options[0];
+    EXPECT_EQ(result.status, c.status) << c.options[1];
     EXPECT_EQ(result.err, c.err);
-    EXPECT_EQ(result.out, c.ran ? "Errors\n" : "") << c.options[0];
+    EXPECT_EQ(result.out, c.ran ? "Errors\n" : "") << c.options[1];
   }
   EXPECT_FALSE(std::filesystem::exists(tree_.Path("r.txt"))) << "nothing is written by a run that cannot write all";
+  EXPECT_FALSE(std::filesystem::exists(tree_.Path("new.txt")));
+  EXPECT_EQ(ReadFileBytes(same), "earlier");
 }
 
 // A device or a link given as an output is never replaced by a file.
@@ -154,15 +179,28 @@ TEST_F(ReportOptionsTest, DevicesAndLinksStayWhatTheyAre) {
   EXPECT_EQ(ReadFileBytes(tree_.Path("kept/report.txt")).rfind(Header(), 0), 0u);
 }
 
-// Standard output failing is an error too, as the coreutils make it.
+// Standard output failing is an error too, as the coreutils make it. An
+// output that would replace the file standard output goes to, or the list
+// being checked, is bad usage.
 TEST_F(ReportOptionsTest, ExitStatusOfTheProgramIsFourWhenAnOutputFails) {
   const std::string program = std::string("'") + OVIK_VERIFY_BINARY + "' ";
   const std::string folders = " '" + Src() + "' '" + Dst() + "'";
   const std::string errFile = tree_.Path("err");
+  const std::string log = tree_.Path("log.txt");
+  const std::string list = tree_.Path("SUMS");
+  tree_.WriteFile("SUMS", std::string(64, '0') + "  a.txt\n");
+  const std::string tryHelp = "Try 'ovik-verify --help' for more information.\n";
   const struct {
     std::string command;
     std::string err;
+    int status = kExitWriteFailed;
   } cases[] = {
+      {program + "--report '" + log + "'" + folders + " >'" + log + "'",
+       "ovik-verify: the report " + log + " and standard output are one file\n" + tryHelp, kExitUsage},
+      {program + "--report /dev/stdout --csv /dev/null" + folders + " >/dev/null", "", kExitErrors},
+      {program + "-q --csv '" + list + "' -c '" + list + "'",
+       "ovik-verify: the CSV report " + list + " and the checksum list checked " + list + " are one file\n" + tryHelp,
+       kExitUsage},
       {program + "--quiet --report /dev/full" + folders + " >/dev/null",
        "ovik-verify: cannot write the report /dev/full: No space left on device\n"},
       {program + folders + " >/dev/full", "ovik-verify: write error: No space left on device\n"},
@@ -171,9 +209,10 @@ TEST_F(ReportOptionsTest, ExitStatusOfTheProgramIsFourWhenAnOutputFails) {
   for (const auto& c : cases) {
     const int status = std::system((c.command + " 2>'" + errFile + "'").c_str());
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), kExitWriteFailed) << c.command;
+    EXPECT_EQ(WEXITSTATUS(status), c.status) << c.command;
     EXPECT_EQ(ReadFileBytes(errFile), c.err) << c.command;
   }
+  EXPECT_EQ(ReadFileBytes(list), std::string(64, '0') + "  a.txt\n");
 }
 
 TEST(ReportOptionParseTest, FileNameIsRequired) {

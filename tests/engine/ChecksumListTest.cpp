@@ -40,7 +40,28 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// A folder to check, with odd names, links and a file outside it.
+// 40 folders of 150-byte names: a path longer than PATH_MAX.
+const std::string kDeepFolder = [] {
+  std::string folder;
+  for (int level = 0; level < 40; ++level) folder += std::string(150, 'a' + level % 26) + "/";
+  return folder;
+}();
+
+// Makes a symbolic link in a folder too deep for one path.
+void MakeDeepLink(const std::string& root, const std::string& folder, const char* name, const std::string& target) {
+  int fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (std::size_t start = 0, slash; fd >= 0 && (slash = folder.find('/', start)) != std::string::npos;
+       start = slash + 1) {
+    const int inner = openat(fd, folder.substr(start, slash - start).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = inner;
+  }
+  EXPECT_EQ(symlinkat(target.c_str(), fd, name), 0);
+  close(fd);
+}
+
+// A folder to check, with odd names, links, a file outside it and a deep
+// tree.
 struct ListedFolder : EngineHarness {
   ListedFolder() {
     tree.WriteFile("dst/a.txt", "alpha");
@@ -53,6 +74,9 @@ struct ListedFolder : EngineHarness {
     EXPECT_EQ(symlink(tree.Path("outside").c_str(), Dst("out").c_str()), 0);
     EXPECT_EQ(symlink("../outside", Dst("up").c_str()), 0);
     EXPECT_EQ(mkfifo(Dst("fifo").c_str(), 0644), 0);
+    tree.WriteDeepFile("dst/" + kDeepFolder + "deep.txt", "alpha");
+    MakeDeepLink(tree.root(), "dst/" + kDeepFolder, "in", "deep.txt");
+    MakeDeepLink(tree.root(), "dst/" + kDeepFolder, "out", tree.Path("outside"));
   }
 
   void Check(const std::string& listName, const std::string& content) {
@@ -115,6 +139,12 @@ TEST(ChecksumCheck, EachListLineGivesItsResult) {
       {"links leading out of the folder", "SUMS", a + "  in\n" + a + "  out\n" + a + "  up\n",
        {"!Destn read error: out", "!Destn read error: up", "Ok: in"}, Verdict::Errors},
       {"a missing file", "SUMS", a + "  gone\n", {"!Destn file missing: gone"}, Verdict::Errors},
+      {"names longer than PATH_MAX", "SUMS",
+       a + "  " + kDeepFolder + "deep.txt\n" + a + "  " + kDeepFolder + "in\n" + a + "  " + kDeepFolder + "out\n" + a +
+           "  " + kDeepFolder + "gone\n",
+       {"!Destn file missing: " + kDeepFolder + "gone", "!Destn read error: " + kDeepFolder + "out",
+        "Ok: " + kDeepFolder + "deep.txt", "Ok: " + kDeepFolder + "in"},
+       Verdict::Errors},
       {"names that are there, but not as files", "SUMS", a + "  sub\n" + a + "  fifo\n",
        {"!Destn read error: fifo", "!Destn read error: sub"}, Verdict::Errors},
       {"an empty list", "SUMS", "", {}, Verdict::NoSourceFiles},

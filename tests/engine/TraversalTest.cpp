@@ -111,6 +111,7 @@ TEST(Traversal, TheLookaheadForeseesTheFilesOfTheWalkInItsOrder) {
   for (const char* name : {"a", ".h/b", ".h/.n/c", "d/e", "d/.h/f", "lost+found/g", "d/z/y"}) {
     tree.WriteFile(std::string("src/") + name, "x");
   }
+  ASSERT_EQ(symlink("..", tree.Path("src/d/up").c_str()), 0);
   tree.MakeFolder("dst");
   const std::string src = tree.Path("src");
   const std::string dst = tree.Path("dst");
@@ -154,20 +155,33 @@ TEST(Traversal, NestedNamesAreRelativeToTheRootGivenWithATrailingSeparator) {
   EXPECT_EQ(h.engine.totals.SrcByteTotal, 7);
 }
 
-TEST(Traversal, SymbolicLinkCyclesAreSkippedOtherFolderLinksWalked) {
-  EngineHarness h;
-  h.WriteBoth("a/f", "data");
-  h.WriteBoth("b/f", "data");  // the destination has a real folder where the source has a link
-  std::filesystem::remove_all(h.Src("b"));
-  ASSERT_EQ(symlink("a", h.Src("b").c_str()), 0);
-  ASSERT_EQ(symlink("..", h.Src("a/up").c_str()), 0);
-  ASSERT_EQ(symlink(".", h.Src("a/self").c_str()), 0);
-  ASSERT_EQ(symlink(h.Src().c_str(), h.Src("a/root").c_str()), 0);
-  alarm(30);
-  h.Verify();
-  alarm(0);
-  EXPECT_EQ(h.view.lines, (Lines{"Ok: a/f", "Ok: b/f"}));
-  EXPECT_EQ(h.engine.totals.SrcFolderCount, 2);
+// A link to the folder it is in or to one above it is named and walked no
+// further, with or without hidden folders, and counts nowhere.
+TEST(Traversal, SymbolicLinkCyclesAreNamedAndSkippedOtherFolderLinksWalked) {
+  const std::string skipped = "Link to a folder above skipped: ";
+  for (bool includeHidden : {false, true}) {
+    for (bool readAhead : {false, true}) {
+      EngineHarness h;
+      h.WriteBoth("a/f", "data");
+      h.WriteBoth("b/f", "data");  // the destination has a real folder where the source has a link
+      std::filesystem::remove_all(h.Src("b"));
+      ASSERT_EQ(symlink("a", h.Src("b").c_str()), 0);
+      ASSERT_EQ(symlink("..", h.Src("a/up").c_str()), 0);
+      ASSERT_EQ(symlink(".", h.Src("a/self").c_str()), 0);
+      ASSERT_EQ(symlink(h.Src().c_str(), h.Src("a/root").c_str()), 0);
+      h.engine.includeHidden = includeHidden;
+      h.engine.readAhead = readAhead;
+      alarm(30);
+      h.Verify();
+      alarm(0);
+      EXPECT_EQ(h.view.lines, (Lines{skipped + "a/root/", skipped + "a/self/", skipped + "a/up/", skipped + "b/root/",
+                                     skipped + "b/self/", skipped + "b/up/", "Ok: a/f", "Ok: b/f"}));
+      EXPECT_EQ(h.engine.totals.SrcFolderCount, 2);
+      EXPECT_EQ(h.engine.totals.SrcFileCount, 2);
+      EXPECT_EQ(h.engine.totals.ErrorCount, 0);
+      EXPECT_EQ(h.engine.verdict, Verdict::VerifiedOk);
+    }
+  }
 }
 
 TEST(Traversal, NamesThatAreNotUtf8VerifyByteForByte) {

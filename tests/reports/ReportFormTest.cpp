@@ -86,6 +86,9 @@ TEST(EscapedLineTest, ControlsAreEscapedAndEverythingElseIsKept) {
       {"Ok: cr\r tab\t back\\slash", "\\Ok: cr\\r tab\\t back\\\\slash"},
       {"Ok: \x1b[31mred\x7f", "\\Ok: \\x1b[31mred\\x7f"},
       {"Ok: c1 \xc2\x9b" "2J", "\\Ok: c1 \\xc2\\x9b2J"},
+      {"Ok: raw c1 \x9b" "2J \x85", "\\Ok: raw c1 \\x9b2J \\x85"},
+      {"Ok: euro \xe2\x82\xac", "Ok: euro \xe2\x82\xac"},
+      {"Ok: cut \xe2\x82 overlong \xc1\x9b", "\\Ok: cut \xe2\\x82 overlong \xc1\\x9b"},
       {std::string("Ok: nul\0byte", 12), "\\Ok: nul\\x00byte"},
   };
   for (const auto& c : cases) {

@@ -3,10 +3,14 @@
 #include "common/PathUtils.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <charconv>
 #include <string>
 
@@ -16,6 +20,12 @@ namespace {
 constexpr std::size_t kBufferSize = 256 * 1024;
 // As many links as the kernel follows in one path.
 constexpr int kMostLinks = 40;
+// How long a write waiting for its reader sleeps before it looks whether it
+// was abandoned.
+constexpr int kWaitSliceMs = 100;
+
+std::atomic<bool> g_outputWaitsAbandoned{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 // How an output reaches its path.
 enum class Way { NewFile, Replace, InPlace, Descriptor };
@@ -105,6 +115,25 @@ OutputPlace LocateOutput(const std::string& given) {
   return place;
 }
 
+OutputTarget TargetOfStat(const struct stat& st) {
+  OutputTarget target;
+  target.device = static_cast<std::uint64_t>(st.st_dev);
+  target.inode = static_cast<std::uint64_t>(st.st_ino);
+  target.characterDevice = S_ISCHR(st.st_mode);
+  return target;
+}
+
+// 0 once `fd` takes bytes again; EINTR once the wait is abandoned.
+int WaitUntilWritable(int fd) {
+  for (;;) {
+    if (g_outputWaitsAbandoned.load()) return EINTR;
+    pollfd waiting{fd, POLLOUT, 0};
+    const int ready = poll(&waiting, 1, kWaitSliceMs);
+    if (ready > 0) return 0;
+    if (ready < 0 && errno != EINTR) return errno;
+  }
+}
+
 // The new file keeps who may read and write the one it replaces: its
 // permissions, and its owner where the program may give files away.
 void KeepOwnerAndPermissions(int fd, const struct stat& old) {
@@ -132,6 +161,41 @@ FileCalls PosixFileCalls() {
 }
 
 int OutputProblem(const std::string& path) { return LocateOutput(path).error; }
+
+std::optional<OutputTarget> TargetOfDescriptor(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return std::nullopt;
+  OutputTarget target = TargetOfStat(st);
+  target.ownDescriptor = true;
+  return target;
+}
+
+std::optional<OutputTarget> TargetOfOutput(const std::string& path) {
+  const OutputPlace place = LocateOutput(path);
+  if (place.error != 0) return std::nullopt;
+  if (place.way == Way::Descriptor) return TargetOfDescriptor(place.fd);
+  if (place.way != Way::NewFile) return TargetOfStat(place.old);
+  char* folder = realpath(FolderOf(place.path).c_str(), nullptr);
+  if (folder == nullptr) return std::nullopt;
+  OutputTarget target;
+  target.newPath = JoinPath(folder, place.path.substr(place.path.rfind('/') + 1));
+  std::free(folder);
+  return target;
+}
+
+OutputOpenedAhead OpenSpecialOutputAhead(const std::string& path) {
+  const OutputPlace place = LocateOutput(path);
+  OutputOpenedAhead opened;
+  opened.error = place.error;
+  if (place.error != 0 || place.way != Way::InPlace || place.regular) return opened;
+  opened.fd = open(place.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (opened.fd >= 0) return opened;
+  opened.error = errno;
+  opened.noReader = opened.error == ENXIO && S_ISFIFO(place.old.st_mode);
+  return opened;
+}
+
+void AbandonOutputWaits(bool abandon) { g_outputWaitsAbandoned.store(abandon); }
 
 OutputFile::OutputFile(FileCalls calls) : calls_(std::move(calls)) {}
 
@@ -182,9 +246,11 @@ int OutputFile::WriteOut() {
   while (done < buffer_.size()) {
     errno = 0;
     const ssize_t written = calls_.write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (written < 0 && errno == EINTR) continue;
+    int code = written < 0 && errno != 0 ? errno : EIO;
+    if (written < 0 && code == EAGAIN) code = WaitUntilWritable(fd_);
+    else if (written < 0 && code == EINTR && !g_outputWaitsAbandoned.load()) code = 0;
     if (written <= 0) {
-      const int code = written < 0 && errno != 0 ? errno : EIO;
+      if (code == 0) continue;
       buffer_.erase(0, done);
       return code;
     }

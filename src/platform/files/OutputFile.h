@@ -2,7 +2,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,49 @@ FileCalls PosixFileCalls();
 // EISDIR for a folder, EACCES or EROFS for a file or folder the user may
 // not write. Only looks: nothing is created or opened.
 int OutputProblem(const std::string& path);
+
+// The file an output lands in: an existing one by its device and inode, a
+// new one by its folder's real path and its name.
+struct OutputTarget {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::string newPath;  // empty for an existing file
+  // A terminal or /dev/null: outputs written there in turn replace
+  // nothing of each other.
+  bool characterDevice = false;
+  // Written through one of the program's descriptors, after what it wrote
+  // there already ("/dev/stdout", "/dev/fd/N").
+  bool ownDescriptor = false;
+
+  bool SameFile(const OutputTarget& other) const {
+    return device == other.device && inode == other.inode && newPath == other.newPath;
+  }
+};
+
+// Where an output to `path` would land, links followed; nothing when that
+// cannot be told (OutputProblem says why).
+std::optional<OutputTarget> TargetOfOutput(const std::string& path);
+// Where the program's descriptor `fd` writes.
+std::optional<OutputTarget> TargetOfDescriptor(int fd);
+
+// An output written in place that is no regular file (a FIFO, a device, a
+// terminal) opened at once, never waiting for a reader, so that a run
+// learns before it starts that an output has nowhere to go, and a FIFO's
+// reader sees one writer from the start to the end. The descriptor stays
+// non-blocking: OutputFile waits for the reader itself. Other outputs are
+// opened when they are written.
+struct OutputOpenedAhead {
+  int fd = -1;     // -1: written later under its name, or failed
+  int error = 0;   // of the open
+  bool noReader = false;  // a FIFO that no program has open for reading
+};
+OutputOpenedAhead OpenSpecialOutputAhead(const std::string& path);
+
+// A write that a pipe, a FIFO or a terminal does not take at once waits for
+// its reader in short slices. Once abandoned (safe in a signal handler),
+// such a write gives up with EINTR, so that Ctrl+C still ends a program
+// whose reader never reads.
+void AbandonOutputWaits(bool abandon);
 
 // A file written as shell redirection writes it, but never left half
 // written where a whole file was:

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 
 namespace ovik {
 namespace {
@@ -137,8 +138,9 @@ int OpenFollowingNoLinks(int rootFd, const std::string& relative, int flags) {
   }
 }
 
-// Opens `relative` below `rootFd` so that no step of it leads outside.
-int OpenBeneathFd(int rootFd, const std::string& relative, int flags) {
+// Opens `relative`, shorter than PATH_MAX, below `rootFd` so that no step
+// of it leads outside.
+int OpenShortPathBeneath(int rootFd, const std::string& relative, int flags) {
   static std::atomic<bool> withoutOpenat2{false};
   if (!withoutOpenat2.load(std::memory_order_relaxed)) {
     open_how how{};
@@ -166,6 +168,27 @@ int OpenBeneathFd(int rootFd, const std::string& relative, int flags) {
       return -1;
     }
   }
+  return fd;
+}
+
+// Opens `relative` below `rootFd` so that no step of it leads outside. The
+// kernel takes no path of PATH_MAX bytes or more, so a longer one is opened
+// a part at a time at its separators, each part below the folder the one
+// before it reached: beneath that folder, and so beneath the root.
+int OpenBeneathFd(int rootFd, const std::string& relative, int flags) {
+  if (relative.size() < PATH_MAX) return OpenShortPathBeneath(rootFd, relative, flags);
+  const std::size_t cut = relative.rfind('/', PATH_MAX - 1);
+  const std::size_t rest = relative.find_first_not_of('/', cut);
+  if (cut == std::string::npos || cut == 0 || rest == std::string::npos) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int folder = OpenShortPathBeneath(rootFd, relative.substr(0, cut), O_PATH | O_DIRECTORY);
+  if (folder < 0) return -1;
+  const int fd = OpenBeneathFd(folder, relative.substr(rest), flags);
+  const int error = errno;
+  close(folder);
+  errno = error;
   return fd;
 }
 
