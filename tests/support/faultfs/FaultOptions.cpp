@@ -1,5 +1,7 @@
 #include "FaultOptions.h"
 
+#include "SpinningDrive.h"
+
 #include <cerrno>
 #include <charconv>
 
@@ -23,6 +25,12 @@ const char* const kUsage =
     "  --read-piece=BYTES            every read returns at most BYTES bytes\n"
     "  --fail-after-reads=N          after N reads every operation fails with EIO\n"
     "  --log=FILE                    note every lookup, open and read with its result\n"
+    "  --spin=hdd|disc               serve reads one at a time at the pace of one head of a\n"
+    "                                hard disk or a disc drive, the files lying one after\n"
+    "                                another in name order; folders list in name order\n"
+    "  --spin-time-scale=FACTOR      wait FACTOR times the head's time (1; 0 only counts)\n"
+    "  --spin-counts=FILE            after every read write the head's counts to FILE:\n"
+    "                                \"reads R bytes B seeks S busy_us U\"\n"
     "REL is relative to BACKING; give ERRNO when REL itself ends in ':' and digits.\n";
 
 namespace {
@@ -31,6 +39,13 @@ std::optional<std::int64_t> Number(const std::string& text) {
   std::int64_t value = 0;
   const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (problem != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+  return value;
+}
+
+std::optional<double> Factor(const std::string& text) {
+  double value = 0;
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (problem != std::errc() || end != text.data() + text.size() || !(value >= 0)) return std::nullopt;
   return value;
 }
 
@@ -116,6 +131,16 @@ std::optional<FaultOptions> ParseFaultOptions(const std::vector<std::string>& ar
       if (!options.readsBeforePull) return error = "bad " + argument, std::nullopt;
     } else if (StartsWith(argument, "--log=")) {
       options.logFile = value;
+    } else if (StartsWith(argument, "--spin=")) {
+      if (!NamedDriveModel(value)) return error = "bad " + argument, std::nullopt;
+      options.spin = value;
+    } else if (StartsWith(argument, "--spin-time-scale=")) {
+      const std::optional<double> scale = Factor(value);
+      if (!scale) return error = "bad " + argument, std::nullopt;
+      options.spinTimeScale = *scale;
+    } else if (StartsWith(argument, "--spin-counts=")) {
+      if (value.empty()) return error = "bad " + argument, std::nullopt;
+      options.spinCounts = value;
     } else if (StartsWith(argument, "--")) {
       return error = "unknown option " + argument, std::nullopt;
     } else {
@@ -123,6 +148,7 @@ std::optional<FaultOptions> ParseFaultOptions(const std::vector<std::string>& ar
     }
   }
   if (folders.size() != 2) return error = "needs BACKING and MOUNTPOINT", std::nullopt;
+  if (options.spin.empty() && !options.spinCounts.empty()) return error = "--spin-counts needs --spin", std::nullopt;
   options.backing = folders[0];
   options.mountPoint = folders[1];
   return options;

@@ -41,6 +41,11 @@ struct FaultOptions {
   std::optional<std::int64_t> readsBeforePull;
   // Where lookups, opens, reads and refused listings are noted with their results.
   std::string logFile;
+  // Reads served at the pace of one head of this drive ("hdd" or "disc"),
+  // folders listed in name order; empty for no drive.
+  std::string spin;
+  double spinTimeScale = 1;  // 0: the head's time is counted, never waited for
+  std::string spinCounts;    // where the head's counts are written after every read
 };
 
 // Parses the command line; on a mistake returns nothing and says why in `error`.

@@ -1,11 +1,14 @@
 // A read-only FUSE file system over a backing folder that injects faults:
 // failing reads and opens, reads, opens, stats and listings that stall,
 // slow or short reads and a drive that is pulled out after a number of
-// reads; it can note what it served. Tests start it as a child process.
+// reads; it can note what it served, and serve reads at the pace of one
+// spinning head. Tests start it as a child process.
 
 #define FUSE_USE_VERSION 35
 
 #include "FaultOptions.h"
+#include "OneHead.h"
+#include "SortedListing.h"
 
 #include <fuse.h>
 
@@ -22,6 +25,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -36,6 +40,7 @@ int logFile = -1;
 std::mutex stallsMutex;
 std::set<std::string> refusedOpens;  // names whose open failed by injection
 std::set<std::string> lookedUp;      // stalled-stat names whose first lookup was served
+std::unique_ptr<OneHead> head;       // with --spin
 
 // The name below the backing folder; "." for its root.
 const char* Relative(const char* path) { return path[1] == '\0' ? "." : path + 1; }
@@ -147,7 +152,9 @@ int ReadFile(const char* path, char* buffer, std::size_t size, off_t offset, fus
   if (const int error = ReadFaultError(name, offset, size)) return -error;
   if (options.readPiece > 0) size = std::min(size, static_cast<std::size_t>(options.readPiece));
   const ssize_t count = pread(static_cast<int>(info->fh), buffer, size, offset);
-  return count < 0 ? -errno : static_cast<int>(count);
+  if (count < 0) return -errno;
+  if (head) head->Read(name, offset, count);
+  return static_cast<int>(count);
 }
 
 int Read(const char* path, char* buffer, std::size_t size, off_t offset, fuse_file_info* info) {
@@ -159,9 +166,29 @@ int Release(const char*, fuse_file_info* info) {
   return 0;
 }
 
+bool Fill(void* buffer, fuse_fill_dir_t fill, const char* name, ino_t inode, unsigned char type) {
+  struct stat attributes {};
+  attributes.st_ino = inode;
+  attributes.st_mode = static_cast<mode_t>(DTTOIF(type));
+  return fill(buffer, name, &attributes, 0, static_cast<fuse_fill_dir_flags>(0)) == 0;
+}
+
+// A drive's folders list in name order, as a disc's do.
+int ReadDirInNameOrder(const char* path, void* buffer, fuse_fill_dir_t fill) {
+  const int folder = openat(backingFolder, Relative(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return -errno;
+  const std::vector<ListedEntry> entries = SortedListing(folder);
+  close(folder);
+  if (!Fill(buffer, fill, ".", 0, DT_DIR) || !Fill(buffer, fill, "..", 0, DT_DIR)) return 0;
+  for (const ListedEntry& entry : entries)
+    if (!Fill(buffer, fill, entry.name.c_str(), entry.inode, entry.type)) break;
+  return 0;
+}
+
 int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags) {
   if (Pulled()) return Logged("readdir", path, -EIO);
   if (options.stalledListings.contains(Relative(path))) return StallUntilInterrupted();
+  if (head) return ReadDirInNameOrder(path, buffer, fill);
   const int folder = openat(backingFolder, Relative(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return -errno;
   DIR* listing = fdopendir(folder);
@@ -170,12 +197,8 @@ int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_fi
     close(folder);
     return -error;
   }
-  while (const dirent* entry = readdir(listing)) {
-    struct stat attributes {};
-    attributes.st_ino = entry->d_ino;
-    attributes.st_mode = static_cast<mode_t>(DTTOIF(entry->d_type));
-    if (fill(buffer, entry->d_name, &attributes, 0, static_cast<fuse_fill_dir_flags>(0)) != 0) break;
-  }
+  while (const dirent* entry = readdir(listing))
+    if (!Fill(buffer, fill, entry->d_name, entry->d_ino, entry->d_type)) break;
   closedir(listing);
   return 0;
 }
@@ -217,6 +240,9 @@ int main(int argc, char* argv[]) {
     std::perror(options.backing.c_str());
     return 1;
   }
+  if (!options.spin.empty())
+    head = std::make_unique<OneHead>(*NamedDriveModel(options.spin), backingFolder, options.spinTimeScale,
+                                     options.spinCounts);
 
   fuse_operations operations{};
   operations.init = Init;
