@@ -19,6 +19,13 @@ std::string KeyOn(const NameRules& rules, const std::string& name) {
   return rules.ignoresUnicodeForm ? NfdForm(FoldedCase(name)) : FoldedCase(name);
 }
 
+// Whether any file system refuses the name: only then are the destination's rules read for it.
+bool SomeFileSystemRefuses(const std::string& name) {
+  NameRules strictest;
+  strictest.refusesWindowsCharacters = strictest.refusesTrailingDotOrSpace = strictest.refusesReservedNames = true;
+  return !WhyNameNotHeld(strictest, name).empty();
+}
+
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
@@ -91,8 +98,8 @@ std::string NameNotes::NoteFor(const std::string& name, bool missing, const std:
   } else if (missing) {
     if (const std::optional<std::string> other = UnicodeTwin(name))
       notes.push_back("the destination has this name as " + Quoted(*other) + ", in " + formOf(*other));
-    else if (std::string why = WhyNameNotHeld(Rules(), name); !why.empty())
-      notes.push_back(std::move(why));
+    else if (SomeFileSystemRefuses(name))
+      if (std::string why = WhyNameNotHeld(Rules(), name); !why.empty()) notes.push_back(std::move(why));
   }
   return Joined(notes, "; ");
 }
