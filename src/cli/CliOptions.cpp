@@ -6,7 +6,8 @@ namespace ovik {
 
 const char* const kCliUsage =
     "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--allow-sleep]\n"
-    "                   [--report FILE] [--csv FILE] [--write-sums FILE]\n"
+    "                   [--unicode-equal] [--report FILE] [--csv FILE]\n"
+    "                   [--write-sums FILE]\n"
     "                   SOURCE DESTINATION\n"
     "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--allow-sleep]\n"
     "                   [--report FILE] [--csv FILE] [-a NAME] -c LIST [FOLDER]\n"
@@ -36,6 +37,10 @@ const char* const kCliUsage =
     "                         (1 MB = 1,000,000 bytes) and the estimated time left\n"
     "  -H, --hidden           verify hidden sub-folders and a file system's\n"
     "                         lost+found like any other folder\n"
+    "  --unicode-equal        where DESTINATION lacks a file under its source name\n"
+    "                         but has it under the same name in the other Unicode\n"
+    "                         form (NFC or NFD, as some systems and shares write\n"
+    "                         names), compare that file as the twin\n"
     "  --write-sums FILE      record the SHA-256 of every source file that can be\n"
     "                         read in FILE, as sha256sum writes it, so that\n"
     "                         'sha256sum -c FILE' run in DESTINATION checks the\n"
@@ -114,7 +119,7 @@ class CliParser {
 
   static bool IsLongFlag(const std::string& name) {
     for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--hidden", "--cached",
-                             "--allow-sleep", "--help", "--version"})
+                             "--allow-sleep", "--unicode-equal", "--help", "--version"})
       if (name == flag) return true;
     return false;
   }
@@ -127,6 +132,7 @@ class CliParser {
     else if (name == "--hidden") options_.includeHidden = true;
     else if (name == "--cached") options_.cached = true;
     else if (name == "--allow-sleep") options_.allowSleep = true;
+    else if (name == "--unicode-equal") options_.unicodeEqual = true;
     else if (name == "--help") options_.help = true;
     else options_.version = true;
   }

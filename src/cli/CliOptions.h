@@ -15,6 +15,8 @@ struct CliOptions {
   bool progress = false;
   bool cached = false;
   bool includeHidden = false;
+  // A destination file under the other Unicode form of the name is the twin.
+  bool unicodeEqual = false;
   // Whether the run lets the computer sleep; by default it holds sleep off.
   bool allowSleep = false;
   bool help = false;

@@ -179,6 +179,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   VerifyEngine engine(view);
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
   engine.includeHidden = options->includeHidden;
+  engine.unicodeEqual = options->unicodeEqual;
   engine.recordSums = !options->sumsFile.empty();
   engine.listAlgorithm = options->algorithm;
   const bool showProgress = options->progress && isatty(fileno(err));

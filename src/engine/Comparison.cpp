@@ -66,9 +66,11 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   // An aborted file yields no line and no counts.
   if (AbortRequested || !read) return;
   if (read->failure) std::rethrow_exception(read->failure);
-  const CompareOutcome outcome = Judge(*read, expectedSize);
+  CompareOutcome outcome = Judge(*read, expectedSize);
+  const std::string note = NoteOnNames(srcPath, dstPath, expectedSize, outcome);
+  if (AbortRequested) return;
   if (read->blocksCompared > 0) display_.ShowFileBytes(outcome.bytesChecked);
-  display_.RecordOutcome(outcome, CurrentRelativeName);
+  display_.RecordOutcome(outcome, CurrentRelativeName, note);
   if (recordSums) RecordDigest(read->digest);
 }
 

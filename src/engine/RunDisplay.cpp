@@ -148,13 +148,13 @@ void RunDisplay::ClearCurrentFile() {
   view_.SetLabelText(ViewLabel::CurrFileName, "");
 }
 
-void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName) {
+void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName, std::string_view note) {
   if (!outcome.Failed()) {
     ++totals_.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals_.DstFileCount);
     totals_.DstByteTotal += outcome.bytesChecked;
     WriteCount(ViewLabel::NumDstBytes, totals_.DstByteTotal);
-    AddResultLine(ResultKind::Ok, relativeName);
+    AddResultLine(ResultKind::Ok, relativeName, 0, note);
     return;
   }
 
@@ -170,7 +170,7 @@ void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view r
 
   auto report = [&](std::int32_t& counter, ViewLabel label, ResultKind kind) {
     CountError(counter, label);
-    AddResultLine(kind, relativeName, outcome.matchedBytes);
+    AddResultLine(kind, relativeName, outcome.matchedBytes, note);
   };
   switch (outcome.result) {
     case FileResult::DstMissing:
@@ -214,10 +214,12 @@ void RunDisplay::CountError(std::int32_t& counter, ViewLabel label) {
   view_.SetLabelColour(label, Colour::Red);
 }
 
-void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset) {
+void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset,
+                               std::string_view note) {
   ResultLine line;
   line.kind = kind;
   line.name = relativeName;
+  line.note = note;
   if (kind == ResultKind::ContentMismatch) line.offset = offset;
   view_.AppendResult(line);
   view_.ScrollResultsAlong();

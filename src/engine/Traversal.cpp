@@ -1,6 +1,7 @@
 #include "engine/VerifyEngine.h"
 
 #include "common/PathUtils.h"
+#include "engine/NameNotes.h"
 #include "engine/WalkLookahead.h"
 
 namespace ovik {
@@ -105,6 +106,7 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
   }
   if (AbortRequested) return;
 
+  if (nameNotes_) nameNotes_->EnterFolder(dstFolder, entries);
   for (const DirEntry& entry : entries) {
     if (!IsFile(entry)) continue;
     ++filesWalked_;

@@ -24,6 +24,7 @@ namespace ovik {
 
 class WalkLookahead;
 class BlockingCalls;
+class NameNotes;
 
 inline constexpr std::size_t BlockSize = 102400;
 
@@ -97,6 +98,9 @@ class VerifyEngine {
   // Whether hidden and system sub-folders are walked like any other; when
   // not, each one passed over gets a line of its own.
   bool includeHidden = false;
+  // Whether a destination file missing under the source's name but there
+  // under the same name in another Unicode form is compared as the twin.
+  bool unicodeEqual = false;
   // Whether a folder verify records the SHA-256 digest of every source file
   // it can read whole, the files whose destination is missing or differs
   // included.
@@ -137,6 +141,12 @@ class VerifyEngine {
   ListingRef WalkListing(const std::string& folder);
   void ReadAheadOfTheWalk();
   void ReportUnlistableFolder(const std::string& srcFolder);
+  NameRules DescribeDestinationNames(const std::string& folder);
+  // The note on the names of the file's line; with unicodeEqual, a missing
+  // destination found in another Unicode form is compared, and `outcome`
+  // becomes that comparison's.
+  std::string NoteOnNames(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize,
+                          CompareOutcome& outcome);
   // What reading the pair found; nothing when the run was aborted meanwhile.
   std::optional<ReadOutcome> ReadPair(const std::string& srcPath, const std::string& dstPath);
   std::optional<ReadOutcome> ReadPairHere(const std::string& srcPath, const std::string& dstPath);
@@ -175,6 +185,8 @@ class VerifyEngine {
   // the destination, so that an empty folder missing there can be told.
   std::uint64_t filesWalked_ = 0;
   bool insideMissingFolder_ = false;
+  // What the destination made of the names of the folder being walked.
+  std::unique_ptr<NameNotes> nameNotes_;
   // The source digests recorded, in the walk's order.
   ChecksumList recordedSums_;
   bool sumsRecorded_ = false;

@@ -4,6 +4,7 @@
 #include "common/PathUtils.h"
 #include "engine/BlockingCalls.h"
 #include "engine/FileDigest.h"
+#include "engine/NameNotes.h"
 #include "engine/WalkLookahead.h"
 
 #include <cstdlib>
@@ -102,6 +103,10 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
         readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
         if (recordSums) readAhead_->DigestSources([] { return std::make_unique<FileDigest>(DigestKind::Sha256); });
       }
+      OnScopeExit forgetNames([this] { nameNotes_.reset(); });
+      nameNotes_ = std::make_unique<NameNotes>(
+          [this](const std::string& folder) { return ListFolder(folder, FileSizes::LeftToTheOpen); },
+          [this](const std::string& folder) { return DescribeDestinationNames(folder); });
       VerifyFolder(sourceRoot, destRoot);
     }
     if (!AbortRequested) display_.ClearCurrentFile();

@@ -172,6 +172,32 @@ TEST(OvikVerify, FiltersAndQuiet) {
   EXPECT_EQ(quiet.exitCode, 1);
 }
 
+// A folder copied from a system that writes names in form D: the names
+// differ from the source's, unless --unicode-equal takes them as one.
+TEST(OvikVerify, UnicodeEqualComparesTheFileUnderTheOtherForm) {
+  TempTree tree;
+  tree.WriteFile("src/caf\xc3\xa9.txt", "coffee");
+  tree.WriteFile("dst/cafe\xcc\x81.txt", "coffee");
+  tree.WriteFile("src/na\xc3\xafve.txt", "one");
+  tree.WriteFile("dst/nai\xcc\x88ve.txt", "two");
+  const struct {
+    Lines options;
+    Lines details;
+  } cases[] = {
+      {{}, {"!Destn file missing: caf\xc3\xa9.txt", "!Destn file missing: na\xc3\xafve.txt"}},
+      {{"--unicode-equal"}, {"!Mismatched contents at offset 0: na\xc3\xafve.txt", "Ok: caf\xc3\xa9.txt"}},
+  };
+  for (const auto& c : cases) {
+    Lines args = c.options;
+    args.insert(args.end(), {tree.Path("src"), tree.Path("dst")});
+    const Outcome outcome = RunVerifier(args);
+    EXPECT_EQ(outcome.exitCode, 1);
+    const Lines lines = SplitLines(outcome.out);
+    ASSERT_GT(lines.size(), 2u) << outcome.out;
+    EXPECT_EQ(Lines(lines.begin() + 2, std::find(lines.begin(), lines.end(), "")), c.details);
+  }
+}
+
 TEST(OvikVerify, SkippedHiddenFoldersAreNamedAndCountedOnStandardError) {
   // A home folder whose mail and settings were copied wrong; hidden files
   // in the folders walked are verified either way.
@@ -463,7 +489,11 @@ TEST(CliOptions, FoldersAndOptions) {
   options = ParseCliOptions({"--allow-sleep", "s", "d"}, error);
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->allowSleep);
+  EXPECT_FALSE(options->unicodeEqual);
   EXPECT_FALSE(ParseCliOptions({"--allow-sleep=yes", "s", "d"}, error));
+  options = ParseCliOptions({"s", "d", "--unicode-equal"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->unicodeEqual);
 
   // A checksum list describes the folder that holds it unless one is named;
   // standard input and lists that are no regular files, the current folder.

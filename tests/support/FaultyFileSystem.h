@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -25,6 +26,11 @@ class FaultyFileSystem final : public FileSystem {
   OpenResult OpenList(const std::string& path) override;
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
+  // The rules given, or else the machine's.
+  NameRules DescribeNames(const std::string& folder) override {
+    ++namesDescribed;
+    return nameRules_ ? *nameRules_ : SystemFileSystem().DescribeNames(folder);
+  }
 
   void FailOpen(const std::string& path, int error) { openFailures_[path] = error; }
   // Reads of block `blockIndex` (0-based, of the comparison's block size)
@@ -43,10 +49,13 @@ class FaultyFileSystem final : public FileSystem {
   // The entry is listed with what its name tells, as when its attributes
   // cannot be read.
   void HideAttributes(const std::string& path) { unreadEntries_.insert(path); }
+  // Every folder takes names as `rules` say.
+  void UseNameRules(const NameRules& rules) { nameRules_ = rules; }
   // Listing this folder throws, as an unexpected failure would.
   void ThrowWhenListing(const std::string& folder) { throwingFolder_ = folder; }
 
   std::atomic<int> opens{0};
+  std::atomic<int> namesDescribed{0};
 
  private:
   // The error an open of `path` meets by injection; 0 for none.
@@ -74,6 +83,7 @@ class FaultyFileSystem final : public FileSystem {
   std::set<std::string> unreadEntries_;
   std::set<std::string> unreachable_;
   std::string throwingFolder_;
+  std::optional<NameRules> nameRules_;
 };
 
 }  // namespace ovik::testing

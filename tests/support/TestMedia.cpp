@@ -55,12 +55,6 @@ bool KernelListsFileSystem(const std::string& type) {
   return false;
 }
 
-bool KernelHasFileSystem(const std::string& type) {
-  if (KernelListsFileSystem(type)) return true;
-  RunCommand("modprobe -q " + Quoted(type));
-  return KernelListsFileSystem(type);
-}
-
 std::string MakeImageCommand(MediumKind kind, const std::string& image, const std::string& content) {
   switch (kind) {
     case MediumKind::Ext4: return "mkfs.ext4 -q -F " + Quoted(image);
@@ -83,6 +77,12 @@ std::vector<std::string> FuseOptions(MediumKind kind, const std::vector<std::str
 }
 
 }  // namespace
+
+bool KernelHasFileSystem(const std::string& type) {
+  if (KernelListsFileSystem(type)) return true;
+  RunCommand("modprobe -q " + Quoted(type));
+  return KernelListsFileSystem(type);
+}
 
 const char* MediumName(MediumKind kind) { return Facts(kind).name; }
 

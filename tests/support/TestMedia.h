@@ -33,6 +33,9 @@ const char* MediumName(MediumKind kind);
 inline void PrintTo(MediumKind kind, std::ostream* out) { *out << MediumName(kind); }
 bool IsFuse(MediumKind kind);
 
+// Whether the kernel has the file system `type`, once its module is loaded.
+bool KernelHasFileSystem(const std::string& type);
+
 // Why this machine cannot provide `kind`; empty when it can.
 std::string MediumMissing(MediumKind kind);
 // Whether a missing `kind` fails the test rather than skipping it:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files/NameRules.h"
 #include "platform/media/Medium.h"
 
 #include <cstddef>
@@ -152,6 +153,12 @@ class FileSystem {
   virtual void ReleaseFolders() {}
   // The medium that holds `folder`; unknown by default.
   virtual MediumInfo DescribeMedium(const std::string& folder) {
+    (void)folder;
+    return {};
+  }
+  // How the file system under `folder` takes names: case-sensitive and
+  // holding any name by default.
+  virtual NameRules DescribeNames(const std::string& folder) {
     (void)folder;
     return {};
   }

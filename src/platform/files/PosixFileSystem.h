@@ -29,6 +29,7 @@ class PosixFileSystem final : public FileSystem {
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
   void ReleaseFolders() override { folders_.Clear(); }
   MediumInfo DescribeMedium(const std::string& folder) override { return ovik::DescribeMedium(folder); }
+  NameRules DescribeNames(const std::string& folder) override { return DescribeNamesOf(folder); }
 
  private:
   // The folder that holds `path` and the name of `path` in it; the current
