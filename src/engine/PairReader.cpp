@@ -229,7 +229,6 @@ bool LeaveJob(PairJob& job) {
     job.outcome.blocksCompared = job.comparison.BlocksCompared();
     if (std::exception_ptr failure = job.comparison.Failure()) job.outcome.failure = failure;
   }
-  job.done.store(true, std::memory_order_release);
   return true;
 }
 

@@ -42,12 +42,12 @@ struct SideReading {
 
 // A pair of files to read and compare, or a file to read for its digest
 // alone, with everything its readers touch. The engine and the readers
-// share it; the engine reads `outcome` once `done` is set, and nothing of
+// share it; the engine reads `outcome` once the job is done, and nothing of
 // it after it gave up waiting.
 struct PairJob {
   PairJob(std::uint64_t serialNumber, std::size_t blockSize) : serial(serialNumber), comparison(blockSize) {}
 
-  const std::uint64_t serial;
+  const std::uint64_t serial;  // its place in the order the engine takes jobs
   std::string srcPath;
   std::string dstPath;
   // A file read for its digest alone: `dstPath` relative to `root`, which
@@ -62,16 +62,17 @@ struct PairJob {
   SideReading sides[2];
   FileId srcId;
   std::int64_t planSize = 0;  // the length the reads are planned by
+  // A source that needs more than one read; set before its destination is
+  // handed to another reader.
+  bool large = false;
   std::atomic<std::int64_t> bytesRead{0};  // of a file read for its digest alone
   ReadOutcome outcome;
 
-  std::atomic<int> parts{1};  // readers that are or will be at it
-  std::atomic<bool> abandoned{false};
-  std::atomic<bool> done{false};
+  std::atomic<int> parts{1};           // readers that are or will be at it
   std::atomic<int> waitingForRoom{0};  // its readers waiting for the other side
-  // The pool's, under its lock: a source that needs more than one read, and
-  // the bytes read for it while it was ahead of the pair the engine waits for.
-  bool large = false;
+  // The window's, under its lock: the outcome is the engine's, and the
+  // bytes read while the job was ahead of the engine's.
+  bool done = false;
   std::int64_t countedAhead = 0;
 
   std::int64_t Progress() const {

@@ -15,298 +15,202 @@ constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
 
 }  // namespace
 
-std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::size_t blockSize,
-                                              const ReadAheadLimits& limits) {
-  auto pool = std::make_shared<ReaderPool>(fileSystem, blockSize, limits);
-  const std::size_t count = std::max<std::size_t>(1, limits.readers);
-  pool->readers_.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    auto reader = std::make_unique<Reader>();
-    Reader& self = *reader;
-    {
-      std::lock_guard lock(pool->mutex_);
-      ++pool->liveReaders_;
-    }
-    // Each reader holds the pool: a reader left behind keeps alive what it
-    // may still touch.
-    self.thread = std::thread([pool, stop = pool->stop_.get_token(), &self] { pool->ReaderLoop(stop, self); });
-    pool->readers_.push_back(std::move(reader));
-  }
+// What a reader of the pool gives the PairReader: the pool's buffers, a
+// second reader for a large file's destination, and leave to read on.
+class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
+ public:
+  ReaderContext(ReaderPool& pool, std::stop_token stop) : pool_(pool), stop_(std::move(stop)) {}
+  FileSystem& Files() override { return pool_.fileSystem_; }
+  std::size_t BlocksPerRead() const override { return pool_.blocksPerRead_; }
+  WaitNotice* Waits() override { return this; }
+  std::byte* TakeBuffer() override { return pool_.TakeBuffer(); }
+  void ReturnBuffers(std::vector<std::byte*>& buffers) override { pool_.ReturnBuffers(buffers); }
+  bool HandOffDestination(const std::shared_ptr<PairJob>& job) override;
+  bool TakeBackDestination(PairJob& job) override;
+  bool WaitForRoom(PairJob& job, PairComparison::Side side) override;
+  bool MayRead(PairJob& job) override;
+  void Compared(PairJob& job) override;
+  void WaitStarts() override;
+  void WaitEnds() override;
+
+ private:
+  ReaderPool& pool_;
+  std::stop_token stop_;
+};
+
+std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
+                                              std::size_t blockSize, const ReadAheadLimits& limits,
+                                              std::size_t readers) {
+  const std::size_t count = std::max<std::size_t>(1, readers);
+  auto pool = std::make_shared<ReaderPool>(fileSystem, std::move(window), blockSize, limits, count);
+  pool->exited_.assign(count, 0);
+  pool->live_ = count;
+  pool->threads_.reserve(count);
+  // Each reader holds the pool: a reader left behind keeps alive what it
+  // may still touch.
+  for (std::size_t i = 0; i < count; ++i)
+    pool->threads_.emplace_back([pool, i](std::stop_token stop) { pool->Serve(std::move(stop), i); });
   return pool;
 }
 
-ReaderPool::ReaderPool(FileSystem& fileSystem, std::size_t blockSize, const ReadAheadLimits& limits)
+ReaderPool::ReaderPool(FileSystem& fileSystem, std::shared_ptr<StepWindow> window, std::size_t blockSize,
+                       const ReadAheadLimits& limits, std::size_t readers)
     : fileSystem_(fileSystem),
+      window_(std::move(window)),
       blockSize_(blockSize),
       blocksPerRead_(std::max<std::size_t>(1, limits.blocksPerRead)),
-      limits_(limits),
+      readers_(readers),
       allowedRunning_(limits.running != 0 ? limits.running : std::max(2u, std::thread::hardware_concurrency())) {}
 
 ReaderPool::~ReaderPool() {
   for (std::byte* buffer : allBuffers_) std::free(buffer);
 }
 
+void ReaderPool::Add(std::shared_ptr<PairJob> job) {
+  const std::lock_guard lock(mutex_);
+  work_.push_back({std::move(job)});
+  if (running_ < allowedRunning_) workAdded_.notify_one();
+}
+
 void ReaderPool::Stop() {
-  stop_.request_stop();
-  {
-    std::unique_lock lock(mutex_);
-    WakeIdle(idle_.size());
-    readerExited_.wait_for(lock, kLeaveBehindAfter, [this] { return liveReaders_ == 0; });
+  for (std::jthread& thread : threads_) thread.request_stop();
+  const auto deadline = std::chrono::steady_clock::now() + kLeaveBehindAfter;
+  std::unique_lock lock(mutex_);
+  while (live_ > 0 && std::chrono::steady_clock::now() < deadline) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.lock();
   }
-  for (const auto& reader : readers_) {
-    if (!reader->thread.joinable()) continue;
-    if (reader->exited.load()) reader->thread.join();
-    else reader->thread.detach();
-  }
-}
-
-// --- The engine's side -------------------------------------------------------
-
-void ReaderPool::Publish(const std::vector<std::shared_ptr<PairJob>>& jobs, bool urgent) {
-  std::lock_guard lock(mutex_);
-  for (const auto& job : jobs) {
-    if (urgent) jobs_.push_front({job});
-    else jobs_.push_back({job});
-  }
-  WakeIdle(std::min(jobs.size(), allowedRunning_ - std::min(running_, allowedRunning_)));
-}
-
-// A woken reader is given its place among those at work with the wake-up,
-// so that readers woken but not yet running are not woken again.
-void ReaderPool::WakeIdle(std::size_t count) {
-  for (; count > 0 && !idle_.empty(); --count) {
-    ++running_;
-    idle_.back()->woken.release();
-    idle_.pop_back();
+  for (std::size_t i = 0; i < threads_.size(); ++i) {
+    if (exited_[i] != 0) threads_[i].join();
+    else threads_[i].detach();
   }
 }
 
-// What was read of the job while it was ahead no longer counts as ahead.
-void ReaderPool::SetHead(PairJob& job) {
-  {
-    std::lock_guard lock(mutex_);
-    head_ = job.serial;
-    Uncount(job);
-  }
-  NotifyRoom();
-}
-
-void ReaderPool::SetHeadPast(std::uint64_t serial) {
-  {
-    std::lock_guard lock(mutex_);
-    head_ = serial;
-  }
-  NotifyRoom();
-}
-
-// With mutex_ held.
-void ReaderPool::Uncount(PairJob& job) {
-  bytesAhead_ -= job.countedAhead;
-  job.countedAhead = 0;
-}
-
-void ReaderPool::Abandon(PairJob& job) {
-  job.abandoned.store(true);
-  {
-    std::lock_guard lock(mutex_);
-    Uncount(job);
-  }
-  NotifyRoom();
-}
-
-// The readers ring once the job is done and a batch of jobs is, or when
-// they have to wait themselves, so that an engine faster than the readers
-// is woken in batches rather than for every file.
-bool ReaderPool::WaitFor(const PairJob& job, WaitHook& hook) {
-  while (!job.done.load(std::memory_order_acquire)) {
-    {
-      std::unique_lock lock(mutex_);
-      awaited_ = &job;
-      wakeAtJobsDone_ = jobsDone_.load() + limits_.batch;
-      bellRung_ = false;
-      engineWaits_.store(true);
-      if (!job.done.load()) engineBell_.wait_for(lock, kWaitSlice, [this] { return bellRung_; });
-      engineWaits_.store(false);
-      awaited_ = nullptr;
-    }
-    if (job.done.load(std::memory_order_acquire)) break;
-    if (!hook.KeepWaiting(job.Progress())) return false;
-  }
-  return true;
-}
-
-// --- The readers -------------------------------------------------------------
-
-void ReaderPool::ReaderLoop(std::stop_token stop, Reader& self) {
+void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   pthread_setname_np(pthread_self(), "ovik-reader");
-  Place place(*this, stop);
-  PairReader reader(place, blockSize_);
+  ReaderContext context(*this, stop);
+  PairReader reader(context, blockSize_);
+  Work work;
   bool running = false;
-  Job job;
-  while (NextJob(stop, self, job, running)) {
-    if (job.pair->digestOnly) reader.ReadForDigest(*job.pair);
-    else if (job.part == Part::Pair) reader.ReadPair(job.pair);
-    else reader.ReadHandedOffDestination(*job.pair);
-    Finish(*job.pair);
-    job = Job{};
+  while (NextWork(stop, work, running)) {
+    if (work.job->digestOnly) reader.ReadForDigest(*work.job);
+    else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
+    else reader.ReadPair(work.job);
+    if (LeaveJob(*work.job)) window_->Done(*work.job);
+    work = Work{};
   }
-  // Before it is counted out, so that whoever sees no reader left joins
-  // this one rather than leaving it behind.
-  self.exited.store(true);
-  {
-    std::lock_guard lock(mutex_);
-    --liveReaders_;
-  }
-  readerExited_.notify_all();
+  // Counted out under the lock, so that whoever sees it exited joins it.
+  const std::lock_guard lock(mutex_);
+  exited_[index] = 1;
+  --live_;
 }
 
-// The next job in the order published, once fewer readers than allowed are
-// at work; false when stopping. A reader that goes on from job to job keeps
+// The next work in the order added, once fewer readers than allowed are at
+// work; false when stopping. A reader that goes on from job to job keeps
 // its place among those at work.
-bool ReaderPool::NextJob(std::stop_token stop, Reader& self, Job& job, bool& running) {
+bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (!stop.stop_requested() && !jobs_.empty() && (running || running_ < allowedRunning_)) break;
-    if (running) --running_;
+    if (stop.stop_requested()) {
+      if (running) --running_;
+      return false;
+    }
+    if (!work_.empty() && (running || running_ < allowedRunning_)) break;
+    if (running) LeavePlace();
     running = false;
-    if (stop.stop_requested()) return false;
-    idle_.push_back(&self);
-    RingIfDue(true);
-    lock.unlock();
-    self.woken.acquire();
-    lock.lock();
-    running = true;
+    if (work_.empty()) {
+      lock.unlock();
+      window_->ReaderWaits();
+      lock.lock();
+    }
+    workAdded_.wait(lock, stop, [&] { return !work_.empty() && running_ < allowedRunning_; });
   }
   if (!running) ++running_;
   running = true;
-  job = std::move(jobs_.front());
-  jobs_.pop_front();
+  work = std::move(work_.front());
+  work_.pop_front();
   return true;
 }
 
-void ReaderPool::Finish(PairJob& job) {
-  if (!LeaveJob(job)) return;
-  jobsDone_.fetch_add(1);
-  WakeEngineIfDue();
+void ReaderPool::LeavePlace() {
+  --running_;
+  if (!work_.empty()) workAdded_.notify_one();
 }
 
-bool ReaderPool::Place::HandOffDestination(const std::shared_ptr<PairJob>& job) {
-  if (pool_.limits_.readers < 2) return false;
+bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob>& job) {
+  if (pool_.readers_ < 2) return false;
   job->parts.fetch_add(1);
-  std::lock_guard lock(pool_.mutex_);
+  const std::lock_guard lock(pool_.mutex_);
   job->large = true;
-  pool_.jobs_.push_front({job, Part::Destination});
-  pool_.WakeIdle(1);
+  pool_.work_.push_front({job, true});
+  if (pool_.running_ < pool_.allowedRunning_) pool_.workAdded_.notify_one();
   return true;
 }
 
-bool ReaderPool::Place::TakeBackDestination(PairJob& job) {
-  std::lock_guard lock(pool_.mutex_);
-  const auto found = std::find_if(pool_.jobs_.begin(), pool_.jobs_.end(), [&](const Job& queued) {
-    return queued.pair.get() == &job && queued.part == Part::Destination;
+bool ReaderPool::ReaderContext::TakeBackDestination(PairJob& job) {
+  const std::lock_guard lock(pool_.mutex_);
+  const auto found = std::find_if(pool_.work_.begin(), pool_.work_.end(), [&](const Work& queued) {
+    return queued.job.get() == &job && queued.destinationOnly;
   });
-  if (found == pool_.jobs_.end()) return false;
-  pool_.jobs_.erase(found);
+  if (found == pool_.work_.end()) return false;
+  pool_.work_.erase(found);
   job.parts.fetch_sub(1);
   return true;
 }
 
-bool ReaderPool::Place::WaitForRoom(PairJob& job, PairComparison::Side side) {
+// Waits without a place among the readers at work while this side is too
+// far ahead of the other.
+bool ReaderPool::ReaderContext::WaitForRoom(PairJob& job, PairComparison::Side side) {
   const auto limit = PairReader::kReadsAhead * static_cast<std::int64_t>(pool_.blocksPerRead_);
+  pool_.window_->ReaderWaits();
   std::unique_lock lock(pool_.mutex_);
   ++job.waitingForRoom;
-  ++pool_.roomSleepers_;
-  const bool room = pool_.WaitAside(lock, stop_, [&] {
-    return job.abandoned.load() || job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 ||
-           job.comparison.Comparable();
+  pool_.LeavePlace();
+  const bool room = pool_.compared_.wait(lock, stop_, [&] {
+    return job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 || job.comparison.Comparable();
   });
-  --pool_.roomSleepers_;
+  ++pool_.running_;
   --job.waitingForRoom;
   lock.unlock();
   // Blocks the other side brought in for this reader to compare.
   std::vector<std::byte*> spent;
   job.comparison.CompareAvailable(spent);
   if (!spent.empty()) pool_.ReturnBuffers(spent);
-  return room && !job.abandoned.load();
+  return room;
+}
+
+void ReaderPool::ReaderContext::Compared(PairJob& job) {
+  if (job.waitingForRoom.load() == 0) return;
+  const std::lock_guard lock(pool_.mutex_);
+  pool_.compared_.notify_all();
 }
 
 // A large file ahead of the one the engine waits for is read only while
 // the bytes read ahead stay within bounds, so that a slow device reads the
 // files near the engine's first.
-bool ReaderPool::Place::MayRead(PairJob& job) {
-  if (stop_.stop_requested() || job.abandoned.load()) return false;
+bool ReaderPool::ReaderContext::MayRead(PairJob& job) {
+  if (stop_.stop_requested()) return false;
   if (!job.large) return true;
   const auto bytes = static_cast<std::int64_t>(pool_.blockSize_ * pool_.blocksPerRead_);
-  const auto limit = static_cast<std::int64_t>(pool_.limits_.bytesAhead);
-  std::unique_lock lock(pool_.mutex_);
-  const auto mayRead = [&] {
-    return job.serial == pool_.head_ || job.abandoned.load() || pool_.bytesAhead_ + bytes <= limit;
-  };
-  if (!mayRead()) {
-    ++pool_.roomSleepers_;
-    pool_.WaitAside(lock, stop_, mayRead);
-    --pool_.roomSleepers_;
+  return pool_.window_->MayReadAhead(job, bytes, stop_, *this);
+}
+
+void ReaderPool::ReaderContext::WaitStarts() {
+  {
+    const std::lock_guard lock(pool_.mutex_);
+    pool_.LeavePlace();
   }
-  if (stop_.stop_requested() || job.abandoned.load()) return false;
-  if (job.serial != pool_.head_) {
-    pool_.bytesAhead_ += bytes;
-    job.countedAhead += bytes;
-  }
-  return true;
+  pool_.window_->ReaderWaits();
 }
 
-template <typename Ready>
-bool ReaderPool::WaitAside(std::unique_lock<std::mutex>& lock, std::stop_token stop, Ready ready) {
-  --running_;
-  if (!jobs_.empty()) WakeIdle(1);
-  RingIfDue(true);
-  const bool readyNow = roomMade_.wait(lock, stop, ready);
-  ++running_;
-  return readyNow;
-}
-
-void ReaderPool::Place::WaitStarts() {
-  std::lock_guard lock(pool_.mutex_);
-  --pool_.running_;
-  if (!pool_.jobs_.empty()) pool_.WakeIdle(1);
-  pool_.RingIfDue(true);
-}
-
-void ReaderPool::Place::WaitEnds() {
-  std::lock_guard lock(pool_.mutex_);
+void ReaderPool::ReaderContext::WaitEnds() {
+  const std::lock_guard lock(pool_.mutex_);
   ++pool_.running_;
 }
 
-// Sequentially consistent on both sides: the engine says that it waits and
-// then looks, a reader finishes a job and then looks whether anyone waits,
-// so no wake-up is lost.
-void ReaderPool::WakeEngineIfDue() {
-  if (!engineWaits_.load()) return;
-  std::lock_guard lock(mutex_);
-  RingIfDue(false);
-}
-
-void ReaderPool::RingIfDue(bool readerWaits) {
-  if (!engineWaits_.load() || bellRung_ || awaited_ == nullptr || !awaited_->done.load()) return;
-  if (!readerWaits && !WorthWaking()) return;
-  bellRung_ = true;
-  engineBell_.notify_one();
-}
-
-// A batch of jobs done since the engine began to wait, or a large file,
-// which is worth a wake-up of its own.
-bool ReaderPool::WorthWaking() const { return jobsDone_.load() >= wakeAtJobsDone_ || awaited_->large; }
-
-void ReaderPool::NotifyRoom() {
-  if (roomSleepers_.load() == 0) return;
-  std::lock_guard lock(mutex_);
-  roomMade_.notify_all();
-}
-
-// --- Buffers -----------------------------------------------------------------
-
 std::byte* ReaderPool::TakeBuffer() {
-  std::lock_guard lock(buffersMutex_);
+  const std::lock_guard lock(mutex_);
   if (!freeBuffers_.empty()) {
     std::byte* buffer = freeBuffers_.back();
     freeBuffers_.pop_back();
@@ -320,7 +224,7 @@ std::byte* ReaderPool::TakeBuffer() {
 
 void ReaderPool::ReturnBuffers(std::vector<std::byte*>& buffers) {
   {
-    std::lock_guard lock(buffersMutex_);
+    const std::lock_guard lock(mutex_);
     freeBuffers_.insert(freeBuffers_.end(), buffers.begin(), buffers.end());
   }
   buffers.clear();

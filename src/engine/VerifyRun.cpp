@@ -3,8 +3,8 @@
 #include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
 #include "engine/BlockingCalls.h"
-#include "engine/FileDigest.h"
-#include "engine/WalkLookahead.h"
+#include "engine/TreeReading.h"
+#include "engine/Walk.h"
 
 #include <cstdlib>
 
@@ -76,37 +76,16 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
   // The folders the walks keep open are let go on every way out of the run,
   // after the thread that lists them is gone.
   OnScopeExit releaseFolders([this] { fileSystem_.ReleaseFolders(); });
-  OnScopeExit endBlockingCalls([this] { blockingCalls_.reset(); });
-  if (readAhead || recordSums) blockingCalls_ = std::make_unique<BlockingCalls>();
 
   ShowStatus("Scanning source...", Colour::Blue);
-  scanListedRoot_ = false;
-  const auto root = LookUpEntry(sourceRoot.empty() ? "/" : sourceRoot);
-  walkedPath_.assign(1, root ? root->id : FileId{});
   ScanSource(sourceRoot);
   ShowTotals();
 
   if (!AbortRequested) {
     ShowStatus("Verifying destn...", Colour::Blue);
-    walkedPath_.assign(1, root ? root->id : FileId{});
-    {
-      OnScopeExit stopReadingAhead([this] {
-        readAhead_.reset();
-        lookahead_.reset();
-      });
-      // The digests are computed by the readers, so recording reads ahead.
-      if (readAhead || recordSums) {
-        lookahead_ = std::make_unique<WalkLookahead>(
-            [this](const std::string& folder) { return ListFolder(folder, FileSizes::LeftToTheOpen); }, sourceRoot,
-            destRoot, walkedPath_.front(), SubFolderFilter(includeHidden));
-        readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
-        if (recordSums) readAhead_->DigestSources([] { return std::make_unique<FileDigest>(DigestKind::Sha256); });
-      }
-      VerifyFolder(sourceRoot, destRoot);
-    }
+    VerifyFolder(sourceRoot, destRoot);
     if (!AbortRequested) display_.ClearCurrentFile();
   }
-  walkedPath_.clear();
   sumsRecorded_ = recordSums && !AbortRequested;
   FinishRun();
 }
