@@ -16,7 +16,7 @@ class VerifyEngine::PlainReading final : public ReadingPlace {
   explicit PlainReading(VerifyEngine& engine) : engine_(engine) {}
   FileSystem& Files() override { return engine_.fileSystem_; }
   std::size_t BlocksPerRead() const override { return 1; }
-  std::byte* TakeBuffer() override {
+  std::byte* TakeBuffer(std::size_t) override {
     if (engine_.freePlainBuffers_.empty()) {
       engine_.plainBuffers_.emplace_back(AllocateReadBuffer(BlockSize));
       return engine_.plainBuffers_.back().get();

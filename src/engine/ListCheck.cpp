@@ -120,7 +120,9 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
   const auto window = std::make_shared<StepWindow>(readAheadLimits.filesAhead,
                                                    static_cast<std::int64_t>(readAheadLimits.bytesAhead),
                                                    readAheadLimits.batch);
-  const auto pool = ReaderPool::Start(fileSystem_, window, BlockSize, readAheadLimits, readAheadLimits.readers);
+  PoolPace pace;
+  pace.threads = readers != 0 ? readers : readAheadLimits.readers;
+  const auto pool = ReaderPool::Start(fileSystem_, window, BlockSize, readAheadLimits, std::move(pace));
   OnScopeExit stopReaders([&] {
     window->Close();
     pool->Stop();

@@ -35,6 +35,7 @@ std::byte* AllocateReadBuffer(std::size_t capacity);
 // Where one side of a pair has got to; one reader at a time reads it.
 struct SideReading {
   std::unique_ptr<ReadableFile> file;
+  FileId id;  // of the file opened
   std::int64_t nextBlock = 0;
   bool blockByBlock = false;  // a read of several blocks failed: one at a time from there on
   bool ended = false;         // the end of the file, or a failure
@@ -88,8 +89,8 @@ class ReadingPlace {
   virtual FileSystem& Files() = 0;
   virtual std::size_t BlocksPerRead() const = 0;
   virtual WaitNotice* Waits() { return nullptr; }
-  // A buffer for a read of up to BlocksPerRead() blocks.
-  virtual std::byte* TakeBuffer() = 0;
+  // A buffer for a read of `blocks` blocks, one or BlocksPerRead().
+  virtual std::byte* TakeBuffer(std::size_t blocks) = 0;
   virtual void ReturnBuffers(std::vector<std::byte*>& buffers) = 0;
   // Hands the destination of a source that needs more than one read to
   // another reader; false when there is none to take it.
@@ -120,6 +121,16 @@ class PairReader {
   void ReadPair(const std::shared_ptr<PairJob>& job);
   void ReadHandedOffDestination(PairJob& job);
   void ReadForDigest(PairJob& job);
+
+  // The same in parts, for a reader that opens many pairs before it reads
+  // them in the order their data lies: opens as ReadPair does (true when
+  // both files are open and their blocks are to be read), reads one side up
+  // to `endBlock` or both sides in turn, and finishes the pair, its files
+  // closed.
+  bool OpenPair(PairJob& job);
+  void ReadStretch(PairJob& job, PairComparison::Side side, std::int64_t endBlock);
+  void ReadBoth(PairJob& job) { ReadSides(job, true, true); }
+  void FinishPair(PairJob& job);
 
  private:
   bool OpenSource(PairJob& job);

@@ -11,6 +11,12 @@ StepWindow::StepWindow(std::size_t capacity, std::int64_t bytesAhead, std::size_
       bytesLimit_(bytesAhead),
       batch_(batch) {}
 
+void StepWindow::Widen(std::size_t capacity) {
+  const std::lock_guard lock(mutex_);
+  capacity_ = std::max(capacity_, capacity);
+  refill_ = std::clamp<std::size_t>(batch_, 1, capacity_);
+}
+
 bool StepWindow::RoomForTheWalk() const { return steps_.size() + refill_ <= capacity_; }
 
 // Once there is room the walk fills the window up, so that it is woken
@@ -102,6 +108,11 @@ void StepWindow::Done(PairJob& job) {
 void StepWindow::ReaderWaits() {
   const std::lock_guard lock(mutex_);
   WakeEngineIfItsJobIsDone();
+}
+
+bool StepWindow::EngineWaits() {
+  const std::lock_guard lock(mutex_);
+  return awaited_ != nullptr && !awaited_->done;
 }
 
 void StepWindow::WakeEngineIfItsJobIsDone() {

@@ -34,6 +34,8 @@ class StepWindow {
   // an engine that waits for a done job is woken.
   StepWindow(std::size_t capacity, std::int64_t bytesAhead, std::size_t batch);
 
+  // Room for more steps, for a walk whose files are read in batches.
+  void Widen(std::size_t capacity);
   // The walking thread: waits while the window is full; false once closed.
   bool Add(Entry entry, std::stop_token stop);
   // The walk ended; `failure`: what it threw, thrown again to the engine
@@ -57,14 +59,16 @@ class StepWindow {
   // A reader has to wait or found nothing to do: an engine waiting for a
   // job that is done is woken now rather than after a batch.
   void ReaderWaits();
+  // Whether the engine waits for a job that is not done.
+  bool EngineWaits();
 
  private:
   // With mutex_ held.
   bool RoomForTheWalk() const;
   void WakeEngineIfItsJobIsDone();
 
-  const std::size_t capacity_;
-  const std::size_t refill_;  // the walk waits until this many steps fit
+  std::size_t capacity_;
+  std::size_t refill_;  // the walk waits until this many steps fit
   const std::int64_t bytesLimit_;
   const std::size_t batch_;
 

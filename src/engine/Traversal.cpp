@@ -21,6 +21,9 @@ void VerifyEngine::StartWalk(const std::string& srcRoot, const std::string& dstR
   settings.dstRole = destinationReadRole;
   settings.blockSize = BlockSize;
   settings.readFiles = readFiles;
+  settings.srcRoot = srcRoot;
+  settings.dstRoot = dstRoot;
+  settings.pinnedReaders = readers;
   if (readFiles && recordSums)
     settings.makeSourceDigest = [] { return std::make_unique<FileDigest>(DigestKind::Sha256); };
   treeReading_ = std::make_unique<TreeReading>(fileSystem_, std::move(walk), std::move(settings));
@@ -38,6 +41,10 @@ bool VerifyEngine::NextStep(WalkStep& step, std::shared_ptr<PairJob>& job) {
 }
 
 void VerifyEngine::EndWalk() {
+  if (treeReading_ && onReadingChosen) {
+    const std::string chosen = treeReading_->Describe();
+    if (!chosen.empty()) onReadingChosen(chosen);
+  }
   treeReading_.reset();
   walk_.reset();
 }

@@ -1,5 +1,7 @@
 #include "engine/TreeReading.h"
 
+#include "engine/ReadingPlan.h"
+
 #include <pthread.h>
 
 #include <atomic>
@@ -20,6 +22,7 @@ struct TreeReading::Walking {
   std::unique_ptr<Walk> walk;
   std::shared_ptr<StepWindow> window;
   std::shared_ptr<ReaderPool> pool;
+  FileSystem* fileSystem = nullptr;
   Settings settings;
   std::atomic<bool> exited{false};
 };
@@ -28,12 +31,12 @@ TreeReading::TreeReading(FileSystem& fileSystem, std::unique_ptr<Walk> walk, Set
     : window_(std::make_shared<StepWindow>(settings.limits.filesAhead,
                                            static_cast<std::int64_t>(settings.limits.bytesAhead),
                                            settings.limits.batch)) {
-  if (settings.readFiles)
-    pool_ = ReaderPool::Start(fileSystem, window_, settings.blockSize, settings.limits, settings.limits.readers);
+  if (settings.readFiles) pool_ = std::make_shared<ReaderPool>(fileSystem, window_, settings.blockSize, settings.limits);
   walking_ = std::make_shared<Walking>();
   walking_->walk = std::move(walk);
   walking_->window = window_;
   walking_->pool = pool_;
+  walking_->fileSystem = &fileSystem;
   walking_->settings = std::move(settings);
   walker_ = std::jthread([walking = walking_](std::stop_token stop) { RunWalk(*walking, std::move(stop)); });
 }
@@ -49,10 +52,27 @@ TreeReading::~TreeReading() {
   else walker_.detach();
 }
 
+// Asked here rather than on the engine's thread: a medium that stalls may
+// hold up the question too.
+void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
+  const Settings& settings = walking.settings;
+  ReadingPlan plan = PlanReading(fileSystem.DescribeMedium(settings.srcRoot.empty() ? "/" : settings.srcRoot),
+                                 fileSystem.DescribeMedium(settings.dstRoot.empty() ? "/" : settings.dstRoot),
+                                 settings.limits, settings.pinnedReaders);
+  if (plan.pace.oneHead) {
+    // Batches of pairs are opened and sorted: the walk keeps a few ahead.
+    walking.window->Widen(4 * plan.pace.batch);
+    plan.pace.headLock = std::make_shared<std::shared_mutex>();
+    walking.walk->ListAlone(plan.pace.headLock);
+  }
+  walking.pool->Begin(plan.pace, plan.Describe());
+}
+
 void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
   pthread_setname_np(pthread_self(), "ovik-walk");
   const Settings& settings = walking.settings;
   try {
+    if (walking.pool) ChoosePace(walking, *walking.fileSystem);
     std::uint64_t serial = 0;
     WalkStep step;
     while (!stop.stop_requested() && walking.walk->Next(step)) {

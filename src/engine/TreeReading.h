@@ -26,6 +26,11 @@ class TreeReading {
     // source is read whole through a digest of its own.
     bool readFiles = false;
     DigestMaker makeSourceDigest;
+    // The roots whose media decide how the files are read, and the readers
+    // for each medium whatever it is (0: chosen by the medium).
+    std::string srcRoot;
+    std::string dstRoot;
+    std::size_t pinnedReaders = 0;
   };
 
   TreeReading(FileSystem& fileSystem, std::unique_ptr<Walk> walk, Settings settings);
@@ -34,10 +39,14 @@ class TreeReading {
   TreeReading& operator=(const TreeReading&) = delete;
 
   StepWindow& Window() { return *window_; }
+  // What was found of the media, what was chosen and settled on; empty
+  // when no file was read.
+  std::string Describe() { return pool_ ? pool_->Describe() : std::string(); }
 
  private:
   struct Walking;
   static void RunWalk(Walking& walking, std::stop_token stop);
+  static void ChoosePace(Walking& walking, FileSystem& fileSystem);
 
   std::shared_ptr<StepWindow> window_;
   std::shared_ptr<ReaderPool> pool_;

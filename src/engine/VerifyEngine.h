@@ -94,6 +94,12 @@ class VerifyEngine {
   // far; the results are the same either way.
   bool readAhead = true;
   ReadAheadLimits readAheadLimits;
+  // Readers for each medium whatever it is; 0: chosen by the medium, and
+  // on one that may seek, by measuring.
+  std::size_t readers = 0;
+  // Told at the end of a folder verify what was found of the media, what
+  // was chosen and what it settled on.
+  std::function<void(const std::string&)> onReadingChosen;
   // Whether hidden and system sub-folders are walked like any other; when
   // not, each one passed over gets a line of its own.
   bool includeHidden = false;

@@ -2,6 +2,8 @@
 
 #include "common/PathUtils.h"
 
+#include <mutex>
+
 namespace ovik {
 namespace {
 
@@ -36,6 +38,7 @@ bool Walk::IsWalked(const DirEntry& entry) const { return IsSubFolder(entry, sub
 bool Walk::Next(WalkStep& step) {
   if (!started_) {
     started_ = true;
+    std::unique_lock alone = headLock_ ? std::unique_lock(*headLock_) : std::unique_lock<std::shared_mutex>();
     const auto root = FindEntry(fileSystem_, srcRoot_.empty() ? "/" : srcRoot_, kAnythingFilter);
     path_.assign(1, root ? root->id : FileId{});
     folders_.emplace_back().src = srcRoot_;
@@ -67,6 +70,7 @@ bool Walk::Next(WalkStep& step) {
 
 bool Walk::ListTop() {
   Folder& top = folders_.back();
+  std::unique_lock alone = headLock_ ? std::unique_lock(*headLock_) : std::unique_lock<std::shared_mutex>();
   top.listing = ListFolderNow(fileSystem_, top.src, sizes_);
   if (!top.listing->listed) return false;
   // The destination's twins of the sub-folders, looked up together.

@@ -3,6 +3,8 @@
 #include "engine/WalkRules.h"
 
 #include <cstdint>
+#include <memory>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,9 @@ class Walk {
 
   // The next step; false at the end of the walk.
   bool Next(WalkStep& step);
+  // Listings and lookups hold `lock` alone, so that they never race a
+  // reader of the same head.
+  void ListAlone(std::shared_ptr<std::shared_mutex> lock) { headLock_ = std::move(lock); }
 
  private:
   struct Folder {
@@ -76,6 +81,7 @@ class Walk {
   std::vector<Folder> folders_;
   // The identities of the folders on the current path, to skip link cycles.
   std::vector<FileId> path_;
+  std::shared_ptr<std::shared_mutex> headLock_;
   std::uint64_t filesFound_ = 0;
   bool insideMissing_ = false;
 };

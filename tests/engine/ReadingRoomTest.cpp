@@ -30,6 +30,23 @@ class CountingHook final : public WaitHook {
   int giveUpAt_;
 };
 
+PoolPace ManyReaders(std::size_t threads) {
+  PoolPace pace;
+  pace.threads = threads;
+  return pace;
+}
+
+PoolPace OneHead(std::size_t threads, bool bothSidesHere) {
+  PoolPace pace;
+  pace.oneHead = true;
+  pace.threads = threads;
+  pace.pinned = true;
+  pace.bothSidesHere = bothSidesHere;
+  pace.batch = 4;
+  pace.stretchBytes = 2 * BlockSize;
+  return pace;
+}
+
 StepWindow::Entry FileStep(const std::string& name) {
   StepWindow::Entry entry;
   entry.step.kind = WalkStep::Kind::File;
@@ -46,7 +63,7 @@ std::size_t ThreadsOfThisProcess() {
 // own thread starts with the first threads.
 std::size_t ThreadsAtRest() {
   auto window = std::make_shared<StepWindow>(1, 0, 1);
-  ReaderPool::Start(SystemFileSystem(), window, BlockSize, ReadAheadLimits{}, 1)->Stop();
+  ReaderPool::Start(SystemFileSystem(), window, BlockSize, ReadAheadLimits{}, ManyReaders(1))->Stop();
   return ThreadsOfThisProcess();
 }
 
@@ -197,14 +214,23 @@ TEST(ReaderPool, ReadsEveryPairAndLeavesNoThreadBehind) {
     if (pair.dst) tree.WriteFile(std::string("dst/") + pair.name, *pair.dst);
   }
   const std::size_t threadsBefore = ThreadsAtRest();
-  for (std::size_t readers : {1u, 2u, 8u}) {
+  const struct {
+    const char* name;
+    PoolPace pace;
+  } paces[] = {{"one reader", ManyReaders(1)},
+               {"two readers", ManyReaders(2)},
+               {"eight readers", ManyReaders(8)},
+               {"one head", OneHead(1, false)},
+               {"one head, two readers", OneHead(2, false)},
+               {"one head under both sides", OneHead(1, true)}};
+  for (const auto& [paceName, pace] : paces) {
     for (std::size_t blocksPerRead : {1u, 10u}) {
-      SCOPED_TRACE(std::to_string(readers) + " readers, reads of " + std::to_string(blocksPerRead) + " blocks");
+      SCOPED_TRACE(std::string(paceName) + ", reads of " + std::to_string(blocksPerRead) + " blocks");
       ReadAheadLimits limits;
       limits.blocksPerRead = blocksPerRead;
       limits.bytesAhead = 2 * BlockSize;
       auto window = std::make_shared<StepWindow>(64, static_cast<std::int64_t>(limits.bytesAhead), limits.batch);
-      auto pool = ReaderPool::Start(SystemFileSystem(), window, BlockSize, limits, readers);
+      auto pool = ReaderPool::Start(SystemFileSystem(), window, BlockSize, limits, pace);
       std::vector<std::shared_ptr<PairJob>> jobs;
       for (const auto& pair : pairs) {
         jobs.push_back(PairOf(tree, pair.name, jobs.size()));
@@ -233,7 +259,7 @@ TEST(ReaderPool, AReaderStuckInACallIsLeftBehindAndGoesLater) {
   const std::size_t threadsBefore = ThreadsAtRest();
   {
     auto window = std::make_shared<StepWindow>(8, 1 << 20, 2);
-    auto pool = ReaderPool::Start(fileSystem, window, BlockSize, ReadAheadLimits{}, 4);
+    auto pool = ReaderPool::Start(fileSystem, window, BlockSize, ReadAheadLimits{}, ManyReaders(4));
     pool->Add(PairOf(tree, "stuck", 0));
     while (fileSystem.stalled.load() == 0) std::this_thread::sleep_for(1ms);
     const auto start = std::chrono::steady_clock::now();
