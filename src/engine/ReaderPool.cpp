@@ -15,6 +15,8 @@ namespace {
 constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
 // A one-head reader that got nowhere for this long is taken to be stuck.
 constexpr auto kStallAfter = std::chrono::milliseconds(250);
+// How long a one-head batch waits for the walk to add more.
+constexpr auto kGatherFor = std::chrono::milliseconds(20);
 
 }  // namespace
 
@@ -85,10 +87,19 @@ ReaderPool::~ReaderPool() {
   for (std::byte* buffer : allBuffers_) std::free(buffer);
 }
 
+// A one-head batch gathers what the walk adds; its readers look again in
+// a moment.
 void ReaderPool::Add(std::shared_ptr<PairJob> job) {
   const std::lock_guard lock(mutex_);
   work_.push_back({std::move(job)});
-  if (running_ < allowedRunning_) workAdded_.notify_one();
+  lastAdded_ = std::chrono::steady_clock::now();
+  if (running_ < allowedRunning_ && (!pace_.oneHead || work_.size() >= pace_.batch)) workAdded_.notify_one();
+}
+
+void ReaderPool::AllAdded() {
+  const std::lock_guard lock(mutex_);
+  allAdded_ = true;
+  workAdded_.notify_all();
 }
 
 void ReaderPool::Stop() {
@@ -200,8 +211,10 @@ void ReaderPool::ServeOneHead(std::stop_token stop, PairReader& reader) {
 bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
                          bool& takenOver) {
   takenOver = false;
+  // Once a batch is full, the walk has ended or has added nothing for a moment.
   const auto mayOpenBatch = [&] {
-    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && running_ < allowedRunning_;
+    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && running_ < allowedRunning_ &&
+           (work_.size() >= pace_.batch || allAdded_ || std::chrono::steady_clock::now() - lastAdded_ >= kGatherFor);
   };
   const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
   for (;;) {
@@ -240,7 +253,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       window_->ReaderWaits();
       lock.lock();
     }
-    const bool ready = workAdded_.wait_for(lock, stop, kStallAfter, [&] { return mayTakeRun() || mayOpenBatch(); });
+    const bool ready = workAdded_.wait_for(lock, stop, kGatherFor, [&] { return mayTakeRun() || mayOpenBatch(); });
     if (!ready && TakeOverStalledBatch(lock, run)) {
       takenOver = true;
       return true;

@@ -75,6 +75,8 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void Begin(PoolPace pace, std::string notes = {});
   // Read after every job added before.
   void Add(std::shared_ptr<PairJob> job);
+  // No more jobs will be added: a one-head batch need not wait for more.
+  void AllAdded();
   // Stops every reader; waits a moment for those that finish their call,
   // and leaves behind any that hangs in the kernel.
   void Stop();
@@ -146,6 +148,8 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::deque<std::shared_ptr<PairJob>> toOpen_;  // of the batch being opened
   Run opened_;                                    // of the batch being opened
   std::chrono::steady_clock::time_point lastProgress_;
+  std::chrono::steady_clock::time_point lastAdded_;
+  bool allAdded_ = false;
   std::size_t runsLeft_ = 0;
   bool openingBatch_ = false;
   ReaderTuning tuning_{1, false};

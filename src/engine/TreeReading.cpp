@@ -91,6 +91,7 @@ void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
       if (job) walking.pool->Add(std::move(job));
       step = WalkStep{};
     }
+    if (walking.pool) walking.pool->AllAdded();
     walking.window->End();
   } catch (...) {
     walking.window->End(std::current_exception());
