@@ -168,6 +168,16 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   engine.includeHidden = options->includeHidden;
   engine.recordSums = !options->sumsFile.empty();
   engine.listAlgorithm = options->algorithm;
+  engine.readers = options->readers;
+  if (options->verbose) {
+    engine.onReadingChosen = [err](const std::string& text) {
+      for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::fprintf(err, "ovik-verify: %s\n", EscapedLine(text.substr(start, end - start)).c_str());
+        start = end + 1;
+      }
+    };
+  }
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });
