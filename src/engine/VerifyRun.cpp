@@ -2,6 +2,7 @@
 
 #include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
+#include "engine/BlockingCalls.h"
 #include "engine/TreeReading.h"
 #include "engine/Walk.h"
 
