@@ -255,7 +255,8 @@ TEST(ReaderPool, AReaderStuckInACallIsLeftBehindAndGoesLater) {
   testing::TempTree tree;
   tree.WriteFile("src/stuck", "x");
   tree.WriteFile("dst/stuck", "x");
-  StallingFileSystem fileSystem;
+  // A file system outlives the runs that use it, the readers left behind too.
+  static StallingFileSystem fileSystem;
   const std::size_t threadsBefore = ThreadsAtRest();
   {
     auto window = std::make_shared<StepWindow>(8, 1 << 20, 2);
