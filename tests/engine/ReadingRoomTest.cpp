@@ -256,7 +256,7 @@ TEST(ReaderPool, AReaderStuckInACallIsLeftBehindAndGoesLater) {
   tree.WriteFile("src/stuck", "x");
   tree.WriteFile("dst/stuck", "x");
   // A file system outlives the runs that use it, the readers left behind too.
-  static StallingFileSystem fileSystem;
+  static StallingFileSystem& fileSystem = *new StallingFileSystem;
   const std::size_t threadsBefore = ThreadsAtRest();
   {
     auto window = std::make_shared<StepWindow>(8, 1 << 20, 2);
