@@ -6,10 +6,11 @@ namespace ovik {
 
 const char* const kCliUsage =
     "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--allow-sleep]\n"
-    "                   [--unicode-equal] [--report FILE] [--csv FILE]\n"
-    "                   [--write-sums FILE]\n"
+    "                   [--readers=auto|N] [--verbose] [--unicode-equal]\n"
+    "                   [--report FILE] [--csv FILE] [--write-sums FILE]\n"
     "                   SOURCE DESTINATION\n"
     "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--allow-sleep]\n"
+    "                   [--readers=auto|N] [--verbose]\n"
     "                   [--report FILE] [--csv FILE] [-a NAME] -c LIST [FOLDER]\n"
     "\n"
     "Checks that every file under SOURCE has a twin at the same relative path under\n"
@@ -53,7 +54,10 @@ const char* const kCliUsage =
     "  --cached               read the destination through the page cache; by default\n"
     "                         its blocks are read from the medium itself, so that data\n"
     "                         still in memory after a copy cannot hide a bad copy\n"
-    "  --allow-sleep          let the computer go to sleep during the run; by\n"
+    "  --readers=auto|N       read each medium with N readers; auto: many on flash,\n"
+    "                         one head in the order of the data on a disk that\n"
+    "                         seeks, with more only while they raise the rate\n"
+    "  --verbose              tell on standard error how each medium is read\n"    "  --allow-sleep          let the computer go to sleep during the run; by\n"
     "                         default the run holds sleep off (not the screen saver)\n"
     "                         through the login manager, where there is one\n"
     "  -h, --help             show this help\n"
@@ -104,6 +108,10 @@ class CliParser {
                    name == "--report" ? options_.reportFile : name == "--csv" ? options_.csvFile : options_.sumsFile);
     } else if (name == "--check") {
       TakeFileName(name, equals, list_);
+    } else if (name == "--readers") {
+      std::string value;
+      TakeFileName(name, equals, value);
+      TakeReaders(value);
     } else if (name == "--algorithm") {
       std::string value;
       TakeFileName(name, equals, value);
@@ -119,7 +127,7 @@ class CliParser {
 
   static bool IsLongFlag(const std::string& name) {
     for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--hidden", "--cached",
-                             "--allow-sleep", "--unicode-equal", "--help", "--version"})
+                             "--allow-sleep", "--verbose", "--unicode-equal", "--help", "--version"})
       if (name == flag) return true;
     return false;
   }
@@ -133,6 +141,7 @@ class CliParser {
     else if (name == "--cached") options_.cached = true;
     else if (name == "--allow-sleep") options_.allowSleep = true;
     else if (name == "--unicode-equal") options_.unicodeEqual = true;
+    else if (name == "--verbose") options_.verbose = true;
     else if (name == "--help") options_.help = true;
     else options_.version = true;
   }
@@ -164,6 +173,20 @@ class CliParser {
         default: Fail(std::string("unknown option: -") + arg[k]);
       }
     }
+  }
+
+  // "auto", or a count from 1 to kMostReaders.
+  void TakeReaders(const std::string& value) {
+    constexpr std::size_t kMostReaders = 64;
+    if (value == "auto") {
+      options_.readers = 0;
+      return;
+    }
+    const bool digitsOnly = !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
+    const std::size_t count = digitsOnly ? std::stoul(value) : 0;
+    if (!digitsOnly || count == 0 || count > kMostReaders)
+      Fail("--readers takes auto or a count from 1 to " + std::to_string(kMostReaders) + ": " + value);
+    else options_.readers = count;
   }
 
   void TakeAlgorithm(const std::string& name) {

@@ -3,6 +3,7 @@
 #include "reports/ReportFilter.h"
 #include "sums/DigestKind.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ struct CliOptions {
   bool quiet = false;
   bool progress = false;
   bool cached = false;
+  // Readers for each medium; 0: chosen by the medium (--readers=auto).
+  std::size_t readers = 0;
+  // Whether standard error is told what was found of each medium and how it was read.
+  bool verbose = false;
   bool includeHidden = false;
   // A destination file under the other Unicode form of the name is the twin.
   bool unicodeEqual = false;

@@ -65,9 +65,23 @@ class InterruptGuard {
   struct sigaction oldTerm_ {};
 };
 
-void PrintLine(std::FILE* out, std::string_view text) {
+// The error number of the first write to standard output that failed: the
+// stream keeps only a flag, and a later flush no longer says why.
+int g_firstOutputError = 0;
+
+void NoteOutputError(std::FILE* out) {
+  if (g_firstOutputError == 0 && std::ferror(out)) g_firstOutputError = errno != 0 ? errno : EIO;
+}
+
+void PrintText(std::FILE* out, std::string_view text) {
+  errno = 0;
   std::fwrite(text.data(), 1, text.size(), out);
-  std::fputc('\n', out);
+  NoteOutputError(out);
+}
+
+void PrintLine(std::FILE* out, std::string_view text) {
+  PrintText(out, text);
+  PrintText(out, "\n");
 }
 
 void PrintTotals(std::FILE* out, const ConsoleView& view, const VerifyEngine& engine) {
@@ -120,7 +134,8 @@ void NoteSkippedFolders(std::FILE* err, const std::vector<std::string>& lines) {
 int StandardOutputError(std::FILE* out) {
   errno = 0;
   if (std::fflush(out) == 0 && !std::ferror(out)) return 0;
-  return errno != 0 ? errno : EIO;
+  NoteOutputError(out);
+  return g_firstOutputError;
 }
 
 // The exit status once standard output is written out: `status`, or
@@ -146,6 +161,7 @@ int ExitStatusOf(Verdict verdict) {
 }  // namespace
 
 int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  g_firstOutputError = 0;
   std::string error;
   const auto options = ParseCliOptions(args, error);
   if (!options) {
@@ -153,11 +169,11 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     return kExitUsage;
   }
   if (options->help) {
-    std::fputs(kCliUsage, out);
+    PrintText(out, kCliUsage);
     return AfterStandardOutput(out, err, 0);
   }
   if (options->version) {
-    std::fprintf(out, "ovik-verify %s\n", kVersionText);
+    PrintLine(out, std::string("ovik-verify ") + kVersionText);
     return AfterStandardOutput(out, err, 0);
   }
   // Hours of reading are not spent on a run whose results have nowhere to
@@ -182,6 +198,16 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   engine.unicodeEqual = options->unicodeEqual;
   engine.recordSums = !options->sumsFile.empty();
   engine.listAlgorithm = options->algorithm;
+  engine.readers = options->readers;
+  if (options->verbose) {
+    engine.onReadingChosen = [err](const std::string& text) {
+      for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::fprintf(err, "ovik-verify: %s\n", EscapedLine(text.substr(start, end - start)).c_str());
+        start = end + 1;
+      }
+    };
+  }
   const bool showProgress = options->progress && isatty(fileno(err));
   ConsoleProgress progress(err, engine);
   if (showProgress) view.SetProgressPainter([&](const ConsoleView& v) { progress.Paint(v); });

@@ -2,7 +2,7 @@
 
 #include "engine/DisplayWaits.h"
 #include "engine/PairReader.h"
-#include "engine/WalkLookahead.h"
+#include "engine/TreeReading.h"
 #include "sums/ChecksumLine.h"
 
 
@@ -16,7 +16,7 @@ class VerifyEngine::PlainReading final : public ReadingPlace {
   explicit PlainReading(VerifyEngine& engine) : engine_(engine) {}
   FileSystem& Files() override { return engine_.fileSystem_; }
   std::size_t BlocksPerRead() const override { return 1; }
-  std::byte* TakeBuffer() override {
+  std::byte* TakeBuffer(std::size_t) override {
     if (engine_.freePlainBuffers_.empty()) {
       engine_.plainBuffers_.emplace_back(AllocateReadBuffer(BlockSize));
       return engine_.plainBuffers_.back().get();
@@ -50,18 +50,18 @@ std::string VerifyEngine::RelativeName(const std::string& path) const {
 }
 
 void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& dstPath,
-                               std::int64_t expectedSize, bool sourceListed) {
+                               std::int64_t expectedSize, bool sourceListed, const std::shared_ptr<PairJob>& job) {
   ShowElapsed();
   ShowProgress(0);
 
   CurrentRelativeName = RelativeName(srcPath);
   display_.ShowCurrentFile(CurrentRelativeName);
 
-  ReadAheadOfTheWalk();
   std::optional<ReadOutcome> read;
   // A source whose attributes could not be read is not opened at all.
-  if (sourceListed) read = ReadPair(srcPath, dstPath);
-  else read.emplace().compared.result = FileResult::SrcReadError;
+  if (!sourceListed) read.emplace().compared.result = FileResult::SrcReadError;
+  else if (job) read = WaitForPair(*job);
+  else read = ReadPairHere(srcPath, dstPath);
 
   // An aborted file yields no line and no counts.
   if (AbortRequested || !read) return;
@@ -74,10 +74,12 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   if (recordSums) RecordDigest(read->digest);
 }
 
-std::optional<ReadOutcome> VerifyEngine::ReadPair(const std::string& srcPath, const std::string& dstPath) {
-  if (!readAhead_) return ReadPairHere(srcPath, dstPath);
+// An outcome waited for is the engine's; a wait given up on leaves the job
+// to its readers, who stop at their next read.
+std::optional<ReadOutcome> VerifyEngine::WaitForPair(PairJob& job) {
   DisplayWaits waits(*this);
-  return readAhead_->Take(srcPath, dstPath, waits);
+  if (!treeReading_->Window().WaitForOutcome(job, waits)) return std::nullopt;
+  return std::move(job.outcome);
 }
 
 std::optional<ReadOutcome> VerifyEngine::ReadPairHere(const std::string& srcPath, const std::string& dstPath) {
@@ -109,16 +111,6 @@ CompareOutcome VerifyEngine::Judge(const ReadOutcome& read, std::int64_t expecte
 void VerifyEngine::RecordDigest(const std::string& digest) {
   std::string bytes;
   if (FromHex(digest, bytes) && !bytes.empty()) recordedSums_.Add(DigestKind::Sha256, bytes, CurrentRelativeName, 0);
-}
-
-// Keeps the reading ahead supplied with the files the walk comes to next.
-void VerifyEngine::ReadAheadOfTheWalk() {
-  if (!readAhead_ || !readAhead_->HasRoom(true)) return;
-  std::string srcPath;
-  std::string dstPath;
-  while (readAhead_->HasRoom() && lookahead_->NextFile(srcPath, dstPath))
-    readAhead_->Announce(std::move(srcPath), std::move(dstPath));
-  readAhead_->AnnouncingDone();
 }
 
 // The existence test of a destination that could not be opened: a file

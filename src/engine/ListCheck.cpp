@@ -4,7 +4,7 @@
 #include "engine/BlockingCalls.h"
 #include "engine/DisplayWaits.h"
 #include "engine/FileDigest.h"
-#include "engine/ReadAhead.h"
+#include "engine/ReaderPool.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -117,7 +117,16 @@ void VerifyEngine::LookUpListedSizes(const ChecksumList& list, const std::string
 // digest of its own; the results are taken in the list's order, with the
 // lines that could not be understood among them.
 void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string& folder) {
-  ReadAhead reading(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
+  const auto window = std::make_shared<StepWindow>(readAheadLimits.filesAhead,
+                                                   static_cast<std::int64_t>(readAheadLimits.bytesAhead),
+                                                   readAheadLimits.batch);
+  PoolPace pace;
+  pace.threads = readers != 0 ? readers : readAheadLimits.readers;
+  const auto pool = ReaderPool::Start(fileSystem_, window, BlockSize, readAheadLimits, std::move(pace));
+  OnScopeExit stopReaders([&] {
+    window->Close();
+    pool->Stop();
+  });
   const std::vector<std::uint32_t>& badLines = list.BadLines();
   std::size_t nextBadLine = 0;
   const auto reportBadLinesBefore = [&](std::uint32_t lineNumber) {
@@ -135,16 +144,20 @@ void VerifyEngine::CheckListedFiles(const ChecksumList& list, const std::string&
       for (; nextToRead < list.size() && inFlight.size() < limit; ++nextToRead) {
         const ListedFile file = list[nextToRead];
         const DigestKind kind = file.kind == DigestKind::Sha512OrBlake2b ? wideKind : file.kind;
-        inFlight.push_back({nextToRead, reading.AnnounceDigestOnly(
-                                            folder, std::string(file.name),
-                                            std::make_unique<FileDigest>(kind, ToHex(file.digest)))});
+        auto job = std::make_shared<PairJob>(nextToRead, BlockSize);
+        job->digestOnly = true;
+        job->root = folder.empty() ? "/" : folder;
+        job->dstPath = std::string(file.name);
+        job->dstRole = destinationReadRole;
+        job->digest = std::make_unique<FileDigest>(kind, ToHex(file.digest));
+        pool->Add(job);
+        inFlight.push_back({nextToRead, std::move(job)});
       }
-      reading.AnnouncingDone();
     }
     if (inFlight.empty()) break;
     const ListedFile file = list[inFlight.front().index];
     reportBadLinesBefore(file.lineNumber);
-    CheckListedFile(file, inFlight.front(), reading, folder, wideKind);
+    CheckListedFile(file, inFlight.front(), *window, folder, wideKind);
     inFlight.pop_front();
   }
   reportBadLinesBefore(std::numeric_limits<std::uint32_t>::max());
@@ -163,7 +176,7 @@ std::string VerifyEngine::WhyNotReadable(const EntryLookup& lookup, const std::s
 // file matched by one of SHA-512 and BLAKE2b; taken in the list's order on
 // this thread, so that which files are hashed both ways is the same in
 // every run.
-void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading,
+void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& check, StepWindow& window,
                                    const std::string& folder, DigestKind& wideKind) {
   ShowElapsed();
   ShowProgress(0);
@@ -173,8 +186,8 @@ void VerifyEngine::CheckListedFile(const ListedFile& file, const ListedCheck& ch
   DisplayWaits waits(*this);
   // An aborted file yields no line and no counts.
   if (AbortRequested) return;
-  const std::optional<ReadOutcome> read = reading.Collect(check.reading, waits);
-  if (!read) return;
+  if (!window.WaitForOutcome(*check.job, waits)) return;
+  const std::optional<ReadOutcome> read = std::move(check.job->outcome);
   if (read->failure) std::rethrow_exception(read->failure);
 
   CompareOutcome outcome;

@@ -67,6 +67,31 @@ void PairReader::ReadForDigest(PairJob& job) {
   }
 }
 
+bool PairReader::OpenPair(PairJob& job) {
+  const bool open = place_.MayRead(job) && OpenSource(job) && OpenDestination(job);
+  Spend();
+  return open;
+}
+
+void PairReader::ReadStretch(PairJob& job, Side side, std::int64_t endBlock) {
+  SideReading& reading = job.sides[side];
+  while (!job.comparison.Decided() && !reading.ended && reading.nextBlock < endBlock && place_.MayRead(job)) {
+    Piece piece = ReadPiece(job, side);
+    if (side == PairComparison::kSource) TakeInDigest(job, piece);
+    job.comparison.Add(side, std::move(piece), spent_);
+    Spend();
+  }
+}
+
+void PairReader::FinishPair(PairJob& job) {
+  if (job.outcome.srcOpened) {
+    LeaveNothingUncompared(job);
+    ReadSourceToItsEnd(job);
+  }
+  Spend();
+  for (SideReading& side : job.sides) side.file.reset();
+}
+
 bool PairReader::OpenSource(PairJob& job) {
   OpenResult opened;
   try {
@@ -82,6 +107,7 @@ bool PairReader::OpenSource(PairJob& job) {
   job.outcome.srcOpened = true;
   job.outcome.srcSize = opened.size;
   job.srcId = opened.id;
+  job.sides[PairComparison::kSource].id = opened.id;
   job.planSize = opened.size;
   opened.file->TellWaits(place_.Waits());
   job.sides[PairComparison::kSource].file = std::move(opened.file);
@@ -112,6 +138,7 @@ bool PairReader::OpenDestination(PairJob& job) {
   }
   opened.file->TellWaits(place_.Waits());
   job.sides[PairComparison::kDestination].file = std::move(opened.file);
+  job.sides[PairComparison::kDestination].id = opened.id;
   job.comparison.Start(spent_);
   place_.Compared(job);
   return true;
@@ -171,7 +198,7 @@ Piece PairReader::ReadPiece(PairJob& job, Side side) {
                      ? 1
                      : std::min<std::int64_t>(remaining / blockSize + 1,
                                               static_cast<std::int64_t>(place_.BlocksPerRead()));
-  piece.data = place_.TakeBuffer();
+  piece.data = place_.TakeBuffer(static_cast<std::size_t>(piece.blocks));
   try {
     piece.count = reading.file->ReadAt(piece.data, static_cast<std::size_t>(piece.blocks * blockSize), offset,
                                        piece.error);
@@ -229,7 +256,6 @@ bool LeaveJob(PairJob& job) {
     job.outcome.blocksCompared = job.comparison.BlocksCompared();
     if (std::exception_ptr failure = job.comparison.Failure()) job.outcome.failure = failure;
   }
-  job.done.store(true, std::memory_order_release);
   return true;
 }
 

@@ -35,6 +35,7 @@ std::byte* AllocateReadBuffer(std::size_t capacity);
 // Where one side of a pair has got to; one reader at a time reads it.
 struct SideReading {
   std::unique_ptr<ReadableFile> file;
+  FileId id;  // of the file opened
   std::int64_t nextBlock = 0;
   bool blockByBlock = false;  // a read of several blocks failed: one at a time from there on
   bool ended = false;         // the end of the file, or a failure
@@ -42,12 +43,12 @@ struct SideReading {
 
 // A pair of files to read and compare, or a file to read for its digest
 // alone, with everything its readers touch. The engine and the readers
-// share it; the engine reads `outcome` once `done` is set, and nothing of
+// share it; the engine reads `outcome` once the job is done, and nothing of
 // it after it gave up waiting.
 struct PairJob {
   PairJob(std::uint64_t serialNumber, std::size_t blockSize) : serial(serialNumber), comparison(blockSize) {}
 
-  const std::uint64_t serial;
+  const std::uint64_t serial;  // its place in the order the engine takes jobs
   std::string srcPath;
   std::string dstPath;
   // A file read for its digest alone: `dstPath` relative to `root`, which
@@ -62,16 +63,17 @@ struct PairJob {
   SideReading sides[2];
   FileId srcId;
   std::int64_t planSize = 0;  // the length the reads are planned by
+  // A source that needs more than one read; set before its destination is
+  // handed to another reader.
+  bool large = false;
   std::atomic<std::int64_t> bytesRead{0};  // of a file read for its digest alone
   ReadOutcome outcome;
 
-  std::atomic<int> parts{1};  // readers that are or will be at it
-  std::atomic<bool> abandoned{false};
-  std::atomic<bool> done{false};
+  std::atomic<int> parts{1};           // readers that are or will be at it
   std::atomic<int> waitingForRoom{0};  // its readers waiting for the other side
-  // The pool's, under its lock: a source that needs more than one read, and
-  // the bytes read for it while it was ahead of the pair the engine waits for.
-  bool large = false;
+  // The window's, under its lock: the outcome is the engine's, and the
+  // bytes read while the job was ahead of the engine's.
+  bool done = false;
   std::int64_t countedAhead = 0;
 
   std::int64_t Progress() const {
@@ -87,8 +89,8 @@ class ReadingPlace {
   virtual FileSystem& Files() = 0;
   virtual std::size_t BlocksPerRead() const = 0;
   virtual WaitNotice* Waits() { return nullptr; }
-  // A buffer for a read of up to BlocksPerRead() blocks.
-  virtual std::byte* TakeBuffer() = 0;
+  // A buffer for a read of `blocks` blocks, one or BlocksPerRead().
+  virtual std::byte* TakeBuffer(std::size_t blocks) = 0;
   virtual void ReturnBuffers(std::vector<std::byte*>& buffers) = 0;
   // Hands the destination of a source that needs more than one read to
   // another reader; false when there is none to take it.
@@ -119,6 +121,16 @@ class PairReader {
   void ReadPair(const std::shared_ptr<PairJob>& job);
   void ReadHandedOffDestination(PairJob& job);
   void ReadForDigest(PairJob& job);
+
+  // The same in parts, for a reader that opens many pairs before it reads
+  // them in the order their data lies: opens as ReadPair does (true when
+  // both files are open and their blocks are to be read), reads one side up
+  // to `endBlock` or both sides in turn, and finishes the pair, its files
+  // closed.
+  bool OpenPair(PairJob& job);
+  void ReadStretch(PairJob& job, PairComparison::Side side, std::int64_t endBlock);
+  void ReadBoth(PairJob& job) { ReadSides(job, true, true); }
+  void FinishPair(PairJob& job);
 
  private:
   bool OpenSource(PairJob& job);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 
 namespace ovik {
 namespace {
@@ -12,316 +13,485 @@ namespace {
 // How long the end of a run waits for readers to finish the call they are
 // in before it leaves them behind.
 constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
+// A one-head reader that got nowhere for this long is taken to be stuck.
+constexpr auto kStallAfter = std::chrono::milliseconds(250);
+// How long a one-head batch waits for the walk to add more.
+constexpr auto kGatherFor = std::chrono::milliseconds(20);
 
 }  // namespace
 
-std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::size_t blockSize,
-                                              const ReadAheadLimits& limits) {
-  auto pool = std::make_shared<ReaderPool>(fileSystem, blockSize, limits);
-  const std::size_t count = std::max<std::size_t>(1, limits.readers);
-  pool->readers_.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    auto reader = std::make_unique<Reader>();
-    Reader& self = *reader;
-    {
-      std::lock_guard lock(pool->mutex_);
-      ++pool->liveReaders_;
-    }
-    // Each reader holds the pool: a reader left behind keeps alive what it
-    // may still touch.
-    self.thread = std::thread([pool, stop = pool->stop_.get_token(), &self] { pool->ReaderLoop(stop, self); });
-    pool->readers_.push_back(std::move(reader));
-  }
+// What a reader of the pool gives the PairReader: the pool's buffers, a
+// second reader for a large file's destination, and leave to read on.
+class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
+ public:
+  ReaderContext(ReaderPool& pool, std::stop_token stop) : pool_(pool), stop_(std::move(stop)) {}
+  FileSystem& Files() override { return pool_.fileSystem_; }
+  std::size_t BlocksPerRead() const override { return pool_.blocksPerRead_; }
+  WaitNotice* Waits() override { return this; }
+  std::byte* TakeBuffer(std::size_t blocks) override { return pool_.TakeBuffer(blocks); }
+  void ReturnBuffers(std::vector<std::byte*>& buffers) override { pool_.ReturnBuffers(buffers); }
+  bool HandOffDestination(const std::shared_ptr<PairJob>& job) override;
+  bool TakeBackDestination(PairJob& job) override;
+  bool WaitForRoom(PairJob& job, PairComparison::Side side) override;
+  bool MayRead(PairJob& job) override;
+  void Compared(PairJob& job) override;
+  void WaitStarts() override;
+  void WaitEnds() override;
+
+ private:
+  ReaderPool& pool_;
+  std::stop_token stop_;
+};
+
+std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
+                                              std::size_t blockSize, const ReadAheadLimits& limits, PoolPace pace) {
+  auto pool = std::make_shared<ReaderPool>(fileSystem, std::move(window), blockSize, limits);
+  pool->Begin(std::move(pace));
   return pool;
 }
 
-ReaderPool::ReaderPool(FileSystem& fileSystem, std::size_t blockSize, const ReadAheadLimits& limits)
+ReaderPool::ReaderPool(FileSystem& fileSystem, std::shared_ptr<StepWindow> window, std::size_t blockSize,
+                       const ReadAheadLimits& limits)
     : fileSystem_(fileSystem),
+      window_(std::move(window)),
       blockSize_(blockSize),
       blocksPerRead_(std::max<std::size_t>(1, limits.blocksPerRead)),
-      limits_(limits),
       allowedRunning_(limits.running != 0 ? limits.running : std::max(2u, std::thread::hardware_concurrency())) {}
+
+// Each reader holds the pool: a reader left behind keeps alive what it may
+// still touch.
+void ReaderPool::Begin(PoolPace pace, std::string notes) {
+  const std::lock_guard lock(mutex_);
+  if (stopped_ || !threads_.empty()) return;
+  pace_ = std::move(pace);
+  notes_ = std::move(notes);
+  readers_ = std::max<std::size_t>(1, pace_.threads);
+  tuning_ = ReaderTuning(readers_, pace_.pinned);
+  if (pace_.oneHead) allowedRunning_ = tuning_.Readers();
+  exited_.assign(readers_, 0);
+  live_ = readers_;
+  threads_.reserve(readers_);
+  std::shared_ptr<ReaderPool> self = shared_from_this();
+  for (std::size_t i = 0; i < readers_; ++i)
+    threads_.emplace_back([self, i](std::stop_token stop) { self->Serve(std::move(stop), i); });
+}
+
+std::string ReaderPool::Describe() {
+  const std::lock_guard lock(mutex_);
+  if (threads_.empty()) return notes_;
+  const std::string settled = pace_.oneHead ? tuning_.Describe() : std::to_string(readers_) + " readers";
+  return notes_ + (notes_.empty() ? "" : "\n") + "settled on: " + settled;
+}
 
 ReaderPool::~ReaderPool() {
   for (std::byte* buffer : allBuffers_) std::free(buffer);
 }
 
+// A one-head batch gathers what the walk adds; its readers look again in
+// a moment.
+void ReaderPool::Add(std::shared_ptr<PairJob> job) {
+  const std::lock_guard lock(mutex_);
+  work_.push_back({std::move(job)});
+  lastAdded_ = std::chrono::steady_clock::now();
+  if (running_ < allowedRunning_ && (!pace_.oneHead || work_.size() >= pace_.batch)) workAdded_.notify_one();
+}
+
+void ReaderPool::AllAdded() {
+  const std::lock_guard lock(mutex_);
+  allAdded_ = true;
+  workAdded_.notify_all();
+}
+
 void ReaderPool::Stop() {
-  stop_.request_stop();
   {
-    std::unique_lock lock(mutex_);
-    WakeIdle(idle_.size());
-    readerExited_.wait_for(lock, kLeaveBehindAfter, [this] { return liveReaders_ == 0; });
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
   }
-  for (const auto& reader : readers_) {
-    if (!reader->thread.joinable()) continue;
-    if (reader->exited.load()) reader->thread.join();
-    else reader->thread.detach();
+  for (std::jthread& thread : threads_) thread.request_stop();
+  const auto deadline = std::chrono::steady_clock::now() + kLeaveBehindAfter;
+  std::unique_lock lock(mutex_);
+  while (live_ > 0 && std::chrono::steady_clock::now() < deadline) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.lock();
   }
-}
-
-// --- The engine's side -------------------------------------------------------
-
-void ReaderPool::Publish(const std::vector<std::shared_ptr<PairJob>>& jobs, bool urgent) {
-  std::lock_guard lock(mutex_);
-  for (const auto& job : jobs) {
-    if (urgent) jobs_.push_front({job});
-    else jobs_.push_back({job});
-  }
-  WakeIdle(std::min(jobs.size(), allowedRunning_ - std::min(running_, allowedRunning_)));
-}
-
-// A woken reader is given its place among those at work with the wake-up,
-// so that readers woken but not yet running are not woken again.
-void ReaderPool::WakeIdle(std::size_t count) {
-  for (; count > 0 && !idle_.empty(); --count) {
-    ++running_;
-    idle_.back()->woken.release();
-    idle_.pop_back();
+  for (std::size_t i = 0; i < threads_.size(); ++i) {
+    if (exited_[i] != 0) threads_[i].join();
+    else threads_[i].detach();
   }
 }
 
-// What was read of the job while it was ahead no longer counts as ahead.
-void ReaderPool::SetHead(PairJob& job) {
-  {
-    std::lock_guard lock(mutex_);
-    head_ = job.serial;
-    Uncount(job);
-  }
-  NotifyRoom();
-}
-
-void ReaderPool::SetHeadPast(std::uint64_t serial) {
-  {
-    std::lock_guard lock(mutex_);
-    head_ = serial;
-  }
-  NotifyRoom();
-}
-
-// With mutex_ held.
-void ReaderPool::Uncount(PairJob& job) {
-  bytesAhead_ -= job.countedAhead;
-  job.countedAhead = 0;
-}
-
-void ReaderPool::Abandon(PairJob& job) {
-  job.abandoned.store(true);
-  {
-    std::lock_guard lock(mutex_);
-    Uncount(job);
-  }
-  NotifyRoom();
-}
-
-// The readers ring once the job is done and a batch of jobs is, or when
-// they have to wait themselves, so that an engine faster than the readers
-// is woken in batches rather than for every file.
-bool ReaderPool::WaitFor(const PairJob& job, WaitHook& hook) {
-  while (!job.done.load(std::memory_order_acquire)) {
-    {
-      std::unique_lock lock(mutex_);
-      awaited_ = &job;
-      wakeAtJobsDone_ = jobsDone_.load() + limits_.batch;
-      bellRung_ = false;
-      engineWaits_.store(true);
-      if (!job.done.load()) engineBell_.wait_for(lock, kWaitSlice, [this] { return bellRung_; });
-      engineWaits_.store(false);
-      awaited_ = nullptr;
-    }
-    if (job.done.load(std::memory_order_acquire)) break;
-    if (!hook.KeepWaiting(job.Progress())) return false;
-  }
-  return true;
-}
-
-// --- The readers -------------------------------------------------------------
-
-void ReaderPool::ReaderLoop(std::stop_token stop, Reader& self) {
+void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   pthread_setname_np(pthread_self(), "ovik-reader");
-  Place place(*this, stop);
-  PairReader reader(place, blockSize_);
+  ReaderContext context(*this, stop);
+  PairReader reader(context, blockSize_);
+  if (pace_.oneHead) ServeOneHead(stop, reader);
+  Work work;
   bool running = false;
-  Job job;
-  while (NextJob(stop, self, job, running)) {
-    if (job.pair->digestOnly) reader.ReadForDigest(*job.pair);
-    else if (job.part == Part::Pair) reader.ReadPair(job.pair);
-    else reader.ReadHandedOffDestination(*job.pair);
-    Finish(*job.pair);
-    job = Job{};
+  while (!pace_.oneHead && NextWork(stop, work, running)) {
+    if (work.job->digestOnly) reader.ReadForDigest(*work.job);
+    else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
+    else reader.ReadPair(work.job);
+    Finish(*work.job);
+    work = Work{};
   }
-  // Before it is counted out, so that whoever sees no reader left joins
-  // this one rather than leaving it behind.
-  self.exited.store(true);
-  {
-    std::lock_guard lock(mutex_);
-    --liveReaders_;
-  }
-  readerExited_.notify_all();
+  // Counted out under the lock, so that whoever sees it exited joins it.
+  const std::lock_guard lock(mutex_);
+  exited_[index] = 1;
+  --live_;
 }
 
-// The next job in the order published, once fewer readers than allowed are
-// at work; false when stopping. A reader that goes on from job to job keeps
+// The next work in the order added, once fewer readers than allowed are at
+// work; false when stopping. A reader that goes on from job to job keeps
 // its place among those at work.
-bool ReaderPool::NextJob(std::stop_token stop, Reader& self, Job& job, bool& running) {
+bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (!stop.stop_requested() && !jobs_.empty() && (running || running_ < allowedRunning_)) break;
-    if (running) --running_;
+    if (stop.stop_requested()) {
+      if (running) --running_;
+      return false;
+    }
+    if (!work_.empty() && (running || running_ < allowedRunning_)) break;
+    if (running) LeavePlace();
     running = false;
-    if (stop.stop_requested()) return false;
-    idle_.push_back(&self);
-    RingIfDue(true);
-    lock.unlock();
-    self.woken.acquire();
-    lock.lock();
-    running = true;
+    if (work_.empty()) {
+      lock.unlock();
+      window_->ReaderWaits();
+      lock.lock();
+    }
+    workAdded_.wait(lock, stop, [&] { return !work_.empty() && running_ < allowedRunning_; });
   }
   if (!running) ++running_;
   running = true;
-  job = std::move(jobs_.front());
-  jobs_.pop_front();
+  work = std::move(work_.front());
+  work_.pop_front();
   return true;
 }
 
 void ReaderPool::Finish(PairJob& job) {
-  if (!LeaveJob(job)) return;
-  jobsDone_.fetch_add(1);
-  WakeEngineIfDue();
+  if (LeaveJob(job)) window_->Done(job);
 }
 
-bool ReaderPool::Place::HandOffDestination(const std::shared_ptr<PairJob>& job) {
-  if (pool_.limits_.readers < 2) return false;
-  job->parts.fetch_add(1);
-  std::lock_guard lock(pool_.mutex_);
-  job->large = true;
-  pool_.jobs_.push_front({job, Part::Destination});
-  pool_.WakeIdle(1);
+// --- One head ----------------------------------------------------------------
+
+void ReaderPool::ServeOneHead(std::stop_token stop, PairReader& reader) {
+  std::unique_lock lock(mutex_);
+  Run run;
+  bool takenOver = false;
+  while (NextRun(stop, lock, reader, run, takenOver)) {
+    lock.unlock();
+    double bytes = 0;
+    {
+      std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
+      if (takenOver) ReadTakenOver(run, reader);
+      else ReadRun(run, reader, stop);
+    }
+    for (OpenedPair& pair : run) {
+      bytes += static_cast<double>(std::max<std::int64_t>(pair.job->planSize, 0));
+      Finish(*pair.job);
+    }
+    lock.lock();
+    --running_;
+    lastProgress_ = std::chrono::steady_clock::now();
+    const std::size_t files = run.size();
+    run.clear();
+    if (takenOver) continue;
+    batchFiles_ += files;
+    batchBytes_ += bytes;
+    if (--runsLeft_ == 0 && runs_.empty() && !openingBatch_) {
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - batchStart_;
+      if (tuning_.BatchRead(batchFiles_, batchBytes_, took.count())) {
+        allowedRunning_ = tuning_.Readers();
+      }
+      workAdded_.notify_all();
+    }
+  }
+}
+
+bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
+                         bool& takenOver) {
+  takenOver = false;
+  // Once a batch is full, the walk has ended or has added nothing for a moment.
+  const auto mayOpenBatch = [&] {
+    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && running_ < allowedRunning_ &&
+           (work_.size() >= pace_.batch || allAdded_ || std::chrono::steady_clock::now() - lastAdded_ >= kGatherFor);
+  };
+  const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
+  for (;;) {
+    if (stop.stop_requested()) return false;
+    if (mayTakeRun()) {
+      run = std::move(runs_.front());
+      runs_.pop_front();
+      ++running_;
+      return true;
+    }
+    if (mayOpenBatch()) {
+      while (!work_.empty() && toOpen_.size() < pace_.batch) {
+        toOpen_.push_back(std::move(work_.front().job));
+        work_.pop_front();
+      }
+      openingBatch_ = true;
+      ++running_;
+      batchStart_ = std::chrono::steady_clock::now();
+      batchFiles_ = 0;
+      batchBytes_ = 0;
+      lock.unlock();
+      std::vector<Run> runs;
+      {
+        std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
+        runs = OpenBatch(reader, lock);
+      }
+      --running_;
+      openingBatch_ = false;
+      runsLeft_ = runs.size();
+      for (Run& opened : runs) runs_.push_back(std::move(opened));
+      workAdded_.notify_all();
+      continue;
+    }
+    if (work_.empty() && runs_.empty()) {
+      lock.unlock();
+      window_->ReaderWaits();
+      lock.lock();
+    }
+    const bool ready = workAdded_.wait_for(lock, stop, kGatherFor, [&] { return mayTakeRun() || mayOpenBatch(); });
+    if (!ready && TakeOverStalledBatch(lock, run)) {
+      takenOver = true;
+      return true;
+    }
+  }
+}
+
+// A reader stuck in a call (a file whose open or read never answers) holds
+// up the batch it opens or reads; another reader reads the rest in the
+// walk's order, so that the engine comes to the stuck file itself.
+bool ReaderPool::TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& run) {
+  if (std::chrono::steady_clock::now() - lastProgress_ < kStallAfter) return false;
+  if (!openingBatch_ && runs_.empty()) return false;
+  lock.unlock();
+  const bool engineWaits = window_->EngineWaits();
+  lock.lock();
+  if (!engineWaits) return false;
+  run = std::move(opened_);
+  opened_.clear();
+  for (Run& waiting : runs_) {
+    for (OpenedPair& pair : waiting) run.push_back(std::move(pair));
+    --runsLeft_;
+  }
+  runs_.clear();
+  for (std::shared_ptr<PairJob>& job : toOpen_) run.push_back({std::move(job), {}, false});
+  toOpen_.clear();
+  // The stuck reader holds up the next batch too.
+  while (!work_.empty() && run.size() < pace_.batch) {
+    run.push_back({std::move(work_.front().job), {}, false});
+    work_.pop_front();
+  }
+  if (run.empty()) return false;
+  std::sort(run.begin(), run.end(), [](const OpenedPair& a, const OpenedPair& b) { return a.job->serial < b.job->serial; });
+  ++running_;
+  lastProgress_ = std::chrono::steady_clock::now();
   return true;
 }
 
-bool ReaderPool::Place::TakeBackDestination(PairJob& job) {
-  std::lock_guard lock(pool_.mutex_);
-  const auto found = std::find_if(pool_.jobs_.begin(), pool_.jobs_.end(), [&](const Job& queued) {
-    return queued.pair.get() == &job && queued.part == Part::Destination;
+void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
+  for (OpenedPair& pair : run) {
+    PairJob& job = *pair.job;
+    if (!pair.open && !reader.OpenPair(job)) {
+      reader.FinishPair(job);
+      continue;
+    }
+    if (!job.comparison.Decided()) reader.ReadBoth(job);
+    reader.FinishPair(job);
+  }
+}
+
+ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
+  if (const std::optional<std::uint64_t> offset = side.file->PhysicalOffset()) return {0, *offset};
+  if (side.id.inode != 0) return {1, side.id.inode};
+  return {};
+}
+
+// The pairs are opened in the walk's order, which is the order of their
+// folders' entries, and read in the order of their data on the one head.
+// A pair an open decided is done at once.
+std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock) {
+  for (;;) {
+    lock.lock();
+    lastProgress_ = std::chrono::steady_clock::now();
+    if (toOpen_.empty()) break;
+    std::shared_ptr<PairJob> job = std::move(toOpen_.front());
+    toOpen_.pop_front();
+    lock.unlock();
+    OpenedPair pair{job, {}, true};
+    if (reader.OpenPair(*job)) {
+      for (int side = 0; side < 2; ++side) pair.places[side] = PlaceOf(job->sides[side]);
+    } else {
+      reader.FinishPair(*job);
+      Finish(*job);
+      continue;
+    }
+    lock.lock();
+    opened_.push_back(std::move(pair));
+    lock.unlock();
+  }
+  // With the lock held from here: what was opened, unless taken over.
+  Run opened = std::move(opened_);
+  opened_.clear();
+  const int orderBy = pace_.orderBy;
+  std::stable_sort(opened.begin(), opened.end(), [orderBy](const OpenedPair& a, const OpenedPair& b) {
+    return a.places[orderBy] < b.places[orderBy];
   });
-  if (found == pool_.jobs_.end()) return false;
-  pool_.jobs_.erase(found);
+  // Both sides on the one head: runs of pairs whose sources together fill
+  // a stretch; otherwise a run is one pair.
+  std::vector<Run> runs;
+  std::int64_t inLastRun = 0;
+  for (OpenedPair& pair : opened) {
+    const std::int64_t size = std::max<std::int64_t>(pair.job->planSize, 0);
+    if (runs.empty() || !pace_.bothSidesHere || inLastRun + size > pace_.stretchBytes) {
+      runs.emplace_back();
+      inLastRun = 0;
+    }
+    inLastRun += size;
+    runs.back().push_back(std::move(pair));
+  }
+  return runs;
+}
+
+// With both sides on the one head, a stretch of the sources is read in the
+// order of their data, then the same stretch of the destinations in
+// theirs, never a block of each in turn.
+void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& stop) {
+  if (!pace_.bothSidesHere) {
+    for (OpenedPair& pair : run) {
+      reader.ReadBoth(*pair.job);
+      reader.FinishPair(*pair.job);
+    }
+    return;
+  }
+  const std::int64_t stretchBlocks = std::max<std::int64_t>(1, pace_.stretchBytes / static_cast<std::int64_t>(blockSize_));
+  Run bySource = run;
+  std::stable_sort(bySource.begin(), bySource.end(), [](const OpenedPair& a, const OpenedPair& b) {
+    return a.places[PairComparison::kSource] < b.places[PairComparison::kSource];
+  });
+  const auto unfinished = [](const OpenedPair& pair) {
+    const PairJob& job = *pair.job;
+    return !job.comparison.Decided() && !(job.sides[0].ended && job.sides[1].ended);
+  };
+  while (!stop.stop_requested() && std::any_of(run.begin(), run.end(), unfinished)) {
+    for (OpenedPair& pair : bySource)
+      reader.ReadStretch(*pair.job, PairComparison::kSource, pair.job->sides[0].nextBlock + stretchBlocks);
+    for (OpenedPair& pair : run)
+      reader.ReadStretch(*pair.job, PairComparison::kDestination, pair.job->sides[1].nextBlock + stretchBlocks);
+  }
+  for (OpenedPair& pair : run) reader.FinishPair(*pair.job);
+}
+
+void ReaderPool::LeavePlace() {
+  --running_;
+  if (!work_.empty()) workAdded_.notify_one();
+}
+
+bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob>& job) {
+  if (pool_.readers_ < 2 || pool_.pace_.oneHead) return false;
+  job->parts.fetch_add(1);
+  const std::lock_guard lock(pool_.mutex_);
+  job->large = true;
+  pool_.work_.push_front({job, true});
+  if (pool_.running_ < pool_.allowedRunning_) pool_.workAdded_.notify_one();
+  return true;
+}
+
+bool ReaderPool::ReaderContext::TakeBackDestination(PairJob& job) {
+  const std::lock_guard lock(pool_.mutex_);
+  const auto found = std::find_if(pool_.work_.begin(), pool_.work_.end(), [&](const Work& queued) {
+    return queued.job.get() == &job && queued.destinationOnly;
+  });
+  if (found == pool_.work_.end()) return false;
+  pool_.work_.erase(found);
   job.parts.fetch_sub(1);
   return true;
 }
 
-bool ReaderPool::Place::WaitForRoom(PairJob& job, PairComparison::Side side) {
+// Waits without a place among the readers at work while this side is too
+// far ahead of the other.
+bool ReaderPool::ReaderContext::WaitForRoom(PairJob& job, PairComparison::Side side) {
   const auto limit = PairReader::kReadsAhead * static_cast<std::int64_t>(pool_.blocksPerRead_);
+  pool_.window_->ReaderWaits();
   std::unique_lock lock(pool_.mutex_);
   ++job.waitingForRoom;
-  ++pool_.roomSleepers_;
-  const bool room = pool_.WaitAside(lock, stop_, [&] {
-    return job.abandoned.load() || job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 ||
-           job.comparison.Comparable();
+  pool_.LeavePlace();
+  const bool room = pool_.compared_.wait(lock, stop_, [&] {
+    return job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 || job.comparison.Comparable();
   });
-  --pool_.roomSleepers_;
+  ++pool_.running_;
   --job.waitingForRoom;
   lock.unlock();
   // Blocks the other side brought in for this reader to compare.
   std::vector<std::byte*> spent;
   job.comparison.CompareAvailable(spent);
   if (!spent.empty()) pool_.ReturnBuffers(spent);
-  return room && !job.abandoned.load();
+  return room;
+}
+
+void ReaderPool::ReaderContext::Compared(PairJob& job) {
+  if (job.waitingForRoom.load() == 0) return;
+  const std::lock_guard lock(pool_.mutex_);
+  pool_.compared_.notify_all();
 }
 
 // A large file ahead of the one the engine waits for is read only while
 // the bytes read ahead stay within bounds, so that a slow device reads the
 // files near the engine's first.
-bool ReaderPool::Place::MayRead(PairJob& job) {
-  if (stop_.stop_requested() || job.abandoned.load()) return false;
+bool ReaderPool::ReaderContext::MayRead(PairJob& job) {
+  if (stop_.stop_requested()) return false;
+  if (pool_.pace_.oneHead) {
+    const std::lock_guard lock(pool_.mutex_);
+    pool_.lastProgress_ = std::chrono::steady_clock::now();
+  }
   if (!job.large) return true;
   const auto bytes = static_cast<std::int64_t>(pool_.blockSize_ * pool_.blocksPerRead_);
-  const auto limit = static_cast<std::int64_t>(pool_.limits_.bytesAhead);
-  std::unique_lock lock(pool_.mutex_);
-  const auto mayRead = [&] {
-    return job.serial == pool_.head_ || job.abandoned.load() || pool_.bytesAhead_ + bytes <= limit;
-  };
-  if (!mayRead()) {
-    ++pool_.roomSleepers_;
-    pool_.WaitAside(lock, stop_, mayRead);
-    --pool_.roomSleepers_;
+  return pool_.window_->MayReadAhead(job, bytes, stop_, *this);
+}
+
+// On one head a reader keeps its place while the device is busy: another
+// reader would only make it seek.
+void ReaderPool::ReaderContext::WaitStarts() {
+  if (pool_.pace_.oneHead) return;
+  {
+    const std::lock_guard lock(pool_.mutex_);
+    pool_.LeavePlace();
   }
-  if (stop_.stop_requested() || job.abandoned.load()) return false;
-  if (job.serial != pool_.head_) {
-    pool_.bytesAhead_ += bytes;
-    job.countedAhead += bytes;
-  }
-  return true;
+  pool_.window_->ReaderWaits();
 }
 
-template <typename Ready>
-bool ReaderPool::WaitAside(std::unique_lock<std::mutex>& lock, std::stop_token stop, Ready ready) {
-  --running_;
-  if (!jobs_.empty()) WakeIdle(1);
-  RingIfDue(true);
-  const bool readyNow = roomMade_.wait(lock, stop, ready);
-  ++running_;
-  return readyNow;
-}
-
-void ReaderPool::Place::WaitStarts() {
-  std::lock_guard lock(pool_.mutex_);
-  --pool_.running_;
-  if (!pool_.jobs_.empty()) pool_.WakeIdle(1);
-  pool_.RingIfDue(true);
-}
-
-void ReaderPool::Place::WaitEnds() {
-  std::lock_guard lock(pool_.mutex_);
+void ReaderPool::ReaderContext::WaitEnds() {
+  if (pool_.pace_.oneHead) return;
+  const std::lock_guard lock(pool_.mutex_);
   ++pool_.running_;
 }
 
-// Sequentially consistent on both sides: the engine says that it waits and
-// then looks, a reader finishes a job and then looks whether anyone waits,
-// so no wake-up is lost.
-void ReaderPool::WakeEngineIfDue() {
-  if (!engineWaits_.load()) return;
-  std::lock_guard lock(mutex_);
-  RingIfDue(false);
-}
-
-void ReaderPool::RingIfDue(bool readerWaits) {
-  if (!engineWaits_.load() || bellRung_ || awaited_ == nullptr || !awaited_->done.load()) return;
-  if (!readerWaits && !WorthWaking()) return;
-  bellRung_ = true;
-  engineBell_.notify_one();
-}
-
-// A batch of jobs done since the engine began to wait, or a large file,
-// which is worth a wake-up of its own.
-bool ReaderPool::WorthWaking() const { return jobsDone_.load() >= wakeAtJobsDone_ || awaited_->large; }
-
-void ReaderPool::NotifyRoom() {
-  if (roomSleepers_.load() == 0) return;
-  std::lock_guard lock(mutex_);
-  roomMade_.notify_all();
-}
-
-// --- Buffers -----------------------------------------------------------------
-
-std::byte* ReaderPool::TakeBuffer() {
-  std::lock_guard lock(buffersMutex_);
-  if (!freeBuffers_.empty()) {
-    std::byte* buffer = freeBuffers_.back();
-    freeBuffers_.pop_back();
+// A read of one block (a small file) takes a buffer of one block, so that
+// pairs waiting for their other side hold no more than they need.
+std::byte* ReaderPool::TakeBuffer(std::size_t blocks) {
+  const bool single = blocks <= 1 && blocksPerRead_ > 1;
+  const std::lock_guard lock(mutex_);
+  std::vector<std::byte*>& free = single ? freeSingleBlocks_ : freeBuffers_;
+  if (!free.empty()) {
+    std::byte* buffer = free.back();
+    free.pop_back();
     return buffer;
   }
   allBuffers_.reserve(allBuffers_.size() + 1);
-  std::byte* buffer = AllocateReadBuffer(blockSize_ * blocksPerRead_);
+  if (single) singleBlocks_.reserve(singleBlocks_.size() + 1);
+  std::byte* buffer = AllocateReadBuffer(blockSize_ * (single ? 1 : blocksPerRead_));
   allBuffers_.push_back(buffer);
+  if (single) singleBlocks_.insert(buffer);
   return buffer;
 }
 
 void ReaderPool::ReturnBuffers(std::vector<std::byte*>& buffers) {
   {
-    std::lock_guard lock(buffersMutex_);
-    freeBuffers_.insert(freeBuffers_.end(), buffers.begin(), buffers.end());
+    const std::lock_guard lock(mutex_);
+    for (std::byte* buffer : buffers) (singleBlocks_.count(buffer) != 0 ? freeSingleBlocks_ : freeBuffers_).push_back(buffer);
   }
   buffers.clear();
 }

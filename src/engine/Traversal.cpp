@@ -1,118 +1,125 @@
 #include "engine/VerifyEngine.h"
 
+#include "common/OnScopeExit.h"
+#include "engine/DisplayWaits.h"
 #include "common/PathUtils.h"
+#include "engine/FileDigest.h"
 #include "engine/NameNotes.h"
-#include "engine/WalkLookahead.h"
+#include "engine/TreeReading.h"
+#include "engine/Walk.h"
 
 namespace ovik {
 
-bool VerifyEngine::IsOnWalkedPath(const DirEntry& entry) const { return IsOnPath(entry, walkedPath_); }
-
-ListingRef VerifyEngine::WalkListing(const std::string& folder) {
-  // The walk leaves a file's size to its open: the comparison checks the
-  // bytes it read against the length the file had when it was opened.
-  return lookahead_ ? lookahead_->ListingFor(folder) : ListFolder(folder, FileSizes::LeftToTheOpen);
-}
-
-void VerifyEngine::ScanSource(const std::string& folder) {
-  view_.Pump();
-  if (AbortRequested) return;
-
-  // A folder that cannot be listed counts nothing; the walk reports it.
-  const ListingRef listing = ListFolder(folder, FileSizes::Read);
-  if (AbortRequested) return;
-  const std::vector<DirEntry>& entries = listing->entries;
-  if (folder.size() == static_cast<std::size_t>(SourceRootLength)) scanListedRoot_ = listing->listed;
-
-  const std::uint32_t subFolderFilter = SubFolderFilter(includeHidden);
-  for (const DirEntry& entry : entries) {
-    if (IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry)) {
-      ++totals.SrcFolderCount;
-      display_.WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
-      walkedPath_.push_back(entry.id);
-      ScanSource(JoinPath(folder, entry.name));
-      walkedPath_.pop_back();
-    }
-    if (AbortRequested) break;
-  }
-  if (AbortRequested) return;
-
-  for (const DirEntry& entry : entries) {
-    if (!IsFile(entry)) continue;
-    ++totals.SrcFileCount;
-    display_.WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
-    totals.SrcByteTotal += entry.size;
-    display_.WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
-    if (AbortRequested) break;
-  }
-}
-
-void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string& dstFolder) {
-  view_.Pump();
-  if (AbortRequested) return;
-
-  const ListingRef listing = WalkListing(srcFolder);
-  if (AbortRequested) return;
-  const std::vector<DirEntry>& entries = listing->entries;
-  if (!listing->listed) {
-    // Its files were never compared: that must not pass for a good copy.
-    // A root the scan could not list either ends in "No source files".
-    const bool isRoot = srcFolder.size() == static_cast<std::size_t>(SourceRootLength);
-    if (!isRoot || scanListedRoot_) ReportUnlistableFolder(srcFolder);
+void VerifyEngine::StartWalk(const std::string& srcRoot, const std::string& dstRoot, FileSizes sizes,
+                             bool readFiles) {
+  auto walk = std::make_unique<Walk>(fileSystem_, srcRoot, dstRoot, sizes, SubFolderFilter(includeHidden));
+  // The digests are computed by the readers, so recording reads ahead.
+  if (!readAhead && !recordSums) {
+    walk_ = std::move(walk);
     return;
   }
+  TreeReading::Settings settings;
+  settings.limits = readAheadLimits;
+  settings.dstRole = destinationReadRole;
+  settings.blockSize = BlockSize;
+  settings.readFiles = readFiles;
+  settings.srcRoot = srcRoot;
+  settings.dstRoot = dstRoot;
+  settings.pinnedReaders = readers;
+  if (readFiles && recordSums)
+    settings.makeSourceDigest = [] { return std::make_unique<FileDigest>(DigestKind::Sha256); };
+  treeReading_ = std::make_unique<TreeReading>(fileSystem_, std::move(walk), std::move(settings));
+}
 
-  const std::uint32_t subFolderFilter = SubFolderFilter(includeHidden);
-  const auto isWalked = [&](const DirEntry& entry) {
-    return IsSubFolder(entry, subFolderFilter) && !IsOnWalkedPath(entry);
-  };
-  // The destination's twins of the sub-folders, looked up in one call.
-  std::vector<std::string> dstSubs;
-  for (const DirEntry& entry : entries)
-    if (isWalked(entry)) dstSubs.push_back(JoinPath(dstFolder, entry.name));
-  const std::vector<char> dstSubExists = PathsExist(dstSubs);
-  if (AbortRequested) return;
+bool VerifyEngine::NextStep(WalkStep& step, std::shared_ptr<PairJob>& job) {
+  if (AbortRequested) return false;
+  if (walk_) return walk_->Next(step);
+  DisplayWaits waits(*this);
+  StepWindow::Entry entry;
+  if (!treeReading_->Window().Take(entry, waits)) return false;
+  step = std::move(entry.step);
+  job = std::move(entry.job);
+  return true;
+}
 
-  std::size_t subIndex = 0;
-  for (const DirEntry& entry : entries) {
-    if (isWalked(entry)) {
-      const std::string& dstSub = dstSubs[subIndex];
-      const bool dstSubThere = dstSubExists[subIndex++] != 0;
-      if (dstSubThere) {
-        ++totals.DstFolderCount;
-        display_.WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
-      }
-      const std::string srcSub = JoinPath(srcFolder, entry.name);
-      const std::uint64_t filesBefore = filesWalked_;
-      const bool topMissing = !dstSubThere && !insideMissingFolder_;
-      if (topMissing) insideMissingFolder_ = true;
-      walkedPath_.push_back(entry.id);
-      VerifyFolder(srcSub, dstSub);
-      walkedPath_.pop_back();
-      if (topMissing) insideMissingFolder_ = false;
-      // Its files would each have said so; a folder with none says it itself,
-      // once for the folders below it.
-      if (topMissing && filesWalked_ == filesBefore && !AbortRequested)
-        display_.AddResultLine(ResultKind::FolderMissing, RelativeName(srcSub) + "/");
-    } else if (const std::optional<ResultKind> skipped = SkippedFolderKind(entry, subFolderFilter)) {
-      // Named, so that nothing is left out in silence; nothing in it is looked at.
-      display_.AddResultLine(*skipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
-    } else if (IsFolderAbove(entry, subFolderFilter, walkedPath_)) {
-      display_.AddResultLine(ResultKind::LinkToFolderAboveSkipped, RelativeName(JoinPath(srcFolder, entry.name)) + "/");
-    } else if (IsSpecialFile(entry)) {
-      display_.AddResultLine(ResultKind::SpecialFileSkipped, RelativeName(JoinPath(srcFolder, entry.name)));
-    }
-    if (AbortRequested) break;
+void VerifyEngine::EndWalk() {
+  if (treeReading_ && onReadingChosen) {
+    const std::string chosen = treeReading_->Describe();
+    if (!chosen.empty()) onReadingChosen(chosen);
   }
-  if (AbortRequested) return;
+  treeReading_.reset();
+  walk_.reset();
+}
 
-  if (nameNotes_) nameNotes_->EnterFolder(dstFolder, entries);
-  for (const DirEntry& entry : entries) {
-    if (!IsFile(entry)) continue;
-    ++filesWalked_;
-    CompareFile(JoinPath(srcFolder, entry.name), JoinPath(dstFolder, entry.name), entry.size,
-                entry.attributesRead);
-    if (AbortRequested) break;
+// The scan counts what the walk will compare: a folder's sub-folders are
+// all scanned before its own files are counted. A folder that cannot be
+// listed counts nothing; the destination walk reports it.
+void VerifyEngine::ScanSource(const std::string& folder) {
+  StartWalk(folder, "", FileSizes::Read, false);
+  OnScopeExit endWalk([this] { EndWalk(); });
+  scanListedRoot_ = true;
+  WalkStep step;
+  std::shared_ptr<PairJob> job;
+  while (NextStep(step, job)) {
+    switch (step.kind) {
+      case WalkStep::Kind::FolderEntered:
+        view_.Pump();
+        break;
+      case WalkStep::Kind::FolderUnlisted:
+        if (step.flag) scanListedRoot_ = false;
+        break;
+      case WalkStep::Kind::SubFolder:
+        ++totals.SrcFolderCount;
+        display_.WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
+        break;
+      case WalkStep::Kind::File:
+        ++totals.SrcFileCount;
+        display_.WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
+        totals.SrcByteTotal += step.size;
+        display_.WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);
+        break;
+      case WalkStep::Kind::Line:
+        break;
+    }
+  }
+}
+
+// The walk leaves a file's size to its open: the comparison checks the
+// bytes it read against the length the file had when it was opened.
+void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string& dstFolder) {
+  StartWalk(srcFolder, dstFolder, FileSizes::LeftToTheOpen, true);
+  OnScopeExit endWalk([this] { EndWalk(); });
+  WalkStep step;
+  std::shared_ptr<PairJob> job;
+  while (NextStep(step, job)) {
+    switch (step.kind) {
+      case WalkStep::Kind::FolderEntered:
+        view_.Pump();
+        break;
+      case WalkStep::Kind::FolderUnlisted:
+        // Its files were never compared: that must not pass for a good copy.
+        // A root the scan could not list either ends in "No source files".
+        if (!step.flag || scanListedRoot_) ReportUnlistableFolder(step.srcPath);
+        break;
+      case WalkStep::Kind::SubFolder:
+        if (step.flag) {
+          ++totals.DstFolderCount;
+          display_.WriteCount(ViewLabel::NumDstFolders, totals.DstFolderCount);
+        }
+        break;
+      case WalkStep::Kind::Line:
+        display_.AddResultLine(step.line, RelativeName(step.srcPath) +
+                                              (step.line == ResultKind::SpecialFileSkipped ? "" : "/"));
+        break;
+      case WalkStep::Kind::File:
+        if (nameNotes_ && step.listing != namesFolder_) {
+          namesFolder_ = step.listing;
+          nameNotes_->EnterFolder(FolderOf(step.dstPath), step.listing->entries);
+        }
+        CompareFile(step.srcPath, step.dstPath, step.size, step.flag, job);
+        break;
+    }
+    job.reset();
   }
 }
 

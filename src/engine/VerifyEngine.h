@@ -2,7 +2,7 @@
 
 #include "common/ResultLine.h"
 #include "engine/FileOutcome.h"
-#include "engine/ReadAhead.h"
+#include "engine/ReaderPool.h"
 #include "engine/RunDisplay.h"
 #include "engine/VerifyTotals.h"
 #include "engine/WalkRules.h"
@@ -22,9 +22,11 @@
 
 namespace ovik {
 
-class WalkLookahead;
 class BlockingCalls;
 class NameNotes;
+class TreeReading;
+class Walk;
+struct WalkStep;
 
 inline constexpr std::size_t BlockSize = 102400;
 
@@ -70,14 +72,12 @@ class VerifyEngine {
 
   void ScanSource(const std::string& folder);
   void VerifyFolder(const std::string& srcFolder, const std::string& dstFolder);
-  // Whether each path names an entry, looked up in one call.
-  std::vector<char> PathsExist(const std::vector<std::string>& paths);
   // `expectedSize` kSizeUnknown: the length the source had when it was
   // opened. `sourceListed` false: the listing named the source file but
   // could not read its attributes; it is a source read error without being
-  // opened.
+  // opened. `job`: the pair as readers read it ahead; null: read here.
   void CompareFile(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize,
-                   bool sourceListed = true);
+                   bool sourceListed = true, const std::shared_ptr<PairJob>& job = nullptr);
   void AddResultLine(std::string_view prefix);
 
   void ShowElapsed();
@@ -95,6 +95,12 @@ class VerifyEngine {
   // far; the results are the same either way.
   bool readAhead = true;
   ReadAheadLimits readAheadLimits;
+  // Readers for each medium whatever it is; 0: chosen by the medium, and
+  // on one that may seek, by measuring.
+  std::size_t readers = 0;
+  // Told at the end of a folder verify what was found of the media, what
+  // was chosen and what it settled on.
+  std::function<void(const std::string&)> onReadingChosen;
   // Whether hidden and system sub-folders are walked like any other; when
   // not, each one passed over gets a line of its own.
   bool includeHidden = false;
@@ -123,23 +129,27 @@ class VerifyEngine {
   class PlainReading;
   struct ListedCheck {
     std::size_t index;
-    DigestReading reading;
+    std::shared_ptr<PairJob> job;
   };
   enum class ListReading { Whole, NotOpened, Broken };
 
   void RunCommand(const std::function<void()>& run);
   void FinishRun();
 
-  bool IsOnWalkedPath(const DirEntry& entry) const;
   // Runs a file-system call that a stalling device can hold up, aside when
   // reading ahead; false when the run was aborted before it returned. The
   // call must own what it touches.
   bool CallAside(std::function<void()> call);
-  // A listing given up on at an abort is an empty one that was not listed.
+  // The folder's listing, through CallAside; an empty one when it could not
+  // be listed or the run was aborted.
   ListingRef ListFolder(const std::string& folder, FileSizes sizes);
-  std::optional<DirEntry> LookUpEntry(const std::string& path);
-  ListingRef WalkListing(const std::string& folder);
-  void ReadAheadOfTheWalk();
+  // Walks from `srcRoot` (with `dstRoot`, the destination walk) on this
+  // thread or, reading ahead, on a thread of its own with readers for its
+  // files; NextStep gives its steps in order, false at the end or at an
+  // abort.
+  void StartWalk(const std::string& srcRoot, const std::string& dstRoot, FileSizes sizes, bool readFiles);
+  bool NextStep(WalkStep& step, std::shared_ptr<PairJob>& job);
+  void EndWalk();
   void ReportUnlistableFolder(const std::string& srcFolder);
   NameRules DescribeDestinationNames(const std::string& folder);
   // The note on the names of the file's line; with unicodeEqual, a missing
@@ -148,8 +158,8 @@ class VerifyEngine {
   std::string NoteOnNames(const std::string& srcPath, const std::string& dstPath, std::int64_t expectedSize,
                           CompareOutcome& outcome);
   // What reading the pair found; nothing when the run was aborted meanwhile.
-  std::optional<ReadOutcome> ReadPair(const std::string& srcPath, const std::string& dstPath);
   std::optional<ReadOutcome> ReadPairHere(const std::string& srcPath, const std::string& dstPath);
+  std::optional<ReadOutcome> WaitForPair(PairJob& job);
   CompareOutcome Judge(const ReadOutcome& read, std::int64_t expectedSize);
   bool DestinationIsThere(const EntryLookup& lookup);
   // Anything of that name is there, or it could not be looked at.
@@ -158,7 +168,7 @@ class VerifyEngine {
   ListReading ReadChecksumList(const std::string& listPath, ChecksumList& list);
   void LookUpListedSizes(const ChecksumList& list, const std::string& folder);
   void CheckListedFiles(const ChecksumList& list, const std::string& folder);
-  void CheckListedFile(const ListedFile& file, const ListedCheck& check, ReadAhead& reading,
+  void CheckListedFile(const ListedFile& file, const ListedCheck& check, StepWindow& window,
                        const std::string& folder, DigestKind& wideKind);
   static std::string WhyNotReadable(const EntryLookup& lookup, const std::string& folder);
   // `path` without the source root and the separator after it.
@@ -171,22 +181,17 @@ class VerifyEngine {
   // The buffers of the pairs the engine reads itself, when not reading ahead.
   std::vector<Buffer> plainBuffers_;
   std::vector<std::byte*> freePlainBuffers_;
-  // Folders being walked on the current path, to skip link cycles.
-  std::vector<FileId> walkedPath_;
-  // The destination walk's order worked out ahead, and the files read ahead
-  // of the comparison, while the walk runs with read-ahead.
-  std::unique_ptr<WalkLookahead> lookahead_;
-  std::unique_ptr<ReadAhead> readAhead_;
-  // Where listings and existence tests run while a run reads ahead.
+  // The walk in hand: stepped here, or run ahead with its readers.
+  std::unique_ptr<Walk> walk_;
+  std::unique_ptr<TreeReading> treeReading_;
+  // Where a checksum list's reads and lookups run while a check reads ahead.
   std::unique_ptr<BlockingCalls> blockingCalls_;
   // Whether the scan could list the source root.
   bool scanListedRoot_ = false;
-  // Files the walk came to, and whether it is below a sub-folder missing in
-  // the destination, so that an empty folder missing there can be told.
-  std::uint64_t filesWalked_ = 0;
-  bool insideMissingFolder_ = false;
-  // What the destination made of the names of the folder being walked.
+  // What the destination made of the names of the folder being walked, and
+  // the source listing it was last told of.
   std::unique_ptr<NameNotes> nameNotes_;
+  ListingRef namesFolder_;
   // The source digests recorded, in the walk's order.
   ChecksumList recordedSums_;
   bool sumsRecorded_ = false;

@@ -3,9 +3,9 @@
 #include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
 #include "engine/BlockingCalls.h"
-#include "engine/FileDigest.h"
+#include "engine/TreeReading.h"
+#include "engine/Walk.h"
 #include "engine/NameNotes.h"
-#include "engine/WalkLookahead.h"
 
 #include <cstdlib>
 
@@ -77,33 +77,22 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
   // The folders the walks keep open are let go on every way out of the run,
   // after the thread that lists them is gone.
   OnScopeExit releaseFolders([this] { fileSystem_.ReleaseFolders(); });
-  OnScopeExit endBlockingCalls([this] { blockingCalls_.reset(); });
-  if (readAhead || recordSums) blockingCalls_ = std::make_unique<BlockingCalls>();
 
   ShowStatus("Scanning source...", Colour::Blue);
-  scanListedRoot_ = false;
-  const auto root = LookUpEntry(sourceRoot.empty() ? "/" : sourceRoot);
-  walkedPath_.assign(1, root ? root->id : FileId{});
   ScanSource(sourceRoot);
   ShowTotals();
 
   if (!AbortRequested) {
     ShowStatus("Verifying destn...", Colour::Blue);
-    walkedPath_.assign(1, root ? root->id : FileId{});
     {
-      OnScopeExit stopReadingAhead([this] {
-        readAhead_.reset();
-        lookahead_.reset();
+      OnScopeExit forgetNames([this] {
+        nameNotes_.reset();
+        namesFolder_.reset();
+        blockingCalls_.reset();
       });
-      // The digests are computed by the readers, so recording reads ahead.
-      if (readAhead || recordSums) {
-        lookahead_ = std::make_unique<WalkLookahead>(
-            [this](const std::string& folder) { return ListFolder(folder, FileSizes::LeftToTheOpen); }, sourceRoot,
-            destRoot, walkedPath_.front(), SubFolderFilter(includeHidden));
-        readAhead_ = std::make_unique<ReadAhead>(fileSystem_, destinationReadRole, BlockSize, readAheadLimits);
-        if (recordSums) readAhead_->DigestSources([] { return std::make_unique<FileDigest>(DigestKind::Sha256); });
-      }
-      OnScopeExit forgetNames([this] { nameNotes_.reset(); });
+      // What the names need of the destination is asked on the engine's
+      // thread, aside, so that a stalled destination still answers Abort.
+      if (readAhead) blockingCalls_ = std::make_unique<BlockingCalls>();
       nameNotes_ = std::make_unique<NameNotes>(
           [this](const std::string& folder) { return ListFolder(folder, FileSizes::LeftToTheOpen); },
           [this](const std::string& folder) { return DescribeDestinationNames(folder); });
@@ -111,7 +100,6 @@ void VerifyEngine::RunVerify(const std::string& sourceRoot, const std::string& d
     }
     if (!AbortRequested) display_.ClearCurrentFile();
   }
-  walkedPath_.clear();
   sumsRecorded_ = recordSums && !AbortRequested;
   FinishRun();
 }

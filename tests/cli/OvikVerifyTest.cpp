@@ -308,6 +308,9 @@ TEST(OvikVerify, BadUsageNamesTheProblemInTwoLinesAndExits64) {
       {{"--bogus", "a", "b"}, "unknown option: --bogus"},
       {{"-qx", "a", "b"}, "unknown option: -x"},
       {{"--quiet=yes", "a", "b"}, "--quiet takes no value"},
+      {{"--readers=0", "a", "b"}, "--readers takes auto or a count from 1 to 64: 0"},
+      {{"--readers", "65", "a", "b"}, "--readers takes auto or a count from 1 to 64: 65"},
+      {{"--readers=two", "a", "b"}, "--readers takes auto or a count from 1 to 64: two"},
       {{"-e", "--non-errors-only", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
       {{"-en", "a", "b"}, "--errors-only and --non-errors-only exclude each other"},
       {{"", "b"}, "a folder name cannot be empty"},
@@ -560,6 +563,20 @@ TEST(CliOptions, ShortOptionsCombineAndStopAtTheEndOfOptions) {
   ASSERT_TRUE(options) << error;
   EXPECT_TRUE(options->help);
   EXPECT_EQ(ParseCliOptions({"-c", "s", "d"}, error)->destination, "d") << "-c is --check, not --cached";
+  EXPECT_EQ(ParseCliOptions({"--readers=3", "s", "d"}, error)->readers, 3u);
+  EXPECT_EQ(ParseCliOptions({"--readers", "auto", "s", "d"}, error)->readers, 0u);
+}
+
+TEST(OvikVerify, VerboseTellsHowEachMediumIsRead) {
+  TempTree tree;
+  tree.WriteFile("src/a", "a");
+  tree.WriteFile("dst/a", "a");
+  const Outcome run = RunVerifier({"-q", "--verbose", "--readers=2", tree.Path("src"), tree.Path("dst")});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "Verified OK\n");
+  for (const char* told : {"ovik-verify: source: ", "ovik-verify: destination: ", "ovik-verify: reading: ",
+                           "ovik-verify: settled on: 2 readers"})
+    EXPECT_NE(run.err.find(told), std::string::npos) << told << " in " << run.err;
 }
 
 // True once the process has a file of `folder` open.

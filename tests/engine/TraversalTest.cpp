@@ -1,4 +1,4 @@
-#include "engine/WalkLookahead.h"
+#include "engine/Walk.h"
 #include "support/EngineHarness.h"
 
 #include <gtest/gtest.h>
@@ -124,12 +124,12 @@ TEST(Traversal, TheLookaheadForeseesTheFilesOfTheWalkInItsOrder) {
     engine.VerifyCommand(src, dst);
     ASSERT_EQ(view.names.size(), includeHidden ? 7u : 4u);
 
-    WalkLookahead lookahead(SystemFileSystem(), src, dst, SystemFileSystem().LookUp(src).entry->id,
-                            SubFolderFilter(includeHidden));
+    Walk walk(SystemFileSystem(), src, dst, FileSizes::LeftToTheOpen, SubFolderFilter(includeHidden));
     Lines foreseen;
-    for (std::string srcPath, dstPath; lookahead.NextFile(srcPath, dstPath);) {
-      EXPECT_EQ(dstPath, dst + srcPath.substr(src.size()));
-      foreseen.push_back(srcPath.substr(src.size() + 1));
+    for (WalkStep step; walk.Next(step);) {
+      if (step.kind != WalkStep::Kind::File) continue;
+      EXPECT_EQ(step.dstPath, dst + step.srcPath.substr(src.size()));
+      foreseen.push_back(step.srcPath.substr(src.size() + 1));
     }
     EXPECT_EQ(foreseen, view.names) << (includeHidden ? "hidden included" : "hidden skipped");
   }

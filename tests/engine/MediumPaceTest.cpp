@@ -1,0 +1,219 @@
+// Each medium read at its own pace: what the media are said to be decides
+// how many readers read them and in which order, never a line or a count.
+
+#include "engine/ReaderTuning.h"
+#include "engine/VerifyEngine.h"
+#include "support/FakeClock.h"
+#include "support/RecordingView.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+
+namespace ovik {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The machine's files, with the media under the two roots said to be of a
+// chosen kind, every file's data placed on its device where the test says,
+// and every read recorded in the order it was asked for.
+class PlacedFileSystem final : public FileSystem {
+ public:
+  struct Read {
+    std::string path;
+    std::int64_t offset;
+  };
+
+  bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override {
+    return SystemFileSystem().ListEntries(folder, sizes, entries, error);
+  }
+  EntryLookup LookUp(const std::string& path) override { return SystemFileSystem().LookUp(path); }
+  OpenResult OpenForRead(const std::string& path, ReadRole role) override {
+    OpenResult opened = SystemFileSystem().OpenForRead(path, role);
+    if (opened.file) opened.file = std::make_unique<PlacedFile>(*this, path, std::move(opened.file));
+    return opened;
+  }
+  MediumInfo DescribeMedium(const std::string& folder) override {
+    for (const auto& [root, medium] : media)
+      if (folder.starts_with(root)) return medium;
+    return {};
+  }
+
+  std::map<std::string, MediumInfo> media;            // by root
+  std::map<std::string, std::uint64_t> placeOnDevice;  // by path
+  std::mutex mutex;
+  std::vector<Read> reads;
+
+ private:
+  class PlacedFile final : public ReadableFile {
+   public:
+    PlacedFile(PlacedFileSystem& fileSystem, std::string path, std::unique_ptr<ReadableFile> file)
+        : fileSystem_(fileSystem), path_(std::move(path)), file_(std::move(file)) {}
+    std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
+      {
+        const std::lock_guard lock(fileSystem_.mutex);
+        fileSystem_.reads.push_back({path_, offset});
+      }
+      return file_->ReadAt(buffer, size, offset, error);
+    }
+    std::optional<std::uint64_t> PhysicalOffset() override {
+      const auto found = fileSystem_.placeOnDevice.find(path_);
+      if (found == fileSystem_.placeOnDevice.end()) return std::nullopt;
+      return found->second;
+    }
+
+   private:
+    PlacedFileSystem& fileSystem_;
+    std::string path_;
+    std::unique_ptr<ReadableFile> file_;
+  };
+};
+
+MediumInfo Medium(MediumKind kind, const char* id) {
+  MediumInfo medium;
+  medium.kernelSays = kind;
+  medium.id = id;
+  medium.description = std::string("test medium ") + id;
+  return medium;
+}
+
+struct PacedRun {
+  Lines lines;
+  std::string chosen;
+  std::vector<PlacedFileSystem::Read> reads;
+};
+
+constexpr int kFiles = 40;
+
+std::string NameOf(int i) { return "f" + std::to_string(100 + i); }
+
+// Files placed on the device in the opposite order of their names, some
+// changed or missing in the destination.
+PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::size_t readers = 0) {
+  testing::TempTree tree;
+  PlacedFileSystem fileSystem;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = NameOf(i);
+    const std::string bytes = testing::PatternBytes(static_cast<std::size_t>(1000 + 300 * i), static_cast<unsigned>(i));
+    tree.WriteFile("src/" + name, bytes);
+    if (i % 13 != 5) tree.WriteFile("dst/" + name, i % 7 == 3 ? bytes + "x" : bytes);
+    fileSystem.placeOnDevice[tree.Path("src/" + name)] = static_cast<std::uint64_t>(kFiles - i) * 4096;
+    fileSystem.placeOnDevice[tree.Path("dst/" + name)] = static_cast<std::uint64_t>(kFiles - i) * 4096 + (1 << 20);
+  }
+  fileSystem.media[tree.Path("src")] = source;
+  fileSystem.media[tree.Path("dst")] = destination;
+  testing::RecordingView view;
+  testing::FakeClock clock;
+  VerifyEngine engine(view, fileSystem, clock);
+  engine.readers = readers;
+  PacedRun run;
+  engine.onReadingChosen = [&](const std::string& text) { run.chosen = text; };
+  engine.VerifyCommand(tree.Path("src"), tree.Path("dst"));
+  run.lines = view.lines;
+  run.reads = fileSystem.reads;
+  // Relative to the tree, so that runs compare.
+  for (PlacedFileSystem::Read& read : run.reads) read.path = read.path.substr(tree.root().size() + 1);
+  return run;
+}
+
+// The reads of one side, in the order asked.
+Lines ReadsOf(const PacedRun& run, const std::string& side) {
+  Lines names;
+  for (const PlacedFileSystem::Read& read : run.reads)
+    if (read.path.starts_with(side + "/") && (names.empty() || names.back() != read.path)) names.push_back(read.path);
+  return names;
+}
+
+// How often the reads went from one side to the other.
+int SideChanges(const PacedRun& run) {
+  int changes = 0;
+  for (std::size_t i = 1; i < run.reads.size(); ++i)
+    changes += run.reads[i].path.substr(0, 3) != run.reads[i - 1].path.substr(0, 3) ? 1 : 0;
+  return changes;
+}
+
+TEST(MediumPace, EveryKindOfMediumGivesTheSameLines) {
+  const PacedRun plain = VerifyOn(Medium(MediumKind::Memory, "0:1"), Medium(MediumKind::NonRotational, "8:0"));
+  ASSERT_EQ(plain.lines.size(), static_cast<std::size_t>(kFiles));
+  EXPECT_NE(plain.chosen.find("many readers"), std::string::npos) << plain.chosen;
+  const struct {
+    const char* name;
+    MediumInfo source;
+    MediumInfo destination;
+  } cases[] = {
+      {"a rotational destination", Medium(MediumKind::NonRotational, "259:0"), Medium(MediumKind::Rotational, "8:16")},
+      {"a destination nothing is known of", Medium(MediumKind::Memory, "0:1"), Medium(MediumKind::Unknown, "")},
+      {"a rotational source", Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::NonRotational, "259:0")},
+      {"both on one rotational disk", Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::Rotational, "8:16")},
+  };
+  for (const auto& c : cases) {
+    const PacedRun run = VerifyOn(c.source, c.destination);
+    EXPECT_EQ(run.lines, plain.lines) << c.name;
+    EXPECT_NE(run.chosen.find("one head"), std::string::npos) << c.name << ": " << run.chosen;
+    EXPECT_NE(run.chosen.find("settled on: "), std::string::npos) << c.name << ": " << run.chosen;
+  }
+}
+
+// One reader on one head reads the files in the order their data lies on
+// it, which here is the opposite of the walk's.
+TEST(MediumPace, OneHeadReadsInTheOrderOfTheDataOnIt) {
+  const PacedRun run = VerifyOn(Medium(MediumKind::NonRotational, "259:0"), Medium(MediumKind::Rotational, "8:16"), 1);
+  const Lines dstReads = ReadsOf(run, "dst");
+  ASSERT_FALSE(dstReads.empty());
+  Lines sorted = dstReads;
+  std::sort(sorted.rbegin(), sorted.rend());
+  EXPECT_EQ(dstReads, sorted) << "the destination read against the order of its data";
+  EXPECT_NE(run.chosen.find("test medium 8:16"), std::string::npos) << run.chosen;
+  EXPECT_NE(run.chosen.find("1 reader (pinned)"), std::string::npos) << run.chosen;
+}
+
+// Both sides on one disk: a stretch of one side, then of the other, never
+// a block of each in turn.
+TEST(MediumPace, BothSidesOnOneHeadAreReadAStretchOfEachAtATime) {
+  const PacedRun run = VerifyOn(Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::Rotational, "8:16"), 1);
+  ASSERT_GT(run.reads.size(), static_cast<std::size_t>(kFiles));
+  EXPECT_LE(SideChanges(run), 3) << "the head went between the two sides for every file";
+  EXPECT_NE(run.chosen.find("a stretch of sources, then of destinations"), std::string::npos) << run.chosen;
+}
+
+// One reader to begin with; one more while each raises the rate clearly;
+// again when the files change from small to large.
+TEST(ReaderTuning, KeepsReadersOnlyWhileTheRateRisesClearly) {
+  const struct {
+    const char* name;
+    std::vector<double> secondsPerBatch;  // of 100 small files each
+    std::size_t settled;
+  } cases[] = {
+      {"a second reader changes nothing", {1.0, 0.95, 1.0}, 1},
+      {"a second reader helps, a third does not", {1.0, 0.5, 0.48, 0.5}, 2},
+      {"every reader helps up to the most", {1.0, 0.5, 0.25, 0.12, 0.12}, 4},
+      {"a slower second reader", {1.0, 2.0, 1.0}, 1},
+  };
+  for (const auto& c : cases) {
+    ReaderTuning tuning(4, false);
+    EXPECT_EQ(tuning.Readers(), 1u) << c.name;
+    for (double seconds : c.secondsPerBatch) tuning.BatchRead(100, 100 * 4096.0, seconds);
+    EXPECT_EQ(tuning.Readers(), c.settled) << c.name;
+  }
+
+  ReaderTuning tuning(4, false);
+  tuning.BatchRead(100, 100 * 4096.0, 1.0);
+  tuning.BatchRead(100, 100 * 4096.0, 1.0);
+  ASSERT_EQ(tuning.Readers(), 1u);
+  tuning.BatchRead(100, 100 * 4096.0, 1.0);
+  EXPECT_EQ(tuning.Readers(), 1u) << "settled: no more tries while the files are alike";
+  tuning.BatchRead(4, 4 * 64.0 * (1 << 20), 1.0);  // large files now: measured again at one
+  tuning.BatchRead(4, 4 * 64.0 * (1 << 20), 1.0);
+  EXPECT_EQ(tuning.Readers(), 2u) << "large after small is tried again";
+
+  ReaderTuning pinned(3, true);
+  pinned.BatchRead(100, 100 * 4096.0, 1.0);
+  pinned.BatchRead(100, 100 * 4096.0, 0.1);
+  EXPECT_EQ(pinned.Readers(), 3u);
+}
+
+}  // namespace
+}  // namespace ovik
