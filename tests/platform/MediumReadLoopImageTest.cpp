@@ -1,8 +1,10 @@
 // A file on a loop-mounted ext4 image has one byte changed in the image file
 // behind the mounted file system's back. Its cached pages still hold the old
-// byte, so only a verify that reads the medium can see the change.
+// byte, so only a verify that reads the medium can see the change. And where
+// the first extent of a file lies in the image.
 
 #include "common/NumberFormat.h"
+#include "platform/media/Medium.h"
 #include "support/LoopMount.h"
 #include "support/SystemCommands.h"
 #include "support/TempTree.h"
@@ -64,13 +66,27 @@ std::optional<std::uint64_t> PhysicalOffset(const std::string& path, std::uint64
   return std::nullopt;
 }
 
+std::string BytesAt(const std::string& path, std::uint64_t offset, std::size_t count) {
+  std::string bytes(count, '\0');
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  const ssize_t read = pread(fd, bytes.data(), count, static_cast<off_t>(offset));
+  close(fd);
+  bytes.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+  return bytes;
+}
+
 std::optional<char> ByteAt(const std::string& path, std::uint64_t offset) {
+  const std::string byte = BytesAt(path, offset, 1);
+  return byte.empty() ? std::nullopt : std::optional<char>(byte[0]);
+}
+
+std::optional<std::uint64_t> FirstExtentOffsetOf(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  char byte;
-  const bool read = pread(fd, &byte, 1, static_cast<off_t>(offset)) == 1;
+  const std::optional<std::uint64_t> offset = FirstExtentOffset(fd);
   close(fd);
-  return read ? std::optional<char>(byte) : std::nullopt;
+  return offset;
 }
 
 // Writes into the image file itself, past the mounted file system and its
@@ -142,6 +158,39 @@ INSTANTIATE_TEST_SUITE_P(LoopDevice, MediumReadLoopImage, ::testing::Values(fals
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "DirectIo" : "Buffered";
                          });
+
+// Files written one after another on a fresh file system lie one after
+// another, and the first extent's offset is where each file's bytes are in
+// the image; an empty file has no place.
+TEST(FirstExtentOffset, PointsAtEachFilesBytesInTheImage) {
+  OVIK_REQUIRE_MEDIUM(testing::MediumKind::Ext4);
+  TempTree tree;
+  tree.MakeFolder("mnt");
+  const std::string image = tree.Path("medium.img");
+  tree.WriteFile("medium.img", "");
+  ASSERT_EQ(truncate(image.c_str(), 32 << 20), 0);
+  const CommandResult mkfs = RunCommand("mkfs.ext4 -q -F " + Quoted(image));
+  ASSERT_EQ(mkfs.status, 0) << mkfs.output;
+  LoopMount loop(image, tree.Path("mnt"), "ext4", false);
+  ASSERT_EQ(loop.error(), "");
+
+  std::optional<std::uint64_t> previous;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE(seed);
+    const std::string name = tree.Path("mnt/file" + std::to_string(seed));
+    const std::string contents = PatternBytes(20'000, seed);
+    WriteAndSync(name, contents);
+    const std::optional<std::uint64_t> offset = FirstExtentOffsetOf(name);
+    ASSERT_TRUE(offset.has_value());
+    EXPECT_EQ(BytesAt(image, *offset, contents.size()), contents);
+    if (previous) {
+      EXPECT_GT(*offset, *previous);
+    }
+    previous = offset;
+  }
+  WriteAndSync(tree.Path("mnt/empty"), "");
+  EXPECT_EQ(FirstExtentOffsetOf(tree.Path("mnt/empty")), std::nullopt);
+}
 
 }  // namespace
 }  // namespace ovik
