@@ -68,7 +68,8 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   if (read->failure) std::rethrow_exception(read->failure);
   const CompareOutcome outcome = Judge(*read, expectedSize);
   if (read->blocksCompared > 0) display_.ShowFileBytes(outcome.bytesChecked);
-  display_.RecordOutcome(outcome, CurrentRelativeName);
+  std::string note;
+  display_.RecordOutcome(outcome, CurrentRelativeName, FactsOf(*read, outcome, srcPath, dstPath, note));
   if (recordSums) RecordDigest(read->digest);
 }
 

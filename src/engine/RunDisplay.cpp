@@ -148,13 +148,14 @@ void RunDisplay::ClearCurrentFile() {
   view_.SetLabelText(ViewLabel::CurrFileName, "");
 }
 
-void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName) {
+void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName,
+                               const ResultLine& facts) {
   if (!outcome.Failed()) {
     ++totals_.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals_.DstFileCount);
     totals_.DstByteTotal += outcome.bytesChecked;
     WriteCount(ViewLabel::NumDstBytes, totals_.DstByteTotal);
-    AddResultLine(ResultKind::Ok, relativeName);
+    AddResultLine(ResultKind::Ok, relativeName, 0, facts);
     return;
   }
 
@@ -170,7 +171,7 @@ void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view r
 
   auto report = [&](std::int32_t& counter, ViewLabel label, ResultKind kind) {
     CountError(counter, label);
-    AddResultLine(kind, relativeName, outcome.matchedBytes);
+    AddResultLine(kind, relativeName, outcome.matchedBytes, facts);
   };
   switch (outcome.result) {
     case FileResult::DstMissing:
@@ -214,8 +215,9 @@ void RunDisplay::CountError(std::int32_t& counter, ViewLabel label) {
   view_.SetLabelColour(label, Colour::Red);
 }
 
-void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset) {
-  ResultLine line;
+void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset,
+                               const ResultLine& facts) {
+  ResultLine line = facts;
   line.kind = kind;
   line.name = relativeName;
   if (kind == ResultKind::ContentMismatch) line.offset = offset;
