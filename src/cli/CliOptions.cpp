@@ -6,6 +6,7 @@ namespace ovik {
 
 const char* const kCliUsage =
     "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--allow-sleep]\n"
+    "                   [--explain] [--json]\n"
     "                   [--report FILE] [--csv FILE] [--write-sums FILE]\n"
     "                   SOURCE DESTINATION\n"
     "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--allow-sleep]\n"
@@ -52,6 +53,18 @@ const char* const kCliUsage =
     "  --allow-sleep          let the computer go to sleep during the run; by\n"
     "                         default the run holds sleep off (not the screen saver)\n"
     "                         through the login manager, where there is one\n"
+    "  --explain              under each mismatched file, an indented note on what\n"
+    "                         the damage looks like (zeros, 0xFF, flipped bits, a\n"
+    "                         shift, data repeated from earlier in the file, or\n"
+    "                         how much a copy is short or long); the file is read\n"
+    "                         to its end to count the blocks that differ and where\n"
+    "  --json                 write JSON Lines on standard output instead of the\n"
+    "                         text: a \"start\" object (\"version\"), one \"result\"\n"
+    "                         per line (\"kind\", \"prefix\", \"name\", \"name_bytes\"\n"
+    "                         when the name is not UTF-8, \"offset\", \"source_size\",\n"
+    "                         \"destination_size\", \"damage\", \"note\"), a \"progress\"\n"
+    "                         at most once a second and a \"summary\" last (\"totals\",\n"
+    "                         \"verdict\", \"exit_status\"); see ovik-verify(1)\n"
     "  -h, --help             show this help\n"
     "  --version              show the version\n"
     "\n"
@@ -113,7 +126,7 @@ class CliParser {
 
   static bool IsLongFlag(const std::string& name) {
     for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--hidden", "--cached",
-                             "--allow-sleep", "--help", "--version"})
+                             "--allow-sleep", "--explain", "--json", "--help", "--version"})
       if (name == flag) return true;
     return false;
   }
@@ -126,6 +139,8 @@ class CliParser {
     else if (name == "--hidden") options_.includeHidden = true;
     else if (name == "--cached") options_.cached = true;
     else if (name == "--allow-sleep") options_.allowSleep = true;
+    else if (name == "--explain") options_.explain = true;
+    else if (name == "--json") options_.json = true;
     else if (name == "--help") options_.help = true;
     else options_.version = true;
   }

@@ -37,9 +37,12 @@ void DamageSurvey::Add(std::span<const std::byte> source, std::span<const std::b
 }
 
 std::string DamageSurvey::Note(std::int64_t fromOffset) const {
-  std::string text = FormatThousands(differingBlocks_) + " of " + FormatThousands(blocks_) + " blocks of " +
+  const auto counted = [](std::int64_t count, const char* what) {
+    return FormatThousands(count) + " " + what + (count == 1 ? "" : "s");
+  };
+  std::string text = FormatThousands(differingBlocks_) + " of " + counted(blocks_, "block") + " of " +
                      FormatThousands(static_cast<std::int64_t>(blockSize_)) + " bytes from offset " +
-                     FormatThousands(fromOffset) + " on differ (" + FormatThousands(differingBytes_) + " bytes)";
+                     FormatThousands(fromOffset) + " on differ (" + counted(differingBytes_, "byte") + ")";
   if (rangeCount_ > 0) {
     text += rangeCount_ == 1 ? "; 1 range: " : "; " + FormatThousands(rangeCount_) + " ranges: ";
     for (std::size_t i = 0; i < ranges_.size(); ++i) {
