@@ -307,7 +307,7 @@ TEST(CompareFile, EachDamageGetsItsNote) {
   const std::pair<std::string, std::string> cases[][1] = {
       {{overwritten(4096, '\0'), "4,096 bytes of zeros from offset 150,000: an area never written or trimmed"}},
       {{overwritten(4096, '\xff'), "4,096 bytes of 0xFF from offset 150,000: erased flash"}},
-      {{Flipped(bytes, at).substr(0, at) + static_cast<char>(bytes[at] ^ 0x10) + bytes.substr(at + 1),
+      {{bytes.substr(0, at) + static_cast<char>(bytes[at] ^ 0x10) + bytes.substr(at + 1),
         "1 bit flipped in 1 byte from offset 150,000: bit rot or bad memory"}},
       {{threeBits, "3 bits flipped in 301 bytes from offset 150,000: bit rot or bad memory"}},
       {{bytes.substr(0, at) + bytes.substr(at + 1) + "x",
