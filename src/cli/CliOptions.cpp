@@ -7,6 +7,7 @@ namespace ovik {
 const char* const kCliUsage =
     "Usage: ovik-verify [-e | -n] [-q] [-p] [-H] [--cached] [--allow-sleep]\n"
     "                   [--readers=auto|N] [--verbose] [--unicode-equal]\n"
+    "                   [--explain] [--json]\n"
     "                   [--report FILE] [--csv FILE] [--write-sums FILE]\n"
     "                   SOURCE DESTINATION\n"
     "  or:  ovik-verify [-e | -n] [-q] [-p] [--cached] [--allow-sleep]\n"
@@ -60,6 +61,11 @@ const char* const kCliUsage =
     "  --verbose              tell on standard error how each medium is read\n"    "  --allow-sleep          let the computer go to sleep during the run; by\n"
     "                         default the run holds sleep off (not the screen saver)\n"
     "                         through the login manager, where there is one\n"
+    "  --explain              under each mismatch, what its damage looks like (zeros,\n"
+    "                         0xFF, bits, shift, repeat, short, long); the file is\n"
+    "                         read to its end\n"
+    "  --json                 JSON Lines instead of text: \"start\", \"result\",\n"
+    "                         \"progress\" and \"summary\" objects; see ovik-verify(1)\n"
     "  -h, --help             show this help\n"
     "  --version              show the version\n"
     "\n"
@@ -127,7 +133,8 @@ class CliParser {
 
   static bool IsLongFlag(const std::string& name) {
     for (const char* flag : {"--errors-only", "--non-errors-only", "--quiet", "--progress", "--hidden", "--cached",
-                             "--allow-sleep", "--verbose", "--unicode-equal", "--help", "--version"})
+                             "--allow-sleep", "--verbose", "--unicode-equal", "--explain", "--json", "--help",
+                             "--version"})
       if (name == flag) return true;
     return false;
   }
@@ -142,6 +149,8 @@ class CliParser {
     else if (name == "--allow-sleep") options_.allowSleep = true;
     else if (name == "--unicode-equal") options_.unicodeEqual = true;
     else if (name == "--verbose") options_.verbose = true;
+    else if (name == "--explain") options_.explain = true;
+    else if (name == "--json") options_.json = true;
     else if (name == "--help") options_.help = true;
     else options_.version = true;
   }

@@ -24,6 +24,11 @@ struct CliOptions {
   bool unicodeEqual = false;
   // Whether the run lets the computer sleep; by default it holds sleep off.
   bool allowSleep = false;
+  // --explain: a mismatched file is read to its end, and the notes of the
+  // lines are printed under them.
+  bool explain = false;
+  // --json: the results, progress and totals as JSON Lines on standard output.
+  bool json = false;
   bool help = false;
   bool version = false;
   std::string source;

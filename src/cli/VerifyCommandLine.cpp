@@ -5,6 +5,9 @@
 #include "cli/CliReports.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
+#include "cli/JsonStream.h"
+#include "cli/ResultNotes.h"
+#include "cli/ResultTap.h"
 #include "platform/files/FolderCheck.h"
 #include "common/NumberFormat.h"
 #include "common/SkippedFolders.h"
@@ -192,7 +195,23 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   std::fflush(err);
 
   ConsoleView view;
-  VerifyEngine engine(view);
+  ResultNotes notes;
+  std::optional<JsonStream> json;
+  ResultTap tap(
+      view,
+      [&](const ResultLine& line) {
+        if (options->explain) notes.Keep(line);
+        if (json && !options->quiet) json->Result(line, options->filter);
+      },
+      [&] {
+        if (json) json->Progress();
+      });
+  VerifyEngine engine(tap);
+  engine.explainDamage = options->explain;
+  if (options->json) {
+    json.emplace(out, engine, [&] { return engine.totals.DstByteTotal + view.CurrentFileBytes(); });
+    json->Start(options->source, options->destination);
+  }
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;
   engine.includeHidden = options->includeHidden;
   engine.unicodeEqual = options->unicodeEqual;
@@ -227,19 +246,23 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     // memory run out) verified nothing to the end: no results, no list.
     if (showProgress) progress.Wipe();
     std::fprintf(err, "ovik-verify: %s\n", failure.what());
+    if (json) json->Failure(failure.what(), kExitErrors);
     return AfterStandardOutput(out, err, kExitErrors);
   }
   if (showProgress) progress.Wipe();
 
-  if (!options->quiet) {
+  if (!options->quiet && !json) {
     PrintLine(out, EscapedLine("Source folder: " + options->source));
     PrintLine(out, EscapedLine("Destination folder: " + options->destination));
     for (const std::string& line : view.Lines())
-      if (LineQualifies(line, options->filter, false)) PrintLine(out, EscapedLine(line));
+      if (LineQualifies(line, options->filter, false)) {
+        PrintLine(out, EscapedLine(line));
+        notes.Print(out, line);
+      }
     PrintLine(out, "");
     PrintTotals(out, view, engine);
   }
-  PrintLine(out, view.Status());
+  if (!json) PrintLine(out, view.Status());
   // Out before the reports, which may go to the same place.
   const int outputError = StandardOutputError(out);
   // An aborted run has no complete results: an earlier output is worth
@@ -250,9 +273,11 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   for (const std::string& reason : view.Reasons()) PrintMessage(err, EscapedLine("ovik-verify: " + reason));
   if (!options->quiet) NoteSkippedFolders(err, view.Lines());
   if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
-  if (outputError != 0) return kExitWriteFailed;
-  if (InterruptGuard::Interrupted()) return kExitAborted;
-  return outputsWritten ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
+  int status = outputsWritten ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
+  if (InterruptGuard::Interrupted()) status = kExitAborted;
+  if (outputError != 0) status = kExitWriteFailed;
+  if (json) json->Summary(view.Status(), status);
+  return json ? AfterStandardOutput(out, err, status) : status;
 }
 
 }  // namespace ovik

@@ -53,6 +53,12 @@ struct ResultLine {
   // like, what the destination did to the name. Empty for most lines; it
   // never changes the line's text, its order or the verdict.
   std::string_view note;
+  // What the damage of a mismatch looks like, in one word for scripts
+  // ("zeros", "bits", "short" ...); empty for other lines.
+  std::string_view damage;
+  // The lengths of the two files of a file's line; -1 where not known.
+  std::int64_t srcSize = -1;
+  std::int64_t dstSize = -1;
 };
 
 bool IsErrorResult(ResultKind kind);

@@ -67,10 +67,16 @@ void VerifyEngine::CompareFile(const std::string& srcPath, const std::string& ds
   if (AbortRequested || !read) return;
   if (read->failure) std::rethrow_exception(read->failure);
   CompareOutcome outcome = Judge(*read, expectedSize);
-  const std::string note = NoteOnNames(srcPath, dstPath, expectedSize, outcome);
+  const std::string namesNote = NoteOnNames(srcPath, dstPath, expectedSize, outcome);
   if (AbortRequested) return;
   if (read->blocksCompared > 0) display_.ShowFileBytes(outcome.bytesChecked);
-  display_.RecordOutcome(outcome, CurrentRelativeName, note);
+  std::string note;
+  ResultLine facts = FactsOf(*read, outcome, srcPath, dstPath, note);
+  if (!namesNote.empty()) {
+    note = note.empty() ? namesNote : namesNote + "\n" + note;
+    facts.note = note;
+  }
+  display_.RecordOutcome(outcome, CurrentRelativeName, facts);
   if (recordSums) RecordDigest(read->digest);
 }
 

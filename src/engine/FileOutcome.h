@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DamageClass.h"
 #include "platform/files/FileSystem.h"
 #include "sums/DigestKind.h"
 
@@ -38,6 +39,8 @@ struct ReadOutcome {
   std::int64_t blocksCompared = 0;
   bool srcOpened = false;
   std::int64_t srcSize = 0;      // the source's length when it was opened
+  std::int64_t dstSize = -1;     // the destination's, once it opened
+  Damage damage;                 // what the block that decided a mismatch looks like
   EntryLookup dstLookup;         // of a destination that could not be opened
   std::string digest;            // hexadecimal; empty unless the file was read whole
   std::optional<DigestKind> digestKind;  // which, where more than one kind was computed

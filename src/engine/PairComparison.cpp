@@ -112,13 +112,17 @@ bool PairComparison::CompareBlock(const Piece& src, const Piece& dst, std::int64
     return true;
   }
   const std::int64_t srcCount = BlockCount(src, block);
-  if (srcCount != BlockCount(dst, block)) {
+  const std::int64_t dstCount = BlockCount(dst, block);
+  const std::byte* srcData = src.data + (block - src.firstBlock) * blockSize_;
+  const std::byte* dstData = dst.data + (block - dst.firstBlock) * blockSize_;
+  if (srcCount != dstCount) {
+    NoteBlock(srcData, dstData, srcCount, dstCount, 0, block);
     Finish(FileResult::SizeMismatch);
     return true;
   }
   const auto count = static_cast<std::size_t>(srcCount);
-  const std::size_t equal = EqualPrefixLength(src.data + (block - src.firstBlock) * blockSize_,
-                                              dst.data + (block - dst.firstBlock) * blockSize_, count);
+  const std::size_t equal = EqualPrefixLength(srcData, dstData, count);
+  if (block == 0 || equal != count) NoteBlock(srcData, dstData, srcCount, dstCount, equal, block);
   outcome_.matchedBytes += static_cast<std::int64_t>(equal);
   outcome_.bytesChecked += srcCount;
   ++blocksCompared_;
@@ -138,6 +142,21 @@ bool PairComparison::CompareBlock(const Piece& src, const Piece& dst, std::int64
 std::int64_t PairComparison::BlockCount(const Piece& piece, std::int64_t block) const {
   const auto size = static_cast<std::int64_t>(blockSize_);
   return std::clamp<std::int64_t>(piece.count - (block - piece.firstBlock) * size, 0, size);
+}
+
+void PairComparison::NoteBlock(const std::byte* src, const std::byte* dst, std::int64_t srcCount,
+                               std::int64_t dstCount, std::size_t equal, std::int64_t block) {
+  const auto srcBytes = std::span(src, static_cast<std::size_t>(srcCount));
+  const auto dstBytes = std::span(dst, static_cast<std::size_t>(dstCount));
+  if (srcCount != dstCount) {
+    damage_ = ClassifySizeDifference(srcBytes, dstBytes, outcome_.matchedBytes);
+  } else if (equal != srcBytes.size()) {
+    damage_ = ClassifyDifference({srcBytes, dstBytes, equal, block * static_cast<std::int64_t>(blockSize_),
+                                  fileStartKept_ ? std::span<const std::byte>(fileStart_) : std::span<const std::byte>()});
+  } else if (srcBytes.size() == blockSize_ && blockSize_ >= fileStart_.size()) {
+    std::memcpy(fileStart_.data(), src, fileStart_.size());
+    fileStartKept_ = true;
+  }
 }
 
 void PairComparison::Finish(FileResult result, std::exception_ptr failure) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "engine/DamageClass.h"
 #include "engine/FileOutcome.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +66,8 @@ class PairComparison {
   const CompareOutcome& Outcome() const { return outcome_; }
   std::int64_t BlocksCompared() const { return blocksCompared_; }
   std::exception_ptr Failure() const { return failure_; }
+  // What the block that decided a mismatch looks like.
+  const Damage& FirstDamage() const { return damage_; }
 
  private:
   // Pieces of one side read and not yet compared, oldest first; a vector
@@ -81,6 +85,10 @@ class PairComparison {
   void CompareFronts(const Piece& src, const Piece* dst, std::int64_t& block);
   bool CompareBlock(const Piece& src, const Piece& dst, std::int64_t block);
   std::int64_t BlockCount(const Piece& piece, std::int64_t block) const;
+  // Keeps the file's first bytes after its first block compared equal, and
+  // classifies the block that decided a mismatch; nothing else is read.
+  void NoteBlock(const std::byte* src, const std::byte* dst, std::int64_t srcCount, std::int64_t dstCount,
+                 std::size_t equal, std::int64_t block);
   void Finish(FileResult result, std::exception_ptr failure = nullptr);
   // With mutex_ held.
   void Drain(std::vector<std::byte*>& spent);
@@ -101,6 +109,9 @@ class PairComparison {
   CompareOutcome outcome_;
   std::int64_t blocksCompared_ = 0;
   std::exception_ptr failure_;
+  Damage damage_;
+  std::array<std::byte, kFileStartKept> fileStart_{};
+  bool fileStartKept_ = false;
 };
 
 }  // namespace ovik

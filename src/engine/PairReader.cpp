@@ -136,6 +136,7 @@ bool PairReader::OpenDestination(PairJob& job) {
     place_.Compared(job);
     return false;
   }
+  job.outcome.dstSize = opened.size;
   opened.file->TellWaits(place_.Waits());
   job.sides[PairComparison::kDestination].file = std::move(opened.file);
   job.sides[PairComparison::kDestination].id = opened.id;
@@ -254,6 +255,7 @@ bool LeaveJob(PairJob& job) {
   } else {
     job.outcome.compared = job.comparison.Outcome();
     job.outcome.blocksCompared = job.comparison.BlocksCompared();
+    job.outcome.damage = job.comparison.FirstDamage();
     if (std::exception_ptr failure = job.comparison.Failure()) job.outcome.failure = failure;
   }
   return true;

@@ -148,13 +148,14 @@ void RunDisplay::ClearCurrentFile() {
   view_.SetLabelText(ViewLabel::CurrFileName, "");
 }
 
-void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName, std::string_view note) {
+void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName,
+                               const ResultLine& facts) {
   if (!outcome.Failed()) {
     ++totals_.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals_.DstFileCount);
     totals_.DstByteTotal += outcome.bytesChecked;
     WriteCount(ViewLabel::NumDstBytes, totals_.DstByteTotal);
-    AddResultLine(ResultKind::Ok, relativeName, 0, note);
+    AddResultLine(ResultKind::Ok, relativeName, 0, facts);
     return;
   }
 
@@ -170,7 +171,7 @@ void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view r
 
   auto report = [&](std::int32_t& counter, ViewLabel label, ResultKind kind) {
     CountError(counter, label);
-    AddResultLine(kind, relativeName, outcome.matchedBytes, note);
+    AddResultLine(kind, relativeName, outcome.matchedBytes, facts);
   };
   switch (outcome.result) {
     case FileResult::DstMissing:
@@ -215,11 +216,10 @@ void RunDisplay::CountError(std::int32_t& counter, ViewLabel label) {
 }
 
 void RunDisplay::AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset,
-                               std::string_view note) {
-  ResultLine line;
+                               const ResultLine& facts) {
+  ResultLine line = facts;
   line.kind = kind;
   line.name = relativeName;
-  line.note = note;
   if (kind == ResultKind::ContentMismatch) line.offset = offset;
   view_.AppendResult(line);
   view_.ScrollResultsAlong();

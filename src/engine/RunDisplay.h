@@ -41,13 +41,14 @@ class RunDisplay {
   // abort.
   void ClearCurrentFile();
 
-  // Counts the file's outcome and lists its line.
-  void RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName, std::string_view note = {});
+  // Counts the file's outcome and lists its line, with what `facts` adds to
+  // it (a note, the damage, the lengths) besides its kind, name and offset.
+  void RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName, const ResultLine& facts = {});
   // A line of its own that counts as an error, and in `counter` when given.
   void ReportError(ResultKind kind, std::string_view name, std::int32_t* counter = nullptr,
                    ViewLabel label = ViewLabel::NumErrors);
   void AddResultLine(ResultKind kind, std::string_view relativeName, std::int64_t offset = 0,
-                     std::string_view note = {});
+                     const ResultLine& facts = {});
   // The details list sorted, errors first, and shown from its top.
   void ShowSortedResults();
 

@@ -111,6 +111,9 @@ class VerifyEngine {
   // it can read whole, the files whose destination is missing or differs
   // included.
   bool recordSums = false;
+  // Whether a mismatched file is read on to its end so that its note tells
+  // how many blocks differ and where.
+  bool explainDamage = false;
   // The kind of a checksum list's untagged hashes, when the user named it;
   // otherwise their length and the list's name tell.
   std::optional<DigestKind> listAlgorithm;
@@ -161,6 +164,12 @@ class VerifyEngine {
   std::optional<ReadOutcome> ReadPairHere(const std::string& srcPath, const std::string& dstPath);
   std::optional<ReadOutcome> WaitForPair(PairJob& job);
   CompareOutcome Judge(const ReadOutcome& read, std::int64_t expectedSize);
+  // What the line of a file says besides its kind and name: the lengths,
+  // the damage of a mismatch and its note, written into `note`.
+  ResultLine FactsOf(const ReadOutcome& read, const CompareOutcome& outcome, const std::string& srcPath,
+                     const std::string& dstPath, std::string& note);
+  // The differences of the part both files have, from `fromOffset`'s block on.
+  std::string SurveyDamage(const std::string& srcPath, const std::string& dstPath, std::int64_t fromOffset);
   bool DestinationIsThere(const EntryLookup& lookup);
   // Anything of that name is there, or it could not be looked at.
   static bool AnythingIsThere(const EntryLookup& lookup);

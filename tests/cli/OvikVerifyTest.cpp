@@ -12,6 +12,7 @@
 #include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <filesystem>
@@ -152,6 +154,72 @@ TEST(OvikVerify, FullOutputShape) {
                           "Mismatches: 1",
                           "Elapsed time:",
                           "Errors"}));
+}
+
+TEST(OvikVerify, ExplainPrintsEachNoteIndentedUnderItsLine) {
+  SamplePair pair;
+  const Outcome outcome = RunVerifier({"--explain", "-e", pair.src, pair.dst});
+  EXPECT_EQ(outcome.exitCode, 1);
+  const Lines lines = SplitLines(outcome.out);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(Lines(lines.begin() + 2, lines.begin() + 6),
+            (Lines{"!Destn file missing: Gone", "!Mismatched contents at offset 3: sub/changed",
+                   "    4 bits flipped in 1 byte from offset 3: bit rot or bad memory",
+                   "    1 of 1 block of 102,400 bytes from offset 0 on differ (1 byte); 1 range: 3-3"}));
+  EXPECT_EQ(lines[6], "");
+}
+
+// Every line parses on its own; the results are those of the text output,
+// one for one, with a name that is not UTF-8 given as its bytes too; the
+// summary tells the exit status the program returns.
+TEST(OvikVerify, JsonStreamHoldsTheTextOutputsResults) {
+  SamplePair pair;
+  pair.tree.WriteFile("src/caf\xe9", "bytes");
+  pair.tree.WriteFile("dst/caf\xe9", "bytes!");
+  for (const Lines& filter : {Lines{}, Lines{"-e"}}) {
+    Lines args = filter;
+    args.insert(args.end(), {pair.src, pair.dst});
+    const Outcome text = RunVerifier(args);
+    args.insert(args.begin(), "--json");
+    const Outcome stream = RunVerifier(args);
+    EXPECT_EQ(stream.exitCode, text.exitCode);
+    std::vector<nlohmann::json> objects;
+    for (const std::string& line : SplitLines(stream.out)) {
+      try {
+        objects.push_back(nlohmann::json::parse(line));
+      } catch (const nlohmann::json::exception& e) {
+        ADD_FAILURE() << line << ": " << e.what();
+      }
+    }
+    ASSERT_GE(objects.size(), 2u) << stream.out;
+    EXPECT_EQ(objects.front()["type"], "start");
+    EXPECT_EQ(objects.front()["version"], 1);
+    const nlohmann::json& summary = objects.back();
+    EXPECT_EQ(summary["type"], "summary");
+    EXPECT_EQ(summary["verdict"], "errors");
+    EXPECT_EQ(summary["exit_status"], stream.exitCode);
+    EXPECT_EQ(summary["totals"]["mismatches"], 2);
+    Lines results;
+    for (const nlohmann::json& object : objects) {
+      if (object["type"] != "result") continue;
+      std::string name = object["name"];
+      if (object.contains("name_bytes")) {
+        name.clear();
+        for (const int byte : object["name_bytes"]) name += static_cast<char>(byte);
+      }
+      results.push_back(object["prefix"].get<std::string>() + ": " + name);
+      if (name == "caf\xe9") {
+        EXPECT_EQ(object["damage"], "long");
+        EXPECT_EQ(object["source_size"], 5);
+        EXPECT_EQ(object["destination_size"], 6);
+      }
+    }
+    const Lines textLines = SplitLines(text.out);
+    Lines expected(textLines.begin() + 2, std::find(textLines.begin(), textLines.end(), ""));
+    std::sort(results.begin(), results.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(results, expected);
+  }
 }
 
 TEST(OvikVerify, FiltersAndQuiet) {

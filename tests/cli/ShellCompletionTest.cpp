@@ -73,7 +73,7 @@ TEST_F(ShellCompletion, CompletesOptionsFoldersAndReportFiles) {
     std::string line;
     Words candidates;
   } cases[] = {
-      {"ovik-verify --e", {"--errors-only"}},
+      {"ovik-verify --e", {"--errors-only", "--explain"}},
       {"ovik-verify -q --pro", {"--progress"}},
       {"ovik-verify ph", {"photos"}},
       {"ovik-verify photos ph", {"photos"}},

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ovik {
@@ -273,6 +274,95 @@ TEST(CompareFile, SourceThatChangedLengthSinceTheListing) {
   h.engine.CompareFile(h.Src("grown"), h.Dst("grown"), 4);
   EXPECT_EQ(h.view.lines, Lines{"!Mismatched sizes: grown"});
   EXPECT_EQ(h.engine.totals.DstByteTotal, 5);
+}
+
+}  // namespace
+}  // namespace ovik
+
+namespace ovik {
+namespace {
+
+using testing::EngineHarness;
+using testing::PatternBytes;
+
+// What the first difference looks like, told from the blocks in hand, in
+// every way of reading; a damage of no known kind is "other".
+TEST(CompareFile, EachDamageGetsItsNote) {
+  constexpr std::size_t kSize = 3 * BlockSize;
+  constexpr std::size_t at = 150000;
+  const std::string bytes = PatternBytes(kSize, 3);
+  const auto overwritten = [&](std::size_t count, char value) {
+    std::string copy = bytes;
+    copy.replace(at, count, count, value);
+    return copy;
+  };
+  std::string threeBits = bytes;
+  threeBits[at] ^= 1;
+  threeBits[at + 10] ^= 2;
+  threeBits[at + 300] ^= 4;
+  std::string shortAndDamaged = bytes.substr(0, 250000);
+  shortAndDamaged[240000] ^= 1;
+  std::string other = bytes;
+  other.replace(at, 2000, PatternBytes(2000, 99));
+  const std::pair<std::string, std::string> cases[][1] = {
+      {{overwritten(4096, '\0'), "4,096 bytes of zeros from offset 150,000: an area never written or trimmed"}},
+      {{overwritten(4096, '\xff'), "4,096 bytes of 0xFF from offset 150,000: erased flash"}},
+      {{bytes.substr(0, at) + static_cast<char>(bytes[at] ^ 0x10) + bytes.substr(at + 1),
+        "1 bit flipped in 1 byte from offset 150,000: bit rot or bad memory"}},
+      {{threeBits, "3 bits flipped in 301 bytes from offset 150,000: bit rot or bad memory"}},
+      {{bytes.substr(0, at) + bytes.substr(at + 1) + "x",
+        "from offset 150,000 the source's bytes 1 byte later: 1 byte lost there (a shifted copy)"}},
+      {{bytes.substr(0, at) + "\x01\x02\x03\x04\x05\x06\x07" + bytes.substr(at, kSize - at - 7),
+        "7 bytes put in at offset 150,000, then the source's bytes (a shifted copy)"}},
+      {{bytes.substr(0, 2 * BlockSize) + bytes.substr(0, BlockSize),
+        "from offset 204,800 the data repeats the file's bytes at offset 0: a drive that wraps around, as fake "
+        "large flash drives do"}},
+      {{bytes.substr(0, 250000), "the destination is 57,200 bytes short (250,000 of 307,200); the part both have matches"}},
+      {{bytes + PatternBytes(1000, 4),
+        "the destination is 1,000 bytes longer (308,200 instead of 307,200); the part both have matches"}},
+      {{shortAndDamaged,
+        "the destination is 57,200 bytes short (250,000 of 307,200); the part both have differs from offset 240,000"}},
+      {{other, "2,000 bytes from offset 150,000 differ, with no pattern recognised"}},
+  };
+  for (const testing::Reading reading : testing::kEveryReading) {
+    SCOPED_TRACE(testing::ReadingName(reading));
+    EngineHarness h;
+    h.ReadBy(reading);
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+      const std::string name = "f" + std::to_string(i);
+      h.tree.WriteFile("src/" + name, bytes);
+      h.tree.WriteFile("dst/" + name, cases[i][0].first);
+      expected.push_back(name + " | " + cases[i][0].second);
+    }
+    h.WriteBoth("same", bytes);
+    h.Verify();
+    std::vector<std::string> notes;
+    for (const auto& [line, note] : h.view.notes) notes.push_back(line.substr(line.rfind(' ') + 1) + " | " + note);
+    std::sort(notes.begin(), notes.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(notes, expected);
+    EXPECT_EQ(h.view.lines.back(), "Ok: same") << "a file that matches has no note";
+  }
+}
+
+// Read on to the end, the note counts the differing blocks and names their
+// ranges; without it nothing past the first difference is read.
+TEST(CompareFile, ExplainedDamageCountsEveryDifferingBlock) {
+  EngineHarness h;
+  const std::string bytes = PatternBytes(10 * BlockSize, 5);
+  std::string copy = bytes;
+  for (const std::size_t offset : {150000u, 150001u, 210000u, 520000u, 810000u, 1000000u}) copy[offset] ^= 1;
+  h.tree.WriteFile("src/f", bytes);
+  h.tree.WriteFile("dst/f", copy);
+  h.engine.explainDamage = true;
+  h.Verify();
+  ASSERT_EQ(h.view.notes.size(), 1u);
+  EXPECT_EQ(h.view.lines, (std::vector<std::string>{"!Mismatched contents at offset 150,000: f"}));
+  EXPECT_EQ(h.view.notes[0].second,
+            "2 bits flipped in 2 bytes from offset 150,000: bit rot or bad memory\n"
+            "5 of 9 blocks of 102,400 bytes from offset 102,400 on differ (6 bytes); 4 ranges: 150,000-210,000, "
+            "520,000-520,000, 810,000-810,000, ...; spanning 150,000-1,000,000");
 }
 
 }  // namespace

@@ -197,7 +197,10 @@ TEST_P(NameNotesOnFat, ACasePairAndAColonAreNoted) {
   EXPECT_EQ(NotesOf(h.view),
             (Notes{{"!Destn file missing: 12:30 meeting.txt",
                     "the destination's file system (" + fileSystem + ") cannot hold \":\" in a name"},
-                   {"!Mismatched sizes: photo.jpg", oneName + "\"Photo.JPG\" are one name"},
+                   // The note on the names comes first, then what the damage looks like.
+                   {"!Mismatched sizes: photo.jpg", oneName + "\"Photo.JPG\" are one name\n"
+                                                    "the destination is 6 bytes longer (11 instead of 5); "
+                                                    "the part both have differs from offset 0"},
                    {"Ok: Photo.JPG", oneName + "\"photo.jpg\" are one name"}}));
 }
 

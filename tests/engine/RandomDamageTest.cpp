@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <map>
 #include <random>
 
 namespace ovik {
@@ -18,6 +19,8 @@ constexpr std::int64_t kBlock = static_cast<std::int64_t>(BlockSize);
 // What a damaged copy must produce: its line and its share of the totals.
 struct Expected {
   std::vector<std::string> lines;
+  // Lines with a note, and a part of the note that tells its damage.
+  std::map<std::string, std::string> notes;
   VerifyTotals totals;
 };
 
@@ -142,17 +145,31 @@ class DamagedCopy {
     } else if (damage <= 4 || (damage <= 7 && size == 0)) {
       Expect("Ok", relative);
       t.DstByteTotal += size;
+    } else if (damage == 7 && size >= 200) {
+      // Bytes of no pattern, enough of them in the first differing block.
+      std::int64_t start = Uniform(0, size - 100);
+      start -= std::max<std::int64_t>(0, start % kBlock - (kBlock - 100));
+      const auto length = static_cast<std::size_t>(std::min(Uniform(64, 3000), size - start));
+      copy.replace(static_cast<std::size_t>(start), length, PatternBytes(length, 1000u + static_cast<unsigned>(index)));
+      const auto offset = static_cast<std::int64_t>(
+          std::mismatch(bytes.begin(), bytes.end(), copy.begin()).first - bytes.begin());
+      Expect("!Mismatched contents at offset " + FormatThousands(offset), relative, "no pattern recognised");
+      ++t.ErrorCount;
+      ++t.MismatchCount;
+      t.DstByteTotal += std::min(size, (offset / kBlock + 1) * kBlock);
     } else if (damage <= 7) {
       const std::int64_t offset = FlipOffsetFor(size);
       copy[static_cast<std::size_t>(offset)] ^= static_cast<char>(Uniform(1, 255));
-      Expect("!Mismatched contents at offset " + FormatThousands(offset), relative);
+      Expect("!Mismatched contents at offset " + FormatThousands(offset), relative, "flipped in 1 byte");
       ++t.ErrorCount;
       ++t.MismatchCount;
       t.DstByteTotal += std::min(size, (offset / kBlock + 1) * kBlock);
     } else {
       if (damage == 8 && size > 0) copy.resize(static_cast<std::size_t>(Uniform(0, size - 1)));
       else copy += PatternBytes(static_cast<std::size_t>(Uniform(1, 150000)), 99);
-      Expect("!Mismatched sizes", relative);
+      Expect("!Mismatched sizes", relative,
+             copy.size() < bytes.size() ? "short (" + FormatThousands(static_cast<std::int64_t>(copy.size())) + " of "
+                                        : std::string("longer ("));
       ++t.ErrorCount;
       ++t.MismatchCount;
       // Whole blocks before the pass in which the counts differ.
@@ -161,8 +178,9 @@ class DamagedCopy {
     h_.tree.WriteFile("dst/" + relative, copy);
   }
 
-  void Expect(const std::string& prefix, const std::string& relative) {
+  void Expect(const std::string& prefix, const std::string& relative, const std::string& note = "") {
     expected_.lines.push_back(prefix + ": " + relative);
+    if (!note.empty()) expected_.notes[expected_.lines.back()] = note;
   }
 
   EngineHarness& h_;
@@ -192,6 +210,14 @@ TEST_P(RandomDamage, EveryFileGetsTheLineItsDamageMustProduce) {
   h.Verify();
 
   EXPECT_EQ(h.view.lines, expected.lines);
+  std::size_t noted = 0;
+  for (const auto& [line, note] : h.view.notes) {
+    const auto wanted = expected.notes.find(line);
+    if (wanted == expected.notes.end()) continue;
+    ++noted;
+    EXPECT_NE(note.find(wanted->second), std::string::npos) << line << ": " << note;
+  }
+  EXPECT_EQ(noted, expected.notes.size());
   const VerifyTotals& actual = h.engine.totals;
   const VerifyTotals& want = expected.totals;
   EXPECT_EQ(actual.SrcFileCount, want.SrcFileCount);
