@@ -112,7 +112,7 @@ std::string CliOutputs::WrittenPath(const Output& output) {
   return output.fd >= 0 ? "/dev/fd/" + std::to_string(output.fd) : output.path;
 }
 
-bool CliOutputs::WriteOne(const Output& output, const VerifyEngine& engine, const std::vector<std::string>& lines,
+bool CliOutputs::WriteOne(const Output& output, const VerifyEngine& engine, const DetailLines& lines,
                           std::FILE* err) const {
   const FileFailureHandler onFailure = FirstFailureOn(err, output.what, output.path);
   if (output.kind == Kind::Sums) return SaveChecksumList(WrittenPath(output), engine.RecordedSums(), onFailure);
@@ -121,7 +121,7 @@ bool CliOutputs::WriteOne(const Output& output, const VerifyEngine& engine, cons
   return SaveReport(WrittenPath(output), content, options_.filter, format, onFailure);
 }
 
-bool CliOutputs::WriteAll(const VerifyEngine& engine, const std::vector<std::string>& lines, std::FILE* err,
+bool CliOutputs::WriteAll(const VerifyEngine& engine, const DetailLines& lines, std::FILE* err,
                           const std::function<bool()>& interrupted) const {
   bool succeeded = true;
   for (const Output& output : outputs_) {

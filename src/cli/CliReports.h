@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "engine/VerifyEngine.h"
+#include "reports/ReportForm.h"
 
 #include <cstdio>
 #include <functional>
@@ -40,7 +41,7 @@ class CliOutputs {
   // line. A failure is named as Open names it. Once `interrupted` says so,
   // the outputs not yet written are left as they were, as by LeaveAll.
   // Returns false when any output could not be written.
-  bool WriteAll(const VerifyEngine& engine, const std::vector<std::string>& lines, std::FILE* err,
+  bool WriteAll(const VerifyEngine& engine, const DetailLines& lines, std::FILE* err,
                 const std::function<bool()>& interrupted) const;
 
  private:
@@ -55,7 +56,7 @@ class CliOutputs {
   // The name the writers are given: the descriptor opened ahead, or else
   // the path.
   static std::string WrittenPath(const Output& output);
-  bool WriteOne(const Output& output, const VerifyEngine& engine, const std::vector<std::string>& lines,
+  bool WriteOne(const Output& output, const VerifyEngine& engine, const DetailLines& lines,
                 std::FILE* err) const;
 
   const CliOptions& options_;

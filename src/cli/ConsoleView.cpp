@@ -1,7 +1,6 @@
 #include "cli/ConsoleView.h"
 
 #include "platform/Clock.h"
-#include "reports/DetailOrder.h"
 
 #include <algorithm>
 
@@ -32,13 +31,18 @@ void ConsoleView::SetLabelText(ViewLabel label, std::string_view text) {
 
 void ConsoleView::SetProgress(int position) { progress_ = std::clamp(position, 0, 100); }
 
-void ConsoleView::AppendResult(const ResultLine& line) { lines_.push_back(ResultText(line)); }
-
-void ConsoleView::ClearResults() { lines_.clear(); }
-
-void ConsoleView::SetResultsSorted(bool sorted) {
-  if (sorted) SortDetailLines(lines_);
+void ConsoleView::AppendResult(const ResultLine& line) {
+  if (line.kind == ResultKind::HiddenFolderSkipped || line.kind == ResultKind::SystemFolderSkipped) ++skippedFolders_;
+  results_.Append(line);
 }
+
+void ConsoleView::ClearResults() {
+  results_.Clear();
+  skippedFolders_ = 0;
+}
+
+// The lines are put in order when they are read.
+void ConsoleView::SetResultsSorted(bool) {}
 
 void ConsoleView::Pump() {
   if (!painter_) return;

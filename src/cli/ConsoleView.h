@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/VerifyView.h"
+#include "reports/ResultRuns.h"
 
 #include <array>
 #include <cstdint>
@@ -31,7 +32,7 @@ class ConsoleView final : public VerifyView {
   void ClearResults() override;
   void SetResultsSorted(bool sorted) override;
   void SetResultsVisible(bool) override {}
-  std::size_t ResultCount() const override { return lines_.size(); }
+  std::size_t ResultCount() const override { return results_.Count(); }
   void SetSaveAndCopyEnabled(bool) override {}
   void SetButtonEnabled(ViewButton, bool) override {}
   void UpdateButtons() override {}
@@ -49,7 +50,10 @@ class ConsoleView final : public VerifyView {
   int ProgressPosition() const { return progress_; }
   // Bytes checked of the file in hand, not yet in the engine's total.
   std::int64_t CurrentFileBytes() const { return currentFileBytes_; }
-  const std::vector<std::string>& Lines() const { return lines_; }
+  // The details lines, in the details order when read.
+  ResultRuns& Results() { return results_; }
+  // How many lines name a hidden or system folder the run passed over.
+  std::size_t SkippedFolderCount() const { return skippedFolders_; }
   // "NAME: reason", in the order the results came.
   const std::vector<std::string>& Reasons() const { return reasons_; }
 
@@ -58,7 +62,8 @@ class ConsoleView final : public VerifyView {
   std::string status_;
   int progress_ = 0;
   std::int64_t currentFileBytes_ = 0;
-  std::vector<std::string> lines_;
+  ResultRuns results_;
+  std::size_t skippedFolders_ = 0;
   std::vector<std::string> reasons_;
   ProgressPainter painter_;
   double lastPaint_ = -1;

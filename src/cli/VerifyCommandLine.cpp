@@ -125,11 +125,10 @@ void WarnAboutList(std::FILE* err, const std::string& path) {
 
 // One line on standard error when the run passed over hidden or system
 // folders, so that nothing is left out in silence.
-void NoteSkippedFolders(std::FILE* err, const std::vector<std::string>& lines) {
-  const auto skipped = std::count_if(lines.begin(), lines.end(), IsSkippedFolderLine);
+void NoteSkippedFolders(std::FILE* err, std::size_t skipped) {
   if (skipped == 0) return;
   std::fprintf(err, "ovik-verify: %s hidden folder%s skipped (--hidden verifies them)\n",
-               FormatThousands(skipped).c_str(), skipped == 1 ? "" : "s");
+               FormatThousands(static_cast<std::int64_t>(skipped)).c_str(), skipped == 1 ? "" : "s");
 }
 
 // 0, or the error number of a write to standard output that failed, now
@@ -254,24 +253,32 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   if (!options->quiet && !json) {
     PrintLine(out, EscapedLine("Source folder: " + options->source));
     PrintLine(out, EscapedLine("Destination folder: " + options->destination));
-    for (const std::string& line : view.Lines())
-      if (LineQualifies(line, options->filter, false)) {
-        PrintLine(out, EscapedLine(line));
-        notes.Print(out, line);
+    view.Results().ForEach([&](const ResultRuns::Visited& line) {
+      if (Qualifies(IsErrorResult(line.kind), options->filter, false)) {
+        PrintLine(out, EscapedLine(line.text));
+        notes.Print(out, std::string(line.text));
       }
+      return true;
+    });
     PrintLine(out, "");
     PrintTotals(out, view, engine);
   }
   if (!json) PrintLine(out, view.Status());
   // Out before the reports, which may go to the same place.
   const int outputError = StandardOutputError(out);
+  const DetailLines lines(view.ResultCount(), [&view](const DetailLines::Visitor& visit) {
+    std::size_t row = 0;
+    view.Results().ForEach([&](const ResultRuns::Visited& line) {
+      return visit(row++, {line.text, IsErrorResult(line.kind), line.note});
+    });
+  });
   // An aborted run has no complete results: an earlier output is worth
   // more than a part of one, which would read as a whole clean run.
   bool outputsWritten = true;
   if (engine.verdict == Verdict::Aborted) outputs.LeaveAll(err);
-  else outputsWritten = outputs.WriteAll(engine, view.Lines(), err, InterruptGuard::Interrupted);
+  else outputsWritten = outputs.WriteAll(engine, lines, err, InterruptGuard::Interrupted);
   for (const std::string& reason : view.Reasons()) PrintMessage(err, EscapedLine("ovik-verify: " + reason));
-  if (!options->quiet) NoteSkippedFolders(err, view.Lines());
+  if (!options->quiet) NoteSkippedFolders(err, view.SkippedFolderCount());
   if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
   int status = outputsWritten ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
   if (InterruptGuard::Interrupted()) status = kExitAborted;

@@ -11,5 +11,9 @@ enum class ReportFilter { All = 0, ErrorsOnly = 1, NonErrorsOnly = 2, SelectedOn
 // those that name a folder the walks passed over; any other line is an
 // error line.
 bool LineQualifies(std::string_view line, ReportFilter filter, bool selected);
+// True when the text of a line is an error line by the rule above.
+bool DetailLineIsError(std::string_view line);
+// The same for a line whose kind is known.
+bool Qualifies(bool isError, ReportFilter filter, bool selected);
 
 }  // namespace ovik

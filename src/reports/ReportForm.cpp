@@ -46,17 +46,41 @@ std::string ReportHeader(ReportFormat format, std::string_view sourceText, std::
   return header;
 }
 
-std::string ReportLine(ReportFormat format, std::string_view line) {
-  return format == ReportFormat::Csv ? ToCsvLine(line) : EscapedLine(line);
+DetailLines::DetailLines(const std::vector<std::string>& texts)
+    : count_(texts.size()), walk_([&texts](const Visitor& visit) {
+        for (std::size_t row = 0; row < texts.size(); ++row)
+          if (!visit(row, {texts[row], DetailLineIsError(texts[row]), {}})) return;
+      }) {}
+
+std::string ReportLine(ReportFormat format, std::string_view line, std::string_view note) {
+  if (format == ReportFormat::Csv) return ToCsvLine(line);
+  std::string text = EscapedLine(line);
+  if (format == ReportFormat::TextWithNotes && !note.empty()) {
+    text += kReportLineEnd;
+    text += "    ";
+    text += EscapedLine(note);
+  }
+  return text;
+}
+
+void ForEachQualifyingDetail(const ReportContent& content, ReportFilter filter,
+                             const std::function<bool(const DetailLine& line)>& visit) {
+  const bool selectionMatters = filter == ReportFilter::SelectedOnly;
+  content.lines.ForEach([&](std::size_t row, const DetailLine& line) {
+    const bool selected = selectionMatters && content.isSelected && content.isSelected(row);
+    return !Qualifies(line.isError, filter, selected) || visit(line);
+  });
 }
 
 void ForEachQualifyingLine(const ReportContent& content, ReportFilter filter,
                            const std::function<bool(const std::string& line)>& visit) {
-  const bool selectionMatters = filter == ReportFilter::SelectedOnly;
-  for (std::size_t row = 0; row < content.lines.size(); ++row) {
-    const bool selected = selectionMatters && content.isSelected && content.isSelected(row);
-    if (LineQualifies(content.lines[row], filter, selected) && !visit(content.lines[row])) return;
-  }
+  ForEachQualifyingDetail(content, filter, [&](const DetailLine& line) { return visit(line.text); });
+}
+
+std::size_t QualifyingCount(const ReportContent& content, ReportFilter filter) {
+  std::size_t count = 0;
+  ForEachQualifyingDetail(content, filter, [&count](const DetailLine&) { return ++count, true; });
+  return count;
 }
 
 std::string DetailsText(const ReportContent& content, ReportFilter filter) {

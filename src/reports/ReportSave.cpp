@@ -1,19 +1,22 @@
 #include "reports/ReportSave.h"
 
+#include <cerrno>
+
 namespace ovik {
 namespace {
 
 // Writes the qualifying lines; returns 0 or the errno of the failed write.
-int WriteQualifyingLines(OutputFile& file, const ReportContent& content, ReportFilter filter, ReportFormat format) {
+// ECANCELED when `progress` said to stop.
+int WriteQualifyingLines(OutputFile& file, const ReportContent& content, ReportFilter filter, ReportFormat format,
+                         const SaveProgress& progress) {
   int code = 0;
-  bool headerWritten = false;
-  ForEachQualifyingLine(content, filter, [&](const std::string& line) {
-    if (!headerWritten) {
-      code = file.Write(ReportHeader(format, content.sourceText, content.destText));
-      headerWritten = true;
-    }
-    if (code == 0) code = file.Write(ReportLine(format, line));
+  std::size_t written = 0;
+  ForEachQualifyingDetail(content, filter, [&](const DetailLine& line) {
+    if (written == 0) code = file.Write(ReportHeader(format, content.sourceText, content.destText));
+    if (code == 0) code = file.Write(ReportLine(format, line.text, line.note));
     if (code == 0) code = file.Write(kReportLineEnd);
+    ++written;
+    if (code == 0 && progress && written % kProgressEvery == 0 && !progress(written)) code = ECANCELED;
     return code == 0;
   });
   return code;
@@ -30,6 +33,11 @@ bool SaveOutput(const std::string& path, const std::function<int(OutputFile& fil
   }
   bool succeeded = true;
   int code = writeBody(file);
+  if (code == ECANCELED) {
+    // Given up: a file that was to replace another goes again.
+    file.Close();
+    return false;
+  }
   if (code == 0) code = file.Flush();
   if (code != 0) {
     onFailure({code, FileAction::Writing});
@@ -48,10 +56,11 @@ bool SaveOutput(const std::string& path, const std::function<int(OutputFile& fil
 }
 
 bool SaveReport(const std::string& path, const ReportContent& content, ReportFilter filter,
-                ReportFormat format, const FileFailureHandler& onFailure, FileCalls calls) {
+                ReportFormat format, const FileFailureHandler& onFailure, FileCalls calls,
+                const SaveProgress& progress) {
   return SaveOutput(
-      path, [&](OutputFile& file) { return WriteQualifyingLines(file, content, filter, format); }, onFailure,
-      std::move(calls));
+      path, [&](OutputFile& file) { return WriteQualifyingLines(file, content, filter, format, progress); },
+      onFailure, std::move(calls));
 }
 
 }  // namespace ovik

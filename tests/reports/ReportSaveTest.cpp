@@ -2,6 +2,7 @@
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 #include "reports/ReportSave.h"
+#include "reports/StoreLines.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,52 @@ TEST(SaveReportTest, ReportLargerThanTheBufferIsComplete) {
   }
   EXPECT_TRUE(Save(tree.Path("big.txt"), lines, ReportFilter::All, ReportFormat::Text).succeeded);
   EXPECT_EQ(ReadFileBytes(tree.Path("big.txt")), expected);
+}
+
+// The lines made one at a time from the store give the bytes the texts
+// gave, in every form and filter; with notes, each note follows its line.
+TEST(SaveReportTest, LinesFromTheStoreGiveTheBytesOfTheirTexts) {
+  TempTree tree;
+  ResultStore store;
+  store.Append({ResultKind::ContentMismatch, "a/b.bin", 1024, "bytes 1,024 to 2,047 are zero"});
+  store.Append({ResultKind::HiddenFolderSkipped, ".cache/", 0, {}});
+  store.Append({ResultKind::Ok, "a/line\nbreak \"q\".txt", 0, {}});
+  const std::vector<ResultStore::Line> order = {2, 0, 1};
+  std::vector<std::string> texts;
+  for (ResultStore::Line line : order) texts.push_back(store.Text(line));
+  for (ReportFormat format : {ReportFormat::Text, ReportFormat::Csv}) {
+    for (ReportFilter filter : {ReportFilter::All, ReportFilter::ErrorsOnly, ReportFilter::NonErrorsOnly}) {
+      ASSERT_TRUE(Save(tree.Path("old"), texts, filter, format).succeeded);
+      const ReportContent content{"/src/", "/dst", StoreDetailLines(store, order), nullptr};
+      ASSERT_TRUE(SaveReport(tree.Path("new"), content, filter, format, [](const FileFailure&) {}));
+      EXPECT_EQ(ReadFileBytes(tree.Path("new")), ReadFileBytes(tree.Path("old")));
+    }
+  }
+  const ReportContent content{"/src/", "/dst", StoreDetailLines(store, order), nullptr};
+  ASSERT_TRUE(SaveReport(tree.Path("notes"), content, ReportFilter::ErrorsOnly, ReportFormat::TextWithNotes,
+                         [](const FileFailure&) {}));
+  EXPECT_EQ(ReadFileBytes(tree.Path("notes")),
+            "Source folder: /src/\r\nDestination folder: /dst\r\n"
+            "!Mismatched contents at offset 1,024: a/b.bin\r\n    bytes 1,024 to 2,047 are zero\r\n");
+}
+
+// A save given up on the way leaves the earlier file whole and says nothing.
+TEST(SaveReportTest, CancelledSaveLeavesTheEarlierFile) {
+  TempTree tree;
+  const std::string path = tree.Path("report.txt");
+  ASSERT_TRUE(Save(path, kLines, ReportFilter::All, ReportFormat::Text).succeeded);
+  const std::string before = ReadFileBytes(path);
+  const std::vector<std::string> many(3 * kProgressEvery, "Ok: a");
+  const ReportContent content{"/src/", "/dst", many, nullptr};
+  int failures = 0;
+  std::size_t told = 0;
+  EXPECT_FALSE(SaveReport(path, content, ReportFilter::All, ReportFormat::Text,
+                          [&](const FileFailure&) { ++failures; }, PosixFileCalls(),
+                          [&](std::size_t written) { return (told = written) < kProgressEvery; }));
+  EXPECT_EQ(told, kProgressEvery);
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.Path("")), {}), 1) << "no temporary is left";
 }
 
 TEST(SaveReportFailureTest, MissingFolderFailsAtCreating) {

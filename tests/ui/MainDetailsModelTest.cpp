@@ -3,11 +3,22 @@
 #include "ui/main/MainDetailsModel.h"
 
 #include <QFont>
+#include <QListView>
+#include <QPlainTextEdit>
 
 #include <gtest/gtest.h>
 
 namespace ovik::testing {
 namespace {
+
+// The line of the given text, for the few prefixes used here.
+void Append(DetailsListModel& model, const std::string& text) {
+  for (ResultKind kind : {ResultKind::Ok, ResultKind::DstMissing, ResultKind::SizeMismatch}) {
+    const std::string prefix = ResultPrefix(kind) + ": ";
+    if (text.rfind(prefix, 0) == 0) return model.Append({kind, std::string_view(text).substr(prefix.size()), 0, {}});
+  }
+  FAIL() << text;
+}
 
 class DetailsModel : public ::testing::Test {
  protected:
@@ -20,8 +31,8 @@ class DetailsModel : public ::testing::Test {
 TEST_F(DetailsModel, AppendedLinesReachTheViewOnlyWhenCommitted) {
   int batches = 0;
   QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&batches] { ++batches; });
-  model.Append("Ok: a");
-  model.Append("Ok: b");
+  Append(model, "Ok: a");
+  Append(model, "Ok: b");
   EXPECT_EQ(model.LineCount(), 2u);
   EXPECT_EQ(model.rowCount(), 0);
   EXPECT_FALSE(model.data(model.index(0)).isValid());
@@ -37,7 +48,7 @@ TEST_F(DetailsModel, SortingPutsErrorsFirstAndKeepsTheRowsWidthOfTheLongestLine)
   const std::string longest = "Ok: a/very/long/path/that/is/the/widest/line/of/all.bin";
   for (const std::string& line : {std::string("Ok: b"), longest, std::string("!Destn file missing: c"),
                                   std::string("!Mismatched sizes: a")})
-    model.Append(line);
+    Append(model, line);
   model.CommitAppends();
   const QSize before = model.data(model.index(0), Qt::SizeHintRole).toSize();
   EXPECT_GE(before.width(), metrics.horizontalAdvance(QString::fromStdString(longest)));
@@ -53,7 +64,7 @@ TEST_F(DetailsModel, SortingPutsErrorsFirstAndKeepsTheRowsWidthOfTheLongestLine)
 
 TEST_F(DetailsModel, LinesThatAreNotValidTextAreKeptAsBytes) {
   const std::string line = "Ok: caf\xe9.txt";
-  model.Append(line);
+  Append(model, line);
   model.CommitAppends();
   EXPECT_EQ(model.Lines().front(), line);
   EXPECT_FALSE(model.data(model.index(0)).toString().isEmpty());
@@ -63,10 +74,44 @@ TEST_F(DetailsModel, LinesThatAreNotValidTextAreKeptAsBytes) {
 // keeps one row; the bytes stay as they are for saving and copying.
 TEST_F(DetailsModel, ControlCharactersShowAsVisibleSymbols) {
   const std::string line = "Ok: x\nOk: y\t\x1b[2J\x7f";
-  model.Append(line);
+  Append(model, line);
   model.CommitAppends();
   EXPECT_EQ(model.Lines().front(), line);
   EXPECT_EQ(model.data(model.index(0)).toString(), QString::fromUtf8("Ok: x\u240aOk: y\u2409\u241b[2J\u2421"));
+}
+
+}  // namespace
+}  // namespace ovik::testing
+
+namespace ovik::testing {
+namespace {
+
+// A line's note shows as its tooltip and, with the line selected alone,
+// in the field under the list; the line's own text stays as it was.
+TEST(DetailsNotes, SelectedLineShowsItsNote) {
+  EnsureMainTestApplication();
+  auto window = MakeMainWindow();
+  window->ToggleDetails();
+  VerifyView& view = window->View();
+  view.AppendResult({ResultKind::Ok, "a.txt", 0, {}});
+  view.AppendResult({ResultKind::ContentMismatch, "b.bin", 4096, "4,096 bytes are zero"});
+  view.SetResultsSorted(true);
+  view.ScrollResultsToTop();
+  auto* note = window->findChild<QPlainTextEdit*>("memLineNote");
+  ASSERT_NE(note, nullptr);
+  QListView& list = *window->lstResults;
+  const QModelIndex damaged = list.model()->index(0, 0);
+  EXPECT_EQ(damaged.data().toString(), "!Mismatched contents at offset 4,096: b.bin");
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "4,096 bytes are zero");
+  EXPECT_FALSE(list.model()->index(1, 0).data(Qt::ToolTipRole).isValid());
+
+  list.selectionModel()->select(damaged, QItemSelectionModel::ClearAndSelect);
+  EXPECT_FALSE(note->isHidden());
+  EXPECT_EQ(note->toPlainText(), "4,096 bytes are zero");
+  list.selectionModel()->select(list.model()->index(1, 0), QItemSelectionModel::Select);
+  EXPECT_TRUE(note->isHidden()) << "two lines selected";
+  list.selectionModel()->select(list.model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+  EXPECT_TRUE(note->isHidden()) << "a line without a note";
 }
 
 }  // namespace

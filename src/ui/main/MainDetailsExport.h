@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/ReportFilter.h"
+#include "reports/ReportForm.h"
 
 #include <functional>
 #include <string>
@@ -15,15 +15,21 @@ namespace ovik {
 struct DetailsContext {
   std::string sourceText;
   std::string destText;
-  const std::vector<std::string>& lines;
+  DetailLines lines;
   std::function<bool(std::size_t row)> isSelected;
+  bool hasNotes = false;
 };
 
+// Copying more lines than this asks first.
+inline constexpr std::size_t kCopyAskAbove = 100000;
+
 // Asks for a file name in the save dialog and writes the qualifying lines
-// as text or CSV, reporting failures in error boxes.
+// as text or CSV as they are made, reporting failures in error boxes. A
+// long save shows its progress in a box that can stop it.
 void SaveDetails(QWidget* parent, const DetailsContext& details, ReportFilter filter);
 
-// Replaces the clipboard's contents with the qualifying lines as text.
+// Replaces the clipboard's contents with the qualifying lines as text;
+// asks first when they are more than kCopyAskAbove.
 void CopyDetails(const DetailsContext& details, ReportFilter filter);
 
 }  // namespace ovik

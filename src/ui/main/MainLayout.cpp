@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -71,10 +72,13 @@ void TfrmMain::ArrangeMainWindow() {
   // lines are wider than the list.
   const QScrollBar* sideways = lstResults->horizontalScrollBar();
   const int chrome = 2 * lstResults->frameWidth() + (sideways->maximum() > 0 ? sideways->sizeHint().height() : 0);
-  const int available = grpDetails->height() - lstResults->y() - 4 - chrome;
   const int rowHeight = ListRowHeight();
+  const int noteHeight = memLineNote->isHidden() ? 0 : 3 * rowHeight + 2 * memLineNote->frameWidth() + 4;
+  const int available = grpDetails->height() - lstResults->y() - 4 - chrome - noteHeight;
   const int listHeight = std::max(rowHeight, available / rowHeight * rowHeight) + chrome;
-  lstResults->resize(grpResults->width() - lstResults->x() - kMargin, listHeight);
+  const int width = grpResults->width() - lstResults->x() - kMargin;
+  lstResults->resize(width, listHeight);
+  if (noteHeight > 0) memLineNote->setGeometry(lstResults->x(), lstResults->y() + listHeight + 2, width, noteHeight - 2);
 }
 
 }  // namespace ovik

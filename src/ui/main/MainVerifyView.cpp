@@ -114,7 +114,7 @@ void MainVerifyView::SetProgressColour(Colour colour) {
 }
 
 void MainVerifyView::AppendResult(const ResultLine& line) {
-  window_.detailsModel_->Append(ResultText(line));
+  window_.detailsModel_->Append(line);
   holding_ = true;
 }
 
@@ -135,7 +135,8 @@ void MainVerifyView::ClearResults() {
 
 void MainVerifyView::SetResultsSorted(bool sorted) {
   FlushResults();
-  window_.detailsModel_->SetSorted(sorted);
+  // A long sort runs aside while the window goes on answering.
+  window_.detailsModel_->SetSorted(sorted, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
 void MainVerifyView::SetResultsVisible(bool visible) {

@@ -27,6 +27,7 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
@@ -254,9 +255,24 @@ void TfrmMain::edtDstChange() {
 DetailsContext TfrmMain::CurrentDetails() const {
   const QItemSelectionModel* selection = lstResults->selectionModel();
   const DetailsListModel* model = detailsModel_;
-  return {srcFolder_, dstFolder_, model->Lines(), [selection, model](std::size_t row) {
-            return selection->isSelected(model->index(static_cast<int>(row)));
-          }};
+  return {srcFolder_, dstFolder_, model->Details(),
+          [selection, model](std::size_t row) { return selection->isSelected(model->index(static_cast<int>(row))); },
+          model->HasNotes()};
+}
+
+// A note shows when exactly one line is selected and it has one. The
+// selection is counted by its ranges: a selection of every line of a long
+// list is one range.
+void TfrmMain::ShowSelectedNote() {
+  const QItemSelection selection = lstResults->selectionModel()->selection();
+  std::string_view note;
+  if (selection.size() == 1 && selection.front().height() == 1) note = detailsModel_->NoteAt(selection.front().top());
+  const QString text = QFile::decodeName(QByteArray(note.data(), static_cast<qsizetype>(note.size())));
+  if (memLineNote->toPlainText() != text) memLineNote->setPlainText(text);
+  if (memLineNote->isHidden() != text.isEmpty()) {
+    memLineNote->setVisible(!text.isEmpty());
+    ArrangeMainWindow();
+  }
 }
 
 void TfrmMain::SaveDetails(ReportFilter filter) { ovik::SaveDetails(this, CurrentDetails(), filter); }

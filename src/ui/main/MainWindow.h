@@ -16,6 +16,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QListView;
+class QPlainTextEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -124,6 +125,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   void PlaceAfterCaption(QLabel* value, const QLabel* caption);
   int ListRowHeight() const;
   DetailsContext CurrentDetails() const;
+  void ShowSelectedNote();
   void SetRunMenusEnabled(bool enabled);
   void RunEngine(const std::string& source, const std::string& destination);
   void HoldSleepOff(bool hold);
@@ -180,6 +182,8 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   QLabel* lblNumMismatches = nullptr;
   QLabel* lblList = nullptr;
   QListView* lstResults = nullptr;
+  // The note of the one selected line, under the list; hidden otherwise.
+  QPlainTextEdit* memLineNote = nullptr;
   QMenu* mnuFile = nullptr;
   QMenu* mnuEdit = nullptr;
   QMenu* mnuHelp = nullptr;

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -184,6 +185,13 @@ void TfrmMain::BuildDetailsFrame() {
   lstResults->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   lstResults->setLayoutMode(QListView::SinglePass);
   lstResults->setModel(detailsModel_);
+
+  memLineNote = new QPlainTextEdit(grpDetails);
+  memLineNote->setObjectName("memLineNote");
+  memLineNote->setReadOnly(true);
+  memLineNote->hide();
+  connect(lstResults->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TfrmMain::ShowSelectedNote);
+  connect(detailsModel_, &QAbstractItemModel::modelReset, this, &TfrmMain::ShowSelectedNote);
 }
 
 void TfrmMain::BuildMenu() {
