@@ -3,14 +3,17 @@
 //   ovik-window-driver SOURCE DESTINATION [--details] [--shot FILE.png]
 //                      [--select N] [--cached]
 // --lines N skips the verify: it feeds N made-up result lines to the
-// window's display the way a run does, then sorts them, and reports the
-// time of each step and the peak memory.
+// window's display the way a run does, then sorts them, picks the errors
+// as "Save errors only" does and scrolls to the end, and reports the time
+// of each step and the peak memory.
 // --shot-after S saves the picture S seconds into the run instead of after it.
 // --cached reads the destination through the page cache, as
 // `ovik-verify --cached` does, so the two can be compared.
 // --dark shows the window in the Fusion style with a dark palette, as a
 // desktop with a dark theme would.
 #include "engine/VerifyView.h"
+#include "reports/ReportForm.h"
+#include "ui/main/MainDetailsModel.h"
 #include "ui/main/MainWindow.h"
 
 #include <QApplication>
@@ -129,8 +132,16 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   view.ScrollResultsToTop();
   view.Pump();
   const double sort = SecondsSince(timer);
-  std::printf("lines %ld: fill %.2f s, sort %.2f s, peak RSS %ld MiB\n", count, fill, sort,
-              PeakResidentKib() / 1024);
+  timer.restart();
+  const ovik::ReportContent content{"", "", window.DetailsModel().Details(), nullptr};
+  const std::size_t errors = ovik::QualifyingCount(content, ovik::ReportFilter::ErrorsOnly);
+  const double filter = SecondsSince(timer);
+  timer.restart();
+  window.lstResults->scrollToBottom();
+  QApplication::processEvents();
+  const double scroll = SecondsSince(timer);
+  std::printf("lines %ld: fill %.2f s, sort %.2f s, filter %.2f s (%zu errors), scroll to end %.2f s, peak RSS %ld MiB\n",
+              count, fill, sort, filter, errors, scroll, PeakResidentKib() / 1024);
   return 0;
 }
 
