@@ -13,7 +13,7 @@
 // desktop with a dark theme would.
 #include "engine/VerifyView.h"
 #include "reports/ReportForm.h"
-#include "ui/main/MainDetailsModel.h"
+#include "ui/main/details/MainDetailsModel.h"
 #include "ui/main/MainWindow.h"
 
 #include <QApplication>

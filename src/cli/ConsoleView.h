@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/VerifyView.h"
-#include "reports/ResultRuns.h"
+#include "reports/store/ResultRuns.h"
 
 #include <array>
 #include <cstdint>

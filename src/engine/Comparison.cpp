@@ -1,8 +1,8 @@
 #include "engine/VerifyEngine.h"
 
 #include "engine/DisplayWaits.h"
-#include "engine/PairReader.h"
-#include "engine/TreeReading.h"
+#include "engine/reading/PairReader.h"
+#include "engine/reading/TreeReading.h"
 #include "sums/ChecksumLine.h"
 
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PairReader.h"
+#include "engine/reading/PairReader.h"
 #include "sums/DigestKind.h"
 
 #include <string>

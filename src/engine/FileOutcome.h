@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/DamageClass.h"
+#include "engine/notes/DamageClass.h"
 #include "platform/files/FileSystem.h"
 #include "sums/DigestKind.h"
 

@@ -4,7 +4,7 @@
 #include "engine/BlockingCalls.h"
 #include "engine/DisplayWaits.h"
 #include "engine/FileDigest.h"
-#include "engine/ReaderPool.h"
+#include "engine/reading/ReaderPool.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,9 +4,9 @@
 #include "engine/DisplayWaits.h"
 #include "common/PathUtils.h"
 #include "engine/FileDigest.h"
-#include "engine/NameNotes.h"
-#include "engine/TreeReading.h"
-#include "engine/Walk.h"
+#include "engine/notes/NameNotes.h"
+#include "engine/reading/TreeReading.h"
+#include "engine/walk/Walk.h"
 
 namespace ovik {
 

@@ -2,10 +2,10 @@
 
 #include "common/ResultLine.h"
 #include "engine/FileOutcome.h"
-#include "engine/ReaderPool.h"
+#include "engine/reading/ReaderPool.h"
 #include "engine/RunDisplay.h"
 #include "engine/VerifyTotals.h"
-#include "engine/WalkRules.h"
+#include "engine/walk/WalkRules.h"
 #include "engine/VerifyView.h"
 #include "platform/Clock.h"
 #include "platform/files/FileSystem.h"

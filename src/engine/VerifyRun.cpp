@@ -3,9 +3,9 @@
 #include "common/OnScopeExit.h"
 #include "common/PathUtils.h"
 #include "engine/BlockingCalls.h"
-#include "engine/TreeReading.h"
-#include "engine/Walk.h"
-#include "engine/NameNotes.h"
+#include "engine/reading/TreeReading.h"
+#include "engine/walk/Walk.h"
+#include "engine/notes/NameNotes.h"
 
 #include <cstdlib>
 

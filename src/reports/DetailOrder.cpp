@@ -1,6 +1,6 @@
 #include "reports/DetailOrder.h"
 
-#include "reports/DetailCollator.h"
+#include "reports/store/DetailCollator.h"
 
 #include <algorithm>
 #include <numeric>

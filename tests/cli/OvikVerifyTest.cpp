@@ -9,7 +9,7 @@
 #include "support/DesktopBuses.h"
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
-#include "support/TestMedia.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,4 +1,4 @@
-#include "engine/DamageClass.h"
+#include "engine/notes/DamageClass.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 
 #include "engine/VerifyEngine.h"
 #include "reports/DetailOrder.h"
-#include "support/MediaVerify.h"
+#include "support/media/MediaVerify.h"
 #include "support/RecordingView.h"
-#include "support/TestMedia.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 

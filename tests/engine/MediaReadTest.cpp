@@ -5,8 +5,8 @@
 #include "common/NumberFormat.h"
 #include "engine/VerifyEngine.h"
 #include "reports/DetailOrder.h"
-#include "support/MediaVerify.h"
-#include "support/TestMedia.h"
+#include "support/media/MediaVerify.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 

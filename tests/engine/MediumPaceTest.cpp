@@ -1,7 +1,7 @@
 // Each medium read at its own pace: what the media are said to be decides
 // how many readers read them and in which order, never a line or a count.
 
-#include "engine/ReaderTuning.h"
+#include "engine/reading/ReaderTuning.h"
 #include "engine/VerifyEngine.h"
 #include "support/FakeClock.h"
 #include "support/RecordingView.h"

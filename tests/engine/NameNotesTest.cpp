@@ -3,8 +3,8 @@
 // names it cannot hold. Notes change no line, count or verdict.
 
 #include "support/EngineHarness.h"
-#include "support/FatMedium.h"
-#include "support/TestMedia.h"
+#include "support/media/FatMedium.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 

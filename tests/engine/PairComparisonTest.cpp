@@ -1,4 +1,4 @@
-#include "engine/PairComparison.h"
+#include "engine/reading/PairComparison.h"
 
 #include <gtest/gtest.h>
 

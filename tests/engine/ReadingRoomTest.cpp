@@ -1,8 +1,8 @@
 // The window of steps between the walk and the engine, and the pool of
 // readers that takes the files' jobs, each on its own.
 
-#include "engine/ReaderPool.h"
-#include "engine/StepWindow.h"
+#include "engine/reading/ReaderPool.h"
+#include "engine/walk/StepWindow.h"
 #include "engine/VerifyEngine.h"
 #include "support/TempTree.h"
 

@@ -3,8 +3,8 @@
 // about one each.
 
 #include "support/FileBytes.h"
-#include "support/MediaVerify.h"
-#include "support/SpinningMedium.h"
+#include "support/media/MediaVerify.h"
+#include "support/media/SpinningMedium.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>

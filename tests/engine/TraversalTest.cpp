@@ -1,4 +1,4 @@
-#include "engine/Walk.h"
+#include "engine/walk/Walk.h"
 #include "support/EngineHarness.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "platform/media/Medium.h"
 
-#include "support/TestMedia.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,10 @@
 
 #include "common/NumberFormat.h"
 #include "platform/media/Medium.h"
-#include "support/LoopMount.h"
+#include "support/media/LoopMount.h"
 #include "support/SystemCommands.h"
 #include "support/TempTree.h"
-#include "support/TestMedia.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // the rules say what the driver does with the names it is given.
 
 #include "platform/files/NameRules.h"
-#include "support/FatMedium.h"
-#include "support/TestMedia.h"
+#include "support/media/FatMedium.h"
+#include "support/media/TestMedia.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "support/TempTree.h"
 #include "support/Unprivileged.h"
 #include "reports/ReportSave.h"
-#include "reports/StoreLines.h"
+#include "reports/store/StoreLines.h"
 
 #include <gtest/gtest.h>
 

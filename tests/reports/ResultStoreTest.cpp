@@ -1,7 +1,7 @@
 #include "reports/DetailOrder.h"
-#include "reports/ResultRuns.h"
-#include "reports/ResultStore.h"
-#include "reports/StoreOrder.h"
+#include "reports/store/ResultRuns.h"
+#include "reports/store/ResultStore.h"
+#include "reports/store/StoreOrder.h"
 
 #include "support/ScopedLocale.h"
 

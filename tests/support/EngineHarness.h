@@ -2,8 +2,8 @@
 
 #include "engine/VerifyEngine.h"
 #include "support/FakeClock.h"
-#include "support/FaultyFileSystem.h"
-#include "support/MediaVerify.h"
+#include "support/media/FaultyFileSystem.h"
+#include "support/media/MediaVerify.h"
 #include "support/RecordingView.h"
 #include "support/TempTree.h"
 

@@ -1,8 +1,8 @@
 #include "MainTestSupport.h"
 
 #include "support/TempTree.h"
-#include "support/TestMedia.h"
-#include "ui/main/MainDetailsModel.h"
+#include "support/media/TestMedia.h"
+#include "ui/main/details/MainDetailsModel.h"
 
 #include <QAction>
 #include <QKeyEvent>

@@ -5,7 +5,7 @@
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
 #include "ui/browse/BrowseDialog.h"
-#include "ui/main/MainDetailsModel.h"
+#include "ui/main/details/MainDetailsModel.h"
 
 #include <QAction>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "ui/main/MainColours.h"
+#include "ui/main/look/MainColours.h"
 
 #include <QPalette>
 

@@ -6,7 +6,7 @@
 #include "Version.h"
 #include "support/DesktopBuses.h"
 #include "support/TempTree.h"
-#include "support/TestMedia.h"
+#include "support/media/TestMedia.h"
 #include "ui/main/MainRunAnnouncer.h"
 
 #include <QAction>

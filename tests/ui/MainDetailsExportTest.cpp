@@ -2,8 +2,8 @@
 #include "support/CsvParser.h"
 #include "support/FileBytes.h"
 #include "support/TempTree.h"
-#include "ui/main/MainDetailsExport.h"
-#include "ui/main/MainSaveDialog.h"
+#include "ui/main/details/MainDetailsExport.h"
+#include "ui/main/details/MainSaveDialog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "MainTestSupport.h"
 
-#include "ui/main/MainDetailsModel.h"
+#include "ui/main/details/MainDetailsModel.h"
 
 #include <QFont>
 #include <QListView>

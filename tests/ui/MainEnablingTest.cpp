@@ -1,7 +1,7 @@
 #include "MainTestSupport.h"
 
 #include "support/TempTree.h"
-#include "ui/main/MainDetailsModel.h"
+#include "ui/main/details/MainDetailsModel.h"
 
 #include <QAction>
 #include <QDropEvent>

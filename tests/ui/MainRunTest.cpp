@@ -1,8 +1,8 @@
 #include "MainTestSupport.h"
 
 #include "support/TempTree.h"
-#include "ui/main/MainColours.h"
-#include "ui/main/MainDetailsModel.h"
+#include "ui/main/look/MainColours.h"
+#include "ui/main/details/MainDetailsModel.h"
 
 #include <QAction>
 #include <QImage>

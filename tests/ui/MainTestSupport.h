@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/main/MainGroupFrame.h"
+#include "ui/main/look/MainGroupFrame.h"
 #include "ui/main/MainWindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The main window's layout rules: the sizes that follow the window and the
 // details frame that can be shown and hidden.
-#include "ui/main/MainDetailsModel.h"
-#include "ui/main/MainGroupFrame.h"
+#include "ui/main/details/MainDetailsModel.h"
+#include "ui/main/look/MainGroupFrame.h"
 #include "ui/main/MainWindow.h"
 
 #include <QLabel>

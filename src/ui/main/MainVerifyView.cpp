@@ -1,7 +1,7 @@
 #include "ui/main/MainVerifyView.h"
 
-#include "ui/main/MainColours.h"
-#include "ui/main/MainDetailsModel.h"
+#include "ui/main/look/MainColours.h"
+#include "ui/main/details/MainDetailsModel.h"
 #include "ui/main/MainMessageBoxes.h"
 #include "ui/main/MainRunAnnouncer.h"
 #include "ui/main/MainWindow.h"

@@ -3,7 +3,7 @@
 #include "engine/VerifyEngine.h"
 #include "reports/ReportFilter.h"
 #include "ui/main/MainBrowseFolder.h"
-#include "ui/main/MainDetailsExport.h"
+#include "ui/main/details/MainDetailsExport.h"
 
 #include <QMainWindow>
 

@@ -1,7 +1,7 @@
 // Construction of the main window's frames, controls and menu.
-#include "ui/main/MainDetailsModel.h"
-#include "ui/main/MainFonts.h"
-#include "ui/main/MainGroupFrame.h"
+#include "ui/main/details/MainDetailsModel.h"
+#include "ui/main/look/MainFonts.h"
+#include "ui/main/look/MainGroupFrame.h"
 #include "ui/main/MainSettings.h"
 #include "ui/main/MainWindow.h"
 

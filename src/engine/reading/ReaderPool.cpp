@@ -1,0 +1,499 @@
+#include "engine/reading/ReaderPool.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+
+namespace ovik {
+namespace {
+
+// How long the end of a run waits for readers to finish the call they are
+// in before it leaves them behind.
+constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
+// A one-head reader that got nowhere for this long is taken to be stuck.
+constexpr auto kStallAfter = std::chrono::milliseconds(250);
+// How long a one-head batch waits for the walk to add more.
+constexpr auto kGatherFor = std::chrono::milliseconds(20);
+
+}  // namespace
+
+// What a reader of the pool gives the PairReader: the pool's buffers, a
+// second reader for a large file's destination, and leave to read on.
+class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
+ public:
+  ReaderContext(ReaderPool& pool, std::stop_token stop) : pool_(pool), stop_(std::move(stop)) {}
+  FileSystem& Files() override { return pool_.fileSystem_; }
+  std::size_t BlocksPerRead() const override { return pool_.blocksPerRead_; }
+  WaitNotice* Waits() override { return this; }
+  std::byte* TakeBuffer(std::size_t blocks) override { return pool_.TakeBuffer(blocks); }
+  void ReturnBuffers(std::vector<std::byte*>& buffers) override { pool_.ReturnBuffers(buffers); }
+  bool HandOffDestination(const std::shared_ptr<PairJob>& job) override;
+  bool TakeBackDestination(PairJob& job) override;
+  bool WaitForRoom(PairJob& job, PairComparison::Side side) override;
+  bool MayRead(PairJob& job) override;
+  void Compared(PairJob& job) override;
+  void WaitStarts() override;
+  void WaitEnds() override;
+
+ private:
+  ReaderPool& pool_;
+  std::stop_token stop_;
+};
+
+std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
+                                              std::size_t blockSize, const ReadAheadLimits& limits, PoolPace pace) {
+  auto pool = std::make_shared<ReaderPool>(fileSystem, std::move(window), blockSize, limits);
+  pool->Begin(std::move(pace));
+  return pool;
+}
+
+ReaderPool::ReaderPool(FileSystem& fileSystem, std::shared_ptr<StepWindow> window, std::size_t blockSize,
+                       const ReadAheadLimits& limits)
+    : fileSystem_(fileSystem),
+      window_(std::move(window)),
+      blockSize_(blockSize),
+      blocksPerRead_(std::max<std::size_t>(1, limits.blocksPerRead)),
+      allowedRunning_(limits.running != 0 ? limits.running : std::max(2u, std::thread::hardware_concurrency())) {}
+
+// Each reader holds the pool: a reader left behind keeps alive what it may
+// still touch.
+void ReaderPool::Begin(PoolPace pace, std::string notes) {
+  const std::lock_guard lock(mutex_);
+  if (stopped_ || !threads_.empty()) return;
+  pace_ = std::move(pace);
+  notes_ = std::move(notes);
+  readers_ = std::max<std::size_t>(1, pace_.threads);
+  tuning_ = ReaderTuning(readers_, pace_.pinned);
+  if (pace_.oneHead) allowedRunning_ = tuning_.Readers();
+  exited_.assign(readers_, 0);
+  live_ = readers_;
+  threads_.reserve(readers_);
+  std::shared_ptr<ReaderPool> self = shared_from_this();
+  for (std::size_t i = 0; i < readers_; ++i)
+    threads_.emplace_back([self, i](std::stop_token stop) { self->Serve(std::move(stop), i); });
+}
+
+std::string ReaderPool::Describe() {
+  const std::lock_guard lock(mutex_);
+  if (threads_.empty()) return notes_;
+  const std::string settled = pace_.oneHead ? tuning_.Describe() : std::to_string(readers_) + " readers";
+  return notes_ + (notes_.empty() ? "" : "\n") + "settled on: " + settled;
+}
+
+ReaderPool::~ReaderPool() {
+  for (std::byte* buffer : allBuffers_) std::free(buffer);
+}
+
+// A one-head batch gathers what the walk adds; its readers look again in
+// a moment.
+void ReaderPool::Add(std::shared_ptr<PairJob> job) {
+  const std::lock_guard lock(mutex_);
+  work_.push_back({std::move(job)});
+  lastAdded_ = std::chrono::steady_clock::now();
+  if (running_ < allowedRunning_ && (!pace_.oneHead || work_.size() >= pace_.batch)) workAdded_.notify_one();
+}
+
+void ReaderPool::AllAdded() {
+  const std::lock_guard lock(mutex_);
+  allAdded_ = true;
+  workAdded_.notify_all();
+}
+
+void ReaderPool::Stop() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+  }
+  for (std::jthread& thread : threads_) thread.request_stop();
+  const auto deadline = std::chrono::steady_clock::now() + kLeaveBehindAfter;
+  std::unique_lock lock(mutex_);
+  while (live_ > 0 && std::chrono::steady_clock::now() < deadline) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    lock.lock();
+  }
+  for (std::size_t i = 0; i < threads_.size(); ++i) {
+    if (exited_[i] != 0) threads_[i].join();
+    else threads_[i].detach();
+  }
+}
+
+void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
+  pthread_setname_np(pthread_self(), "ovik-reader");
+  ReaderContext context(*this, stop);
+  PairReader reader(context, blockSize_);
+  if (pace_.oneHead) ServeOneHead(stop, reader);
+  Work work;
+  bool running = false;
+  while (!pace_.oneHead && NextWork(stop, work, running)) {
+    if (work.job->digestOnly) reader.ReadForDigest(*work.job);
+    else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
+    else reader.ReadPair(work.job);
+    Finish(*work.job);
+    work = Work{};
+  }
+  // Counted out under the lock, so that whoever sees it exited joins it.
+  const std::lock_guard lock(mutex_);
+  exited_[index] = 1;
+  --live_;
+}
+
+// The next work in the order added, once fewer readers than allowed are at
+// work; false when stopping. A reader that goes on from job to job keeps
+// its place among those at work.
+bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (stop.stop_requested()) {
+      if (running) --running_;
+      return false;
+    }
+    if (!work_.empty() && (running || running_ < allowedRunning_)) break;
+    if (running) LeavePlace();
+    running = false;
+    if (work_.empty()) {
+      lock.unlock();
+      window_->ReaderWaits();
+      lock.lock();
+    }
+    workAdded_.wait(lock, stop, [&] { return !work_.empty() && running_ < allowedRunning_; });
+  }
+  if (!running) ++running_;
+  running = true;
+  work = std::move(work_.front());
+  work_.pop_front();
+  return true;
+}
+
+void ReaderPool::Finish(PairJob& job) {
+  if (LeaveJob(job)) window_->Done(job);
+}
+
+// --- One head ----------------------------------------------------------------
+
+void ReaderPool::ServeOneHead(std::stop_token stop, PairReader& reader) {
+  std::unique_lock lock(mutex_);
+  Run run;
+  bool takenOver = false;
+  while (NextRun(stop, lock, reader, run, takenOver)) {
+    lock.unlock();
+    double bytes = 0;
+    {
+      std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
+      if (takenOver) ReadTakenOver(run, reader);
+      else ReadRun(run, reader, stop);
+    }
+    for (OpenedPair& pair : run) {
+      bytes += static_cast<double>(std::max<std::int64_t>(pair.job->planSize, 0));
+      Finish(*pair.job);
+    }
+    lock.lock();
+    --running_;
+    lastProgress_ = std::chrono::steady_clock::now();
+    const std::size_t files = run.size();
+    run.clear();
+    if (takenOver) continue;
+    batchFiles_ += files;
+    batchBytes_ += bytes;
+    if (--runsLeft_ == 0 && runs_.empty() && !openingBatch_) {
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - batchStart_;
+      if (tuning_.BatchRead(batchFiles_, batchBytes_, took.count())) {
+        allowedRunning_ = tuning_.Readers();
+      }
+      workAdded_.notify_all();
+    }
+  }
+}
+
+bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
+                         bool& takenOver) {
+  takenOver = false;
+  // Once a batch is full, the walk has ended or has added nothing for a moment.
+  const auto mayOpenBatch = [&] {
+    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && running_ < allowedRunning_ &&
+           (work_.size() >= pace_.batch || allAdded_ || std::chrono::steady_clock::now() - lastAdded_ >= kGatherFor);
+  };
+  const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
+  for (;;) {
+    if (stop.stop_requested()) return false;
+    if (mayTakeRun()) {
+      run = std::move(runs_.front());
+      runs_.pop_front();
+      ++running_;
+      return true;
+    }
+    if (mayOpenBatch()) {
+      while (!work_.empty() && toOpen_.size() < pace_.batch) {
+        toOpen_.push_back(std::move(work_.front().job));
+        work_.pop_front();
+      }
+      openingBatch_ = true;
+      ++running_;
+      batchStart_ = std::chrono::steady_clock::now();
+      batchFiles_ = 0;
+      batchBytes_ = 0;
+      lock.unlock();
+      std::vector<Run> runs;
+      {
+        std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
+        runs = OpenBatch(reader, lock);
+      }
+      --running_;
+      openingBatch_ = false;
+      runsLeft_ = runs.size();
+      for (Run& opened : runs) runs_.push_back(std::move(opened));
+      workAdded_.notify_all();
+      continue;
+    }
+    if (work_.empty() && runs_.empty()) {
+      lock.unlock();
+      window_->ReaderWaits();
+      lock.lock();
+    }
+    const bool ready = workAdded_.wait_for(lock, stop, kGatherFor, [&] { return mayTakeRun() || mayOpenBatch(); });
+    if (!ready && TakeOverStalledBatch(lock, run)) {
+      takenOver = true;
+      return true;
+    }
+  }
+}
+
+// A reader stuck in a call (a file whose open or read never answers) holds
+// up the batch it opens or reads; another reader reads the rest in the
+// walk's order, so that the engine comes to the stuck file itself.
+bool ReaderPool::TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& run) {
+  if (std::chrono::steady_clock::now() - lastProgress_ < kStallAfter) return false;
+  if (!openingBatch_ && runs_.empty()) return false;
+  lock.unlock();
+  const bool engineWaits = window_->EngineWaits();
+  lock.lock();
+  if (!engineWaits) return false;
+  run = std::move(opened_);
+  opened_.clear();
+  for (Run& waiting : runs_) {
+    for (OpenedPair& pair : waiting) run.push_back(std::move(pair));
+    --runsLeft_;
+  }
+  runs_.clear();
+  for (std::shared_ptr<PairJob>& job : toOpen_) run.push_back({std::move(job), {}, false});
+  toOpen_.clear();
+  // The stuck reader holds up the next batch too.
+  while (!work_.empty() && run.size() < pace_.batch) {
+    run.push_back({std::move(work_.front().job), {}, false});
+    work_.pop_front();
+  }
+  if (run.empty()) return false;
+  std::sort(run.begin(), run.end(), [](const OpenedPair& a, const OpenedPair& b) { return a.job->serial < b.job->serial; });
+  ++running_;
+  lastProgress_ = std::chrono::steady_clock::now();
+  return true;
+}
+
+void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
+  for (OpenedPair& pair : run) {
+    PairJob& job = *pair.job;
+    if (!pair.open && !reader.OpenPair(job)) {
+      reader.FinishPair(job);
+      continue;
+    }
+    if (!job.comparison.Decided()) reader.ReadBoth(job);
+    reader.FinishPair(job);
+  }
+}
+
+ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
+  if (const std::optional<std::uint64_t> offset = side.file->PhysicalOffset()) return {0, *offset};
+  if (side.id.inode != 0) return {1, side.id.inode};
+  return {};
+}
+
+// The pairs are opened in the walk's order, which is the order of their
+// folders' entries, and read in the order of their data on the one head.
+// A pair an open decided is done at once.
+std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock) {
+  for (;;) {
+    lock.lock();
+    lastProgress_ = std::chrono::steady_clock::now();
+    if (toOpen_.empty()) break;
+    std::shared_ptr<PairJob> job = std::move(toOpen_.front());
+    toOpen_.pop_front();
+    lock.unlock();
+    OpenedPair pair{job, {}, true};
+    if (reader.OpenPair(*job)) {
+      for (int side = 0; side < 2; ++side) pair.places[side] = PlaceOf(job->sides[side]);
+    } else {
+      reader.FinishPair(*job);
+      Finish(*job);
+      continue;
+    }
+    lock.lock();
+    opened_.push_back(std::move(pair));
+    lock.unlock();
+  }
+  // With the lock held from here: what was opened, unless taken over.
+  Run opened = std::move(opened_);
+  opened_.clear();
+  const int orderBy = pace_.orderBy;
+  std::stable_sort(opened.begin(), opened.end(), [orderBy](const OpenedPair& a, const OpenedPair& b) {
+    return a.places[orderBy] < b.places[orderBy];
+  });
+  // Both sides on the one head: runs of pairs whose sources together fill
+  // a stretch; otherwise a run is one pair.
+  std::vector<Run> runs;
+  std::int64_t inLastRun = 0;
+  for (OpenedPair& pair : opened) {
+    const std::int64_t size = std::max<std::int64_t>(pair.job->planSize, 0);
+    if (runs.empty() || !pace_.bothSidesHere || inLastRun + size > pace_.stretchBytes) {
+      runs.emplace_back();
+      inLastRun = 0;
+    }
+    inLastRun += size;
+    runs.back().push_back(std::move(pair));
+  }
+  return runs;
+}
+
+// With both sides on the one head, a stretch of the sources is read in the
+// order of their data, then the same stretch of the destinations in
+// theirs, never a block of each in turn.
+void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& stop) {
+  if (!pace_.bothSidesHere) {
+    for (OpenedPair& pair : run) {
+      reader.ReadBoth(*pair.job);
+      reader.FinishPair(*pair.job);
+    }
+    return;
+  }
+  const std::int64_t stretchBlocks = std::max<std::int64_t>(1, pace_.stretchBytes / static_cast<std::int64_t>(blockSize_));
+  Run bySource = run;
+  std::stable_sort(bySource.begin(), bySource.end(), [](const OpenedPair& a, const OpenedPair& b) {
+    return a.places[PairComparison::kSource] < b.places[PairComparison::kSource];
+  });
+  const auto unfinished = [](const OpenedPair& pair) {
+    const PairJob& job = *pair.job;
+    return !job.comparison.Decided() && !(job.sides[0].ended && job.sides[1].ended);
+  };
+  while (!stop.stop_requested() && std::any_of(run.begin(), run.end(), unfinished)) {
+    for (OpenedPair& pair : bySource)
+      reader.ReadStretch(*pair.job, PairComparison::kSource, pair.job->sides[0].nextBlock + stretchBlocks);
+    for (OpenedPair& pair : run)
+      reader.ReadStretch(*pair.job, PairComparison::kDestination, pair.job->sides[1].nextBlock + stretchBlocks);
+  }
+  for (OpenedPair& pair : run) reader.FinishPair(*pair.job);
+}
+
+void ReaderPool::LeavePlace() {
+  --running_;
+  if (!work_.empty()) workAdded_.notify_one();
+}
+
+bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob>& job) {
+  if (pool_.readers_ < 2 || pool_.pace_.oneHead) return false;
+  job->parts.fetch_add(1);
+  const std::lock_guard lock(pool_.mutex_);
+  job->large = true;
+  pool_.work_.push_front({job, true});
+  if (pool_.running_ < pool_.allowedRunning_) pool_.workAdded_.notify_one();
+  return true;
+}
+
+bool ReaderPool::ReaderContext::TakeBackDestination(PairJob& job) {
+  const std::lock_guard lock(pool_.mutex_);
+  const auto found = std::find_if(pool_.work_.begin(), pool_.work_.end(), [&](const Work& queued) {
+    return queued.job.get() == &job && queued.destinationOnly;
+  });
+  if (found == pool_.work_.end()) return false;
+  pool_.work_.erase(found);
+  job.parts.fetch_sub(1);
+  return true;
+}
+
+// Waits without a place among the readers at work while this side is too
+// far ahead of the other.
+bool ReaderPool::ReaderContext::WaitForRoom(PairJob& job, PairComparison::Side side) {
+  const auto limit = PairReader::kReadsAhead * static_cast<std::int64_t>(pool_.blocksPerRead_);
+  pool_.window_->ReaderWaits();
+  std::unique_lock lock(pool_.mutex_);
+  ++job.waitingForRoom;
+  pool_.LeavePlace();
+  const bool room = pool_.compared_.wait(lock, stop_, [&] {
+    return job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 || job.comparison.Comparable();
+  });
+  ++pool_.running_;
+  --job.waitingForRoom;
+  lock.unlock();
+  // Blocks the other side brought in for this reader to compare.
+  std::vector<std::byte*> spent;
+  job.comparison.CompareAvailable(spent);
+  if (!spent.empty()) pool_.ReturnBuffers(spent);
+  return room;
+}
+
+void ReaderPool::ReaderContext::Compared(PairJob& job) {
+  if (job.waitingForRoom.load() == 0) return;
+  const std::lock_guard lock(pool_.mutex_);
+  pool_.compared_.notify_all();
+}
+
+// A large file ahead of the one the engine waits for is read only while
+// the bytes read ahead stay within bounds, so that a slow device reads the
+// files near the engine's first.
+bool ReaderPool::ReaderContext::MayRead(PairJob& job) {
+  if (stop_.stop_requested()) return false;
+  if (pool_.pace_.oneHead) {
+    const std::lock_guard lock(pool_.mutex_);
+    pool_.lastProgress_ = std::chrono::steady_clock::now();
+  }
+  if (!job.large) return true;
+  const auto bytes = static_cast<std::int64_t>(pool_.blockSize_ * pool_.blocksPerRead_);
+  return pool_.window_->MayReadAhead(job, bytes, stop_, *this);
+}
+
+// On one head a reader keeps its place while the device is busy: another
+// reader would only make it seek.
+void ReaderPool::ReaderContext::WaitStarts() {
+  if (pool_.pace_.oneHead) return;
+  {
+    const std::lock_guard lock(pool_.mutex_);
+    pool_.LeavePlace();
+  }
+  pool_.window_->ReaderWaits();
+}
+
+void ReaderPool::ReaderContext::WaitEnds() {
+  if (pool_.pace_.oneHead) return;
+  const std::lock_guard lock(pool_.mutex_);
+  ++pool_.running_;
+}
+
+// A read of one block (a small file) takes a buffer of one block, so that
+// pairs waiting for their other side hold no more than they need.
+std::byte* ReaderPool::TakeBuffer(std::size_t blocks) {
+  const bool single = blocks <= 1 && blocksPerRead_ > 1;
+  const std::lock_guard lock(mutex_);
+  std::vector<std::byte*>& free = single ? freeSingleBlocks_ : freeBuffers_;
+  if (!free.empty()) {
+    std::byte* buffer = free.back();
+    free.pop_back();
+    return buffer;
+  }
+  allBuffers_.reserve(allBuffers_.size() + 1);
+  if (single) singleBlocks_.reserve(singleBlocks_.size() + 1);
+  std::byte* buffer = AllocateReadBuffer(blockSize_ * (single ? 1 : blocksPerRead_));
+  allBuffers_.push_back(buffer);
+  if (single) singleBlocks_.insert(buffer);
+  return buffer;
+}
+
+void ReaderPool::ReturnBuffers(std::vector<std::byte*>& buffers) {
+  {
+    const std::lock_guard lock(mutex_);
+    for (std::byte* buffer : buffers) (singleBlocks_.count(buffer) != 0 ? freeSingleBlocks_ : freeBuffers_).push_back(buffer);
+  }
+  buffers.clear();
+}
+
+}  // namespace ovik

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "engine/reading/PairReader.h"
+#include "engine/reading/ReaderTuning.h"
+#include "engine/walk/StepWindow.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <mutex>
+#include <shared_mutex>
+#include <stop_token>
+#include <unordered_set>
+#include <thread>
+#include <vector>
+
+namespace ovik {
+
+struct ReadAheadLimits {
+  std::size_t filesAhead = 128;        // steps of the walk ahead of the engine
+  std::size_t bytesAhead = 64u << 20;  // bytes read of large files ahead of the one waited for
+  std::size_t readers = 32;            // threads of a pool on flash or in memory
+  // Readers at work at once besides those waiting for the device; 0: as
+  // many as the machine has processors.
+  std::size_t running = 0;
+  // Jobs done before an engine waiting for one is woken, so that each
+  // wake-up is worth its cost.
+  std::size_t batch = 32;
+  // Blocks asked of the file system in one read of a longer file.
+  std::size_t blocksPerRead = 10;
+};
+
+// How a pool reads its medium. Flash and memory: many readers, each on a
+// pair, in the order added. One head (a disk that seeks, or a medium not
+// known): batches of pairs opened first and read in the order their data
+// lies, by as many readers as raise the rate; with both sides on the one
+// head, a stretch of sources is read, then the same stretch of
+// destinations.
+struct PoolPace {
+  bool oneHead = false;
+  bool bothSidesHere = false;  // source and destination on this pool's one head
+  PairComparison::Side orderBy = PairComparison::kDestination;  // the side whose data order sorts a batch
+  std::size_t threads = 1;     // readers there may be
+  bool pinned = false;         // always `threads` readers at work
+  std::size_t batch = 128;     // pairs opened and sorted at a time
+  std::int64_t stretchBytes = 32 << 20;
+  // Held shared while a reader reads, so that the walk lists this head
+  // between two pairs rather than during one.
+  std::shared_ptr<std::shared_mutex> headLock;
+};
+
+// Reader threads that read and compare the jobs added to them and tell the
+// window when each is done. They decide no result line.
+// Everything a reader touches belongs to the pool, the window or the job,
+// which the reader holds, so that a reader stuck in the kernel (a device
+// that stalls, a server gone) can be left behind when a run ends: it frees
+// nothing of the run's, and what it brings in late goes nowhere.
+class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
+ public:
+  static std::shared_ptr<ReaderPool> Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
+                                           std::size_t blockSize, const ReadAheadLimits& limits, PoolPace pace);
+  // A pool whose readers start with Begin, once the pace is known.
+  ReaderPool(FileSystem& fileSystem, std::shared_ptr<StepWindow> window, std::size_t blockSize,
+             const ReadAheadLimits& limits);
+  ~ReaderPool();
+  ReaderPool(const ReaderPool&) = delete;
+  ReaderPool& operator=(const ReaderPool&) = delete;
+
+  // Starts the readers; `notes`: what was found of the media, for
+  // Describe. Nothing once stopped.
+  void Begin(PoolPace pace, std::string notes = {});
+  // Read after every job added before.
+  void Add(std::shared_ptr<PairJob> job);
+  // No more jobs will be added: a one-head batch need not wait for more.
+  void AllAdded();
+  // Stops every reader; waits a moment for those that finish their call,
+  // and leaves behind any that hangs in the kernel.
+  void Stop();
+  // What was found and chosen, and how many readers it settled on.
+  std::string Describe();
+
+ private:
+  struct Work {
+    std::shared_ptr<PairJob> job;
+    bool destinationOnly = false;  // the destination of a large file, handed over
+  };
+  // Where the data of one side of an open pair lies, for the order of a
+  // batch: its first extent on the device, else its inode, else nothing.
+  struct DataPlace {
+    int known = 2;  // 0: the first extent, 1: the inode, 2: neither
+    std::uint64_t value = 0;
+    auto operator<=>(const DataPlace&) const = default;
+  };
+  struct OpenedPair {
+    std::shared_ptr<PairJob> job;
+    DataPlace places[2];
+    bool open = true;  // false: taken over unopened from a reader stuck in a call
+  };
+  // Pairs of a batch a one-head reader reads together, open, in order.
+  using Run = std::vector<OpenedPair>;
+  class ReaderContext;
+
+  void Serve(std::stop_token stop, std::size_t index);
+  bool NextWork(std::stop_token stop, Work& work, bool& running);
+  void ServeOneHead(std::stop_token stop, PairReader& reader);
+  // With `lock` on mutex_: the next run of the batch, a new batch opened
+  // and sorted when it is out; false when stopping.
+  bool NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
+               bool& takenOver);
+  // Opens the pairs of `toOpen_`, `lock` let go meanwhile and held at the end.
+  std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock);
+  static DataPlace PlaceOf(SideReading& side);
+  void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop);
+  // With `lock` on mutex_: when no reader got anywhere for a while and the
+  // engine waits, what the batch has left, in the walk's order.
+  bool TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& run);
+  void ReadTakenOver(Run& run, PairReader& reader);
+  void Finish(PairJob& job);
+  // With mutex_ held: a reader leaves its place among those at work.
+  void LeavePlace();
+
+  std::byte* TakeBuffer(std::size_t blocks);
+  void ReturnBuffers(std::vector<std::byte*>& buffers);
+
+  FileSystem& fileSystem_;
+  const std::shared_ptr<StepWindow> window_;
+  const std::size_t blockSize_;
+  const std::size_t blocksPerRead_;
+  std::size_t readers_ = 0;
+  std::size_t allowedRunning_;
+
+  PoolPace pace_;
+  std::string notes_;
+  bool stopped_ = false;
+
+  std::mutex mutex_;
+  std::condition_variable_any workAdded_;  // readers waiting for work or a place at work
+  std::condition_variable_any compared_;   // readers waiting for the other side of their pair
+  std::deque<Work> work_;
+  std::size_t running_ = 0;  // readers at work, not waiting for the device or for room
+  // One head: runs of the batch in hand, readers allowed at work, and what
+  // the batch has cost so far.
+  std::deque<Run> runs_;
+  std::deque<std::shared_ptr<PairJob>> toOpen_;  // of the batch being opened
+  Run opened_;                                    // of the batch being opened
+  std::chrono::steady_clock::time_point lastProgress_;
+  std::chrono::steady_clock::time_point lastAdded_;
+  bool allAdded_ = false;
+  std::size_t runsLeft_ = 0;
+  bool openingBatch_ = false;
+  ReaderTuning tuning_{1, false};
+  std::size_t batchFiles_ = 0;
+  double batchBytes_ = 0;
+  std::chrono::steady_clock::time_point batchStart_;
+  std::vector<char> exited_;
+  std::size_t live_ = 0;
+  std::vector<std::byte*> freeBuffers_;
+  std::vector<std::byte*> freeSingleBlocks_;
+  std::unordered_set<std::byte*> singleBlocks_;
+  std::vector<std::byte*> allBuffers_;
+  std::vector<std::jthread> threads_;
+};
+
+}  // namespace ovik

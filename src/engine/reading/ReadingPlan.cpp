@@ -1,0 +1,55 @@
+#include "engine/reading/ReadingPlan.h"
+
+namespace ovik {
+namespace {
+
+bool MaySeek(const MediumInfo& medium) {
+  return medium.kernelSays == MediumKind::Rotational || medium.kernelSays == MediumKind::Unknown;
+}
+
+const char* KindText(MediumKind kind) {
+  switch (kind) {
+    case MediumKind::Rotational: return "rotational";
+    case MediumKind::NonRotational: return "not rotational";
+    case MediumKind::Memory: return "memory";
+    case MediumKind::Unknown: break;
+  }
+  return "unknown";
+}
+
+std::string SideText(const char* side, const MediumInfo& medium) {
+  std::string text = std::string(side) + ": " + KindText(medium.kernelSays);
+  if (!medium.id.empty()) text += ", device " + medium.id;
+  if (!medium.description.empty()) text += " (" + medium.description + ")";
+  return text;
+}
+
+}  // namespace
+
+ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination, const ReadAheadLimits& limits,
+                        std::size_t pinnedReaders) {
+  ReadingPlan plan{source, destination, {}};
+  PoolPace& pace = plan.pace;
+  pace.pinned = pinnedReaders != 0;
+  pace.oneHead = MaySeek(source) || MaySeek(destination);
+  if (!pace.oneHead) {
+    pace.threads = pace.pinned ? pinnedReaders : limits.readers;
+    return plan;
+  }
+  pace.threads = pace.pinned ? pinnedReaders : kMostReadersOnOneHead;
+  pace.orderBy = MaySeek(destination) ? PairComparison::kDestination : PairComparison::kSource;
+  pace.bothSidesHere = !source.id.empty() && source.id == destination.id;
+  pace.batch = std::max<std::size_t>(1, limits.filesAhead);
+  return plan;
+}
+
+std::string ReadingPlan::Describe() const {
+  std::string text = SideText("source", source) + "\n" + SideText("destination", destination) + "\nreading: ";
+  if (!pace.oneHead) return text + "many readers at once";
+  text += pace.orderBy == PairComparison::kDestination ? "the destination" : "the source";
+  text += " as one head, pairs in the order of its data";
+  if (pace.bothSidesHere) text += ", a stretch of sources, then of destinations";
+  return text;
+}
+
+}  // namespace ovik

@@ -1,0 +1,102 @@
+#include "engine/reading/TreeReading.h"
+
+#include "engine/reading/ReadingPlan.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace ovik {
+namespace {
+
+// How long the end of a run waits for the walk to leave the call it is in
+// before it leaves the thread behind.
+constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
+
+}  // namespace
+
+// What the walking thread holds, so that a thread left behind in a call
+// keeps alive what it may still touch.
+struct TreeReading::Walking {
+  std::unique_ptr<Walk> walk;
+  std::shared_ptr<StepWindow> window;
+  std::shared_ptr<ReaderPool> pool;
+  FileSystem* fileSystem = nullptr;
+  Settings settings;
+  std::atomic<bool> exited{false};
+};
+
+TreeReading::TreeReading(FileSystem& fileSystem, std::unique_ptr<Walk> walk, Settings settings)
+    : window_(std::make_shared<StepWindow>(settings.limits.filesAhead,
+                                           static_cast<std::int64_t>(settings.limits.bytesAhead),
+                                           settings.limits.batch)) {
+  if (settings.readFiles) pool_ = std::make_shared<ReaderPool>(fileSystem, window_, settings.blockSize, settings.limits);
+  walking_ = std::make_shared<Walking>();
+  walking_->walk = std::move(walk);
+  walking_->window = window_;
+  walking_->pool = pool_;
+  walking_->fileSystem = &fileSystem;
+  walking_->settings = std::move(settings);
+  walker_ = std::jthread([walking = walking_](std::stop_token stop) { RunWalk(*walking, std::move(stop)); });
+}
+
+TreeReading::~TreeReading() {
+  window_->Close();
+  walker_.request_stop();
+  if (pool_) pool_->Stop();
+  const auto deadline = std::chrono::steady_clock::now() + kLeaveBehindAfter;
+  while (!walking_->exited.load() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (walking_->exited.load()) walker_.join();
+  else walker_.detach();
+}
+
+// Asked here rather than on the engine's thread: a medium that stalls may
+// hold up the question too.
+void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
+  const Settings& settings = walking.settings;
+  ReadingPlan plan = PlanReading(fileSystem.DescribeMedium(settings.srcRoot.empty() ? "/" : settings.srcRoot),
+                                 fileSystem.DescribeMedium(settings.dstRoot.empty() ? "/" : settings.dstRoot),
+                                 settings.limits, settings.pinnedReaders);
+  if (plan.pace.oneHead) {
+    // Batches of pairs are opened and sorted: the walk keeps a few ahead.
+    walking.window->Widen(4 * plan.pace.batch);
+    plan.pace.headLock = std::make_shared<std::shared_mutex>();
+    walking.walk->ListAlone(plan.pace.headLock);
+  }
+  walking.pool->Begin(plan.pace, plan.Describe());
+}
+
+void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
+  pthread_setname_np(pthread_self(), "ovik-walk");
+  const Settings& settings = walking.settings;
+  try {
+    if (walking.pool) ChoosePace(walking, *walking.fileSystem);
+    std::uint64_t serial = 0;
+    WalkStep step;
+    while (!stop.stop_requested() && walking.walk->Next(step)) {
+      StepWindow::Entry entry;
+      entry.step = std::move(step);
+      // A file whose attributes could not be read is never opened.
+      if (walking.pool && entry.step.kind == WalkStep::Kind::File && entry.step.flag) {
+        entry.job = std::make_shared<PairJob>(serial++, settings.blockSize);
+        entry.job->srcPath = entry.step.srcPath;
+        entry.job->dstPath = entry.step.dstPath;
+        entry.job->dstRole = settings.dstRole;
+        if (settings.makeSourceDigest) entry.job->digest = settings.makeSourceDigest();
+      }
+      std::shared_ptr<PairJob> job = entry.job;
+      if (!walking.window->Add(std::move(entry), stop)) break;
+      if (job) walking.pool->Add(std::move(job));
+      step = WalkStep{};
+    }
+    if (walking.pool) walking.pool->AllAdded();
+    walking.window->End();
+  } catch (...) {
+    walking.window->End(std::current_exception());
+  }
+  walking.exited.store(true);
+}
+
+}  // namespace ovik
