@@ -23,10 +23,10 @@ std::size_t TerminalColumns(std::FILE* terminal) {
 // zero elapsed time rather than the time since the machine started. The rate
 // is measured once the comparing has begun, so that the time spent scanning
 // the source does not slow it.
-void ConsoleProgress::Paint(const ConsoleView& view) {
+void ConsoleProgress::Paint(const ConsoleView&) {
   const bool started = engine_.runState == RunState::Verifying;
   const VerifyTotals& totals = engine_.totals;
-  const std::int64_t bytesChecked = totals.DstByteTotal + view.CurrentFileBytes();
+  const std::int64_t bytesChecked = totals.DstByteTotal + totals.FileBytesInHand;
   if (!engine_.CurrentRelativeName.empty()) rate_.Record(bytesChecked);
 
   ProgressFigures figures;

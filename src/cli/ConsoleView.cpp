@@ -8,25 +8,8 @@ namespace ovik {
 
 void ConsoleView::SetStatus(std::string_view text, Colour) { status_.assign(text); }
 
-namespace {
-
-// The value of a count written with thousands separators.
-std::int64_t CountValue(std::string_view text) {
-  std::int64_t value = 0;
-  for (char c : text)
-    if (c >= '0' && c <= '9') value = value * 10 + (c - '0');
-  return value;
-}
-
-}  // namespace
-
-// The engine writes the bytes of the file in hand after each block, and
-// moves them into its total when it counts the file as checked; a new name
-// starts a file.
 void ConsoleView::SetLabelText(ViewLabel label, std::string_view text) {
   labels_[static_cast<std::size_t>(label)].assign(text);
-  if (label == ViewLabel::NumFileBytes) currentFileBytes_ = CountValue(text);
-  if (label == ViewLabel::NumDstFiles || label == ViewLabel::CurrFileName) currentFileBytes_ = 0;
 }
 
 void ConsoleView::SetProgress(int position) { progress_ = std::clamp(position, 0, 100); }

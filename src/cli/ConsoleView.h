@@ -48,8 +48,6 @@ class ConsoleView final : public VerifyView {
   const std::string& LabelText(ViewLabel label) const { return labels_[static_cast<std::size_t>(label)]; }
   const std::string& Status() const { return status_; }
   int ProgressPosition() const { return progress_; }
-  // Bytes checked of the file in hand, not yet in the engine's total.
-  std::int64_t CurrentFileBytes() const { return currentFileBytes_; }
   // The details lines, in the details order when read.
   ResultRuns& Results() { return results_; }
   // How many lines name a hidden or system folder the run passed over.
@@ -61,7 +59,6 @@ class ConsoleView final : public VerifyView {
   std::array<std::string, static_cast<std::size_t>(ViewLabel::Elapsed) + 1> labels_;
   std::string status_;
   int progress_ = 0;
-  std::int64_t currentFileBytes_ = 0;
   ResultRuns results_;
   std::size_t skippedFolders_ = 0;
   std::vector<std::string> reasons_;

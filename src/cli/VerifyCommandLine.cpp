@@ -208,7 +208,7 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   VerifyEngine engine(tap);
   engine.explainDamage = options->explain;
   if (options->json) {
-    json.emplace(out, engine, [&] { return engine.totals.DstByteTotal + view.CurrentFileBytes(); });
+    json.emplace(out, engine, [&] { return engine.totals.DstByteTotal + engine.totals.FileBytesInHand; });
     json->Start(options->source, options->destination);
   }
   if (options->cached) engine.destinationReadRole = ReadRole::DestinationCached;

@@ -129,6 +129,7 @@ void RunDisplay::KeepAlive(double& lastPump, std::int64_t currentFileBytes) {
 }
 
 void RunDisplay::ShowCurrentFile(std::string_view relativeName) {
+  totals_.FileBytesInHand = 0;
   view_.SetLabelText(ViewLabel::CurrFileName, relativeName);
   view_.SetLabelVisible(ViewLabel::Progress, true);
   view_.SetLabelVisible(ViewLabel::File, true);
@@ -136,12 +137,14 @@ void RunDisplay::ShowCurrentFile(std::string_view relativeName) {
 }
 
 void RunDisplay::ShowFileBytes(std::int64_t bytesChecked) {
+  totals_.FileBytesInHand = bytesChecked;
   WriteCount(ViewLabel::NumFileBytes, bytesChecked);
   view_.SetLabelVisible(ViewLabel::Progress, true);
   view_.SetLabelVisible(ViewLabel::FileBytes, true);
 }
 
 void RunDisplay::ClearCurrentFile() {
+  totals_.FileBytesInHand = 0;
   for (ViewLabel label : {ViewLabel::Progress, ViewLabel::FileBytes, ViewLabel::File})
     view_.SetLabelVisible(label, false);
   view_.SetLabelText(ViewLabel::NumFileBytes, "");
@@ -150,6 +153,7 @@ void RunDisplay::ClearCurrentFile() {
 
 void RunDisplay::RecordOutcome(const CompareOutcome& outcome, std::string_view relativeName,
                                const ResultLine& facts) {
+  totals_.FileBytesInHand = 0;
   if (!outcome.Failed()) {
     ++totals_.DstFileCount;
     WriteCount(ViewLabel::NumDstFiles, totals_.DstFileCount);

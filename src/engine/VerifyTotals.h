@@ -12,6 +12,7 @@ struct VerifyTotals {
   std::int32_t DstFileCount = 0;
   std::int64_t SrcByteTotal = 0;
   std::int64_t DstByteTotal = 0;
+  std::int64_t FileBytesInHand = 0;  // checked of the file in hand, not yet in DstByteTotal
   std::int32_t ErrorCount = 0;
   std::int32_t DstMissingCount = 0;
   std::int32_t SrcReadErrorCount = 0;
