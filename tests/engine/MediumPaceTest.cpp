@@ -215,5 +215,33 @@ TEST(ReaderTuning, KeepsReadersOnlyWhileTheRateRisesClearly) {
   EXPECT_EQ(pinned.Readers(), 3u);
 }
 
+TEST(ReadingWay, TheOtherWayIsTriedOnceAndKeptOnlyWhenClearlyFaster) {
+  struct Span {
+    double seconds;  // of 100 small files
+    bool waited = true;
+    bool settled = true;
+  };
+  const struct {
+    const char* name;
+    bool oneHeadFirst;
+    bool measured;
+    std::vector<Span> spans;
+    bool oneHeadAtEnd;
+  } cases[] = {
+      {"a head that seeks: many readers are slower", true, true, {{1.0}, {2.0}, {0.1}}, true},
+      {"a disk said to spin that does not seek", true, true, {{1.0}, {0.5}, {2.0}}, false},
+      {"one head read from memory", true, true, {{1.0, false, false}}, false},
+      {"one head measures while its readers settle", true, true, {{1.0, true, false}, {0.1, true, false}}, true},
+      {"said to be flash, seeks like one head", false, true, {{1.0}, {0.5}, {2.0}}, true},
+      {"flash: one head is no faster", false, true, {{1.0}, {0.9}}, false},
+      {"not measured", true, false, {{1.0, false}, {0.1}}, true},
+  };
+  for (const auto& c : cases) {
+    ReadingWay way(c.oneHeadFirst, c.measured);
+    for (const Span& span : c.spans) way.SpanRead(100, 100 * 4096.0, span.seconds, span.waited, span.settled);
+    EXPECT_EQ(way.OneHead(), c.oneHeadAtEnd) << c.name << ": " << way.Describe();
+  }
+}
+
 }  // namespace
 }  // namespace ovik

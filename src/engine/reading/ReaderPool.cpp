@@ -41,6 +41,7 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
  private:
   ReaderPool& pool_;
   std::stop_token stop_;
+  bool leftPlace_ = false;  // gave up its place among those at work while the device is busy
 };
 
 std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
@@ -56,7 +57,8 @@ ReaderPool::ReaderPool(FileSystem& fileSystem, std::shared_ptr<StepWindow> windo
       window_(std::move(window)),
       blockSize_(blockSize),
       blocksPerRead_(std::max<std::size_t>(1, limits.blocksPerRead)),
-      allowedRunning_(limits.running != 0 ? limits.running : std::max(2u, std::thread::hardware_concurrency())) {}
+      allowedRunning_(limits.running != 0 ? limits.running : std::max(2u, std::thread::hardware_concurrency())),
+      manyRunning_(allowedRunning_) {}
 
 // Each reader holds the pool: a reader left behind keeps alive what it may
 // still touch.
@@ -66,8 +68,11 @@ void ReaderPool::Begin(PoolPace pace, std::string notes) {
   pace_ = std::move(pace);
   notes_ = std::move(notes);
   readers_ = std::max<std::size_t>(1, pace_.threads);
-  tuning_ = ReaderTuning(readers_, pace_.pinned);
+  tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
+  way_ = ReadingWay(pace_.oneHead, pace_.measureWay);
+  oneHead_ = pace_.oneHead;
   if (pace_.oneHead) allowedRunning_ = tuning_.Readers();
+  spanStart_ = std::chrono::steady_clock::now();
   exited_.assign(readers_, 0);
   live_ = readers_;
   threads_.reserve(readers_);
@@ -79,7 +84,8 @@ void ReaderPool::Begin(PoolPace pace, std::string notes) {
 std::string ReaderPool::Describe() {
   const std::lock_guard lock(mutex_);
   if (threads_.empty()) return notes_;
-  const std::string settled = pace_.oneHead ? tuning_.Describe() : std::to_string(readers_) + " readers";
+  std::string settled = oneHead_ ? "one head, " + tuning_.Describe() : std::to_string(readers_) + " readers";
+  if (!way_.Describe().empty()) settled += " (" + way_.Describe() + ")";
   return notes_ + (notes_.empty() ? "" : "\n") + "settled on: " + settled;
 }
 
@@ -93,7 +99,7 @@ void ReaderPool::Add(std::shared_ptr<PairJob> job) {
   const std::lock_guard lock(mutex_);
   work_.push_back({std::move(job)});
   lastAdded_ = std::chrono::steady_clock::now();
-  if (running_ < allowedRunning_ && (!pace_.oneHead || work_.size() >= pace_.batch)) workAdded_.notify_one();
+  if (running_ < allowedRunning_ && (!oneHead_ || work_.size() >= pace_.batch)) workAdded_.notify_one();
 }
 
 void ReaderPool::AllAdded() {
@@ -125,15 +131,9 @@ void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   pthread_setname_np(pthread_self(), "ovik-reader");
   ReaderContext context(*this, stop);
   PairReader reader(context, blockSize_);
-  if (pace_.oneHead) ServeOneHead(stop, reader);
-  Work work;
-  bool running = false;
-  while (!pace_.oneHead && NextWork(stop, work, running)) {
-    if (work.job->digestOnly) reader.ReadForDigest(*work.job);
-    else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
-    else reader.ReadPair(work.job);
-    Finish(*work.job);
-    work = Work{};
+  while (!stop.stop_requested()) {
+    if (oneHead_) ServeOneHead(stop, reader);
+    else ServeMany(stop, reader);
   }
   // Counted out under the lock, so that whoever sees it exited joins it.
   const std::lock_guard lock(mutex_);
@@ -141,13 +141,35 @@ void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   --live_;
 }
 
+void ReaderPool::ServeMany(std::stop_token stop, PairReader& reader) {
+  Work work;
+  bool running = false;
+  std::int64_t done = -1;
+  while (NextWork(stop, work, running, done)) {
+    if (work.job->digestOnly) reader.ReadForDigest(*work.job);
+    else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
+    else reader.ReadPair(work.job);
+    done = work.destinationOnly ? -1 : std::max<std::int64_t>(work.job->planSize, 0);
+    Finish(*work.job);
+    work = Work{};
+  }
+}
+
 // The next work in the order added, once fewer readers than allowed are at
-// work; false when stopping. A reader that goes on from job to job keeps
-// its place among those at work.
-bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running) {
+// work; false when stopping or when the pool goes over to one head (a
+// destination handed over is still read). A reader that goes on from job
+// to job keeps its place among those at work.
+bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running, std::int64_t done) {
   std::unique_lock lock(mutex_);
+  if (done >= 0 && !oneHead_) {
+    spanBytes_ += static_cast<double>(done);
+    // Many readers tried on what may be one head cost seeks: a short span.
+    const std::size_t span = way_.Trying() ? std::max<std::size_t>(8, pace_.batch / 4) : pace_.batch;
+    if (++spanFiles_ >= span) SpanRead(spanFiles_, spanBytes_);
+  }
   for (;;) {
-    if (stop.stop_requested()) {
+    const bool handedOver = !work_.empty() && work_.front().destinationOnly;
+    if (stop.stop_requested() || (oneHead_ && !handedOver)) {
       if (running) --running_;
       return false;
     }
@@ -159,13 +181,32 @@ bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running) {
       window_->ReaderWaits();
       lock.lock();
     }
-    workAdded_.wait(lock, stop, [&] { return !work_.empty() && running_ < allowedRunning_; });
+    workAdded_.wait(lock, stop, [&] { return oneHead_ || (!work_.empty() && running_ < allowedRunning_); });
   }
   if (!running) ++running_;
   running = true;
   work = std::move(work_.front());
   work_.pop_front();
   return true;
+}
+
+// The way of reading changes only between spans; one head is taken up
+// only once no destination handed over waits to be read.
+void ReaderPool::SpanRead(std::size_t files, double bytes) {
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - spanStart_;
+  const std::size_t waits = deviceWaits_.load();
+  const bool toOneHead = !oneHead_;
+  if (toOneHead && !work_.empty() && work_.front().destinationOnly) return;
+  if (way_.SpanRead(files, bytes, took.count(), waits != spanWaitsBefore_, tuning_.Settled())) {
+    oneHead_ = way_.OneHead();
+    if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
+    allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;
+    workAdded_.notify_all();
+  }
+  spanWaitsBefore_ = waits;
+  spanFiles_ = 0;
+  spanBytes_ = 0;
+  spanStart_ = std::chrono::steady_clock::now();
 }
 
 void ReaderPool::Finish(PairJob& job) {
@@ -203,6 +244,8 @@ void ReaderPool::ServeOneHead(std::stop_token stop, PairReader& reader) {
       if (tuning_.BatchRead(batchFiles_, batchBytes_, took.count())) {
         allowedRunning_ = tuning_.Readers();
       }
+      spanStart_ = batchStart_;
+      SpanRead(batchFiles_, batchBytes_);
       workAdded_.notify_all();
     }
   }
@@ -213,12 +256,13 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
   takenOver = false;
   // Once a batch is full, the walk has ended or has added nothing for a moment.
   const auto mayOpenBatch = [&] {
-    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && running_ < allowedRunning_ &&
+    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && !work_.front().destinationOnly &&
+           running_ < allowedRunning_ &&
            (work_.size() >= pace_.batch || allAdded_ || std::chrono::steady_clock::now() - lastAdded_ >= kGatherFor);
   };
   const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
   for (;;) {
-    if (stop.stop_requested()) return false;
+    if (stop.stop_requested() || !oneHead_) return false;
     if (mayTakeRun()) {
       run = std::move(runs_.front());
       runs_.pop_front();
@@ -253,7 +297,8 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       window_->ReaderWaits();
       lock.lock();
     }
-    const bool ready = workAdded_.wait_for(lock, stop, kGatherFor, [&] { return mayTakeRun() || mayOpenBatch(); });
+    const bool ready =
+        workAdded_.wait_for(lock, stop, kGatherFor, [&] { return !oneHead_ || mayTakeRun() || mayOpenBatch(); });
     if (!ready && TakeOverStalledBatch(lock, run)) {
       takenOver = true;
       return true;
@@ -391,9 +436,10 @@ void ReaderPool::LeavePlace() {
 }
 
 bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob>& job) {
-  if (pool_.readers_ < 2 || pool_.pace_.oneHead) return false;
-  job->parts.fetch_add(1);
+  if (pool_.readers_ < 2) return false;
   const std::lock_guard lock(pool_.mutex_);
+  if (pool_.oneHead_) return false;
+  job->parts.fetch_add(1);
   job->large = true;
   pool_.work_.push_front({job, true});
   if (pool_.running_ < pool_.allowedRunning_) pool_.workAdded_.notify_one();
@@ -443,7 +489,7 @@ void ReaderPool::ReaderContext::Compared(PairJob& job) {
 // files near the engine's first.
 bool ReaderPool::ReaderContext::MayRead(PairJob& job) {
   if (stop_.stop_requested()) return false;
-  if (pool_.pace_.oneHead) {
+  if (pool_.oneHead_) {
     const std::lock_guard lock(pool_.mutex_);
     pool_.lastProgress_ = std::chrono::steady_clock::now();
   }
@@ -455,17 +501,20 @@ bool ReaderPool::ReaderContext::MayRead(PairJob& job) {
 // On one head a reader keeps its place while the device is busy: another
 // reader would only make it seek.
 void ReaderPool::ReaderContext::WaitStarts() {
-  if (pool_.pace_.oneHead) return;
+  pool_.deviceWaits_.fetch_add(1, std::memory_order_relaxed);
   {
     const std::lock_guard lock(pool_.mutex_);
+    if (pool_.oneHead_) return;
     pool_.LeavePlace();
+    leftPlace_ = true;
   }
   pool_.window_->ReaderWaits();
 }
 
 void ReaderPool::ReaderContext::WaitEnds() {
-  if (pool_.pace_.oneHead) return;
   const std::lock_guard lock(pool_.mutex_);
+  if (!leftPlace_) return;
+  leftPlace_ = false;
   ++pool_.running_;
 }
 

@@ -4,6 +4,7 @@
 #include "engine/reading/ReaderTuning.h"
 #include "engine/walk/StepWindow.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -41,10 +42,12 @@ struct ReadAheadLimits {
 // head, a stretch of sources is read, then the same stretch of
 // destinations.
 struct PoolPace {
-  bool oneHead = false;
+  bool oneHead = false;        // the way read first: one head, or many readers
+  bool measureWay = false;     // the other way is tried, and the faster kept
   bool bothSidesHere = false;  // source and destination on this pool's one head
   PairComparison::Side orderBy = PairComparison::kDestination;  // the side whose data order sorts a batch
   std::size_t threads = 1;     // readers there may be
+  std::size_t oneHeadMost = 4; // readers one head is tried with
   bool pinned = false;         // always `threads` readers at work
   std::size_t batch = 128;     // pairs opened and sorted at a time
   std::int64_t stretchBytes = 32 << 20;
@@ -105,8 +108,13 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   class ReaderContext;
 
   void Serve(std::stop_token stop, std::size_t index);
-  bool NextWork(std::stop_token stop, Work& work, bool& running);
+  // Each returns when stopping or when the way of reading changes.
+  void ServeMany(std::stop_token stop, PairReader& reader);
   void ServeOneHead(std::stop_token stop, PairReader& reader);
+  // `done`: bytes of the job just finished, -1 for none.
+  bool NextWork(std::stop_token stop, Work& work, bool& running, std::int64_t done);
+  // With mutex_ held: a span of the current way was read.
+  void SpanRead(std::size_t files, double bytes);
   // With `lock` on mutex_: the next run of the batch, a new batch opened
   // and sorted when it is out; false when stopping.
   bool NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
@@ -132,6 +140,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   const std::size_t blocksPerRead_;
   std::size_t readers_ = 0;
   std::size_t allowedRunning_;
+  const std::size_t manyRunning_;  // readers at work at once the many-readers way
 
   PoolPace pace_;
   std::string notes_;
@@ -153,6 +162,15 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::size_t runsLeft_ = 0;
   bool openingBatch_ = false;
   ReaderTuning tuning_{1, false};
+  ReadingWay way_{false, false};
+  std::atomic<bool> oneHead_{false};
+  // Reads that waited for the device, and the count when the span began.
+  std::atomic<std::size_t> deviceWaits_{0};
+  std::size_t spanWaitsBefore_ = 0;
+  // The span the many-readers way is measured over.
+  std::size_t spanFiles_ = 0;
+  double spanBytes_ = 0;
+  std::chrono::steady_clock::time_point spanStart_;
   std::size_t batchFiles_ = 0;
   double batchBytes_ = 0;
   std::chrono::steady_clock::time_point batchStart_;

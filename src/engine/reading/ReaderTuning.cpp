@@ -11,7 +11,7 @@ ReaderTuning::ReaderTuning(std::size_t most, bool pinned)
 bool ReaderTuning::BatchRead(std::size_t files, double bytes, double seconds) {
   if (pinned_ || files == 0 || seconds <= 0) return false;
   const bool large = bytes / static_cast<double>(files) >= kLargeFile;
-  const double rate = (large ? bytes : static_cast<double>(files)) / seconds;
+  const double rate = ReadingRate(files, bytes, seconds);
   const std::size_t before = readers_;
   if (measuredAny_ && large != large_) {
     // Another kind of files: what was settled is measured again, then one
@@ -39,6 +39,41 @@ bool ReaderTuning::BatchRead(std::size_t files, double bytes, double seconds) {
     trying_ = true;
   }
   return readers_ != before;
+}
+
+double ReadingRate(std::size_t files, double bytes, double seconds) {
+  const bool large = bytes / static_cast<double>(files) >= ReaderTuning::kLargeFile;
+  return (large ? bytes : static_cast<double>(files)) / seconds;
+}
+
+bool ReadingWay::SpanRead(std::size_t files, double bytes, double seconds, bool waitedForDevice,
+                          bool oneHeadSettled) {
+  if (!measured_ || phase_ == Phase::Settled || files == 0 || seconds <= 0) return false;
+  const double rate = ReadingRate(files, bytes, seconds);
+  if (phase_ == Phase::First) {
+    if (oneHead_ && !waitedForDevice) {
+      found_ = "read from memory: many readers at once";
+    } else if (oneHead_ && !oneHeadSettled) {
+      return false;
+    } else {
+      firstRate_ = rate;
+      phase_ = Phase::Trying;
+      found_ = oneHead_ ? "many readers tried" : "one head tried";
+    }
+    oneHead_ = !oneHead_;
+    if (phase_ == Phase::First) phase_ = Phase::Settled;
+    return true;
+  }
+  phase_ = Phase::Settled;
+  const bool trialFaster = rate > firstRate_ * (1 + ReaderTuning::kClearRise);
+  char text[160];
+  std::snprintf(text, sizeof text, "%s, %.3g against %.3g %s a second: %s", found_.c_str(), rate, firstRate_,
+                bytes / static_cast<double>(files) >= ReaderTuning::kLargeFile ? "bytes" : "files",
+                (trialFaster == oneHead_) ? "one head kept" : "many readers kept");
+  found_ = text;
+  if (trialFaster) return false;
+  oneHead_ = !oneHead_;
+  return true;
 }
 
 std::string ReaderTuning::Describe() const {

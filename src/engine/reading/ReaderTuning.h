@@ -16,6 +16,8 @@ class ReaderTuning {
   ReaderTuning(std::size_t most, bool pinned);
 
   std::size_t Readers() const { return readers_; }
+  // No more readers will be tried while the files stay alike.
+  bool Settled() const { return pinned_ || doneTrying_ || settled_ == most_; }
   // A batch of `files` files of `bytes` bytes in all was read in `seconds`
   // by Readers() readers; true when Readers() changed.
   bool BatchRead(std::size_t files, double bytes, double seconds);
@@ -38,5 +40,38 @@ class ReaderTuning {
   bool large_ = false;
   bool measuredAny_ = false;
 };
+
+// Whether a medium is read as one head or by many readers at once. The way
+// the kernel's word suggests goes first and is measured (many readers:
+// their first span; one head: once its readers are settled); the other is
+// then tried for one span, and the faster by a clear margin is kept. A
+// one-head span whose reads never waited for the device was read from
+// memory: many readers from then on.
+class ReadingWay {
+ public:
+  // `measured`: false keeps the first way.
+  ReadingWay(bool oneHeadFirst, bool measured) : oneHead_(oneHeadFirst), measured_(measured) {}
+
+  bool OneHead() const { return oneHead_; }
+  // The other way is being tried.
+  bool Trying() const { return phase_ == Phase::Trying; }
+  // A span of `files` files of `bytes` bytes was read the current way in
+  // `seconds`; `oneHeadSettled`: ReaderTuning::Settled. True when OneHead()
+  // changed.
+  bool SpanRead(std::size_t files, double bytes, double seconds, bool waitedForDevice, bool oneHeadSettled);
+  // What it found, for a verbose log; empty when nothing was measured.
+  const std::string& Describe() const { return found_; }
+
+ private:
+  enum class Phase { First, Trying, Settled };
+  bool oneHead_;
+  bool measured_;
+  Phase phase_ = Phase::First;
+  double firstRate_ = 0;
+  std::string found_;
+};
+
+// Bytes per second for large files, files per second for small ones.
+double ReadingRate(std::size_t files, double bytes, double seconds);
 
 }  // namespace ovik

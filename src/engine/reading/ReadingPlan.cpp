@@ -32,12 +32,12 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   PoolPace& pace = plan.pace;
   pace.pinned = pinnedReaders != 0;
   pace.oneHead = MaySeek(source) || MaySeek(destination);
-  if (!pace.oneHead) {
-    pace.threads = pace.pinned ? pinnedReaders : limits.readers;
-    return plan;
-  }
-  pace.threads = pace.pinned ? pinnedReaders : kMostReadersOnOneHead;
-  pace.orderBy = MaySeek(destination) ? PairComparison::kDestination : PairComparison::kSource;
+  pace.threads = pace.pinned ? pinnedReaders : limits.readers;
+  pace.oneHeadMost = pace.pinned ? pinnedReaders : kMostReadersOnOneHead;
+  // What the kernel says is tried first; memory alone is not measured.
+  const bool inMemory = source.kernelSays == MediumKind::Memory && destination.kernelSays == MediumKind::Memory;
+  pace.measureWay = !pace.pinned && !inMemory;
+  pace.orderBy = MaySeek(destination) || !MaySeek(source) ? PairComparison::kDestination : PairComparison::kSource;
   pace.bothSidesHere = !source.id.empty() && source.id == destination.id;
   pace.batch = std::max<std::size_t>(1, limits.filesAhead);
   return plan;
@@ -45,7 +45,7 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
 
 std::string ReadingPlan::Describe() const {
   std::string text = SideText("source", source) + "\n" + SideText("destination", destination) + "\nreading: ";
-  if (!pace.oneHead) return text + "many readers at once";
+  if (!pace.oneHead) return text + "many readers at once" + (pace.measureWay ? ", one head tried" : "");
   text += pace.orderBy == PairComparison::kDestination ? "the destination" : "the source";
   text += " as one head, pairs in the order of its data";
   if (pace.bothSidesHere) text += ", a stretch of sources, then of destinations";

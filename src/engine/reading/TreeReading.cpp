@@ -59,7 +59,7 @@ void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
   ReadingPlan plan = PlanReading(fileSystem.DescribeMedium(settings.srcRoot.empty() ? "/" : settings.srcRoot),
                                  fileSystem.DescribeMedium(settings.dstRoot.empty() ? "/" : settings.dstRoot),
                                  settings.limits, settings.pinnedReaders);
-  if (plan.pace.oneHead) {
+  if (plan.pace.oneHead || plan.pace.measureWay) {
     // Batches of pairs are opened and sorted: the walk keeps a few ahead.
     walking.window->Widen(4 * plan.pace.batch);
     plan.pace.headLock = std::make_shared<std::shared_mutex>();

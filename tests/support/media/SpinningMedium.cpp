@@ -29,8 +29,8 @@ HeadCounts SpinningMedium::Counts() const {
 }
 
 HeadCounts CountHeadWork(const std::string& content, const std::function<void(const std::string& root)>& work,
-                         SpinModel model) {
-  SpinningMedium medium(content, model);
+                         SpinModel model, double timeScale) {
+  SpinningMedium medium(content, model, timeScale);
   EXPECT_EQ(medium.error(), "");
   if (!medium.error().empty()) return {};
   const HeadCounts before = medium.Counts();

@@ -40,9 +40,10 @@ class SpinningMedium {
 
 // Serves `content` on a spinning medium, runs `work` on the medium's root
 // and returns what the head did meanwhile; a medium that does not come up
-// fails the test that called it and counts nothing.
+// fails the test that called it and counts nothing. `timeScale` as for
+// SpinningMedium.
 HeadCounts CountHeadWork(const std::string& content, const std::function<void(const std::string& root)>& work,
-                         SpinModel model = SpinModel::HardDisk);
+                         SpinModel model = SpinModel::HardDisk, double timeScale = 0);
 
 }  // namespace ovik::testing
 
