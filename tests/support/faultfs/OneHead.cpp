@@ -25,6 +25,11 @@ std::list<std::int64_t>::iterator OneHead::Nearest() {
   });
 }
 
+std::uint64_t OneHead::InodeOf(const std::string& name) {
+  const std::lock_guard lock(mutex_);
+  return static_cast<std::uint64_t>(platter_.Position(name, 0) / 4096) + 2;
+}
+
 void OneHead::Read(const std::string& name, std::int64_t offset, std::int64_t length) {
   std::unique_lock lock(mutex_);
   const std::int64_t position = platter_.Position(name, offset);

@@ -26,6 +26,9 @@ class OneHead {
 
   // Returns once the head has read `length` bytes at `offset` of `name`.
   void Read(const std::string& name, std::int64_t offset, std::int64_t length);
+  // An inode number that follows where the file's data lies, as a disc's
+  // file system numbers its files.
+  std::uint64_t InodeOf(const std::string& name);
 
  private:
   std::list<std::int64_t>::iterator Nearest();

@@ -112,7 +112,9 @@ void* Init(fuse_conn_info* connection, fuse_config* config) {
 int GetAttr(const char* path, struct stat* attributes, fuse_file_info*) {
   if (Pulled()) return Logged("getattr", path, -EIO);
   if (StatStalls(Relative(path))) return Logged("getattr", path, StallUntilInterrupted());
-  return Logged("getattr", path, fstatat(backingFolder, Relative(path), attributes, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : -errno);
+  if (fstatat(backingFolder, Relative(path), attributes, AT_SYMLINK_NOFOLLOW) != 0) return Logged("getattr", path, -errno);
+  if (head && S_ISREG(attributes->st_mode)) attributes->st_ino = head->InodeOf(Relative(path));
+  return Logged("getattr", path, 0);
 }
 
 int ReadLink(const char* path, char* buffer, std::size_t size) {
