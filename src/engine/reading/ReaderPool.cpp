@@ -197,7 +197,9 @@ void ReaderPool::SpanRead(std::size_t files, double bytes) {
   const std::size_t waits = deviceWaits_.load();
   const bool toOneHead = !oneHead_;
   if (toOneHead && !work_.empty() && work_.front().destinationOnly) return;
-  if (way_.SpanRead(files, bytes, took.count(), waits != spanWaitsBefore_, tuning_.Settled())) {
+  double rate = ReadingRate(files, bytes, took.count());
+  if (oneHead_) rate = std::max(rate, tuning_.SettledRate());
+  if (way_.SpanRead(rate, waits != spanWaitsBefore_, tuning_.Settled())) {
     oneHead_ = way_.OneHead();
     if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
     allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;

@@ -42,14 +42,13 @@ bool ReaderTuning::BatchRead(std::size_t files, double bytes, double seconds) {
 }
 
 double ReadingRate(std::size_t files, double bytes, double seconds) {
+  if (files == 0 || seconds <= 0) return 0;
   const bool large = bytes / static_cast<double>(files) >= ReaderTuning::kLargeFile;
   return (large ? bytes : static_cast<double>(files)) / seconds;
 }
 
-bool ReadingWay::SpanRead(std::size_t files, double bytes, double seconds, bool waitedForDevice,
-                          bool oneHeadSettled) {
-  if (!measured_ || phase_ == Phase::Settled || files == 0 || seconds <= 0) return false;
-  const double rate = ReadingRate(files, bytes, seconds);
+bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadSettled) {
+  if (!measured_ || phase_ == Phase::Settled || rate <= 0) return false;
   if (phase_ == Phase::First) {
     if (oneHead_ && !waitedForDevice) {
       found_ = "read from memory: many readers at once";
@@ -65,10 +64,9 @@ bool ReadingWay::SpanRead(std::size_t files, double bytes, double seconds, bool 
     return true;
   }
   phase_ = Phase::Settled;
-  const bool trialFaster = rate > firstRate_ * (1 + ReaderTuning::kClearRise);
+  const bool trialFaster = rate > firstRate_ * kClearlyFaster;
   char text[160];
-  std::snprintf(text, sizeof text, "%s, %.3g against %.3g %s a second: %s", found_.c_str(), rate, firstRate_,
-                bytes / static_cast<double>(files) >= ReaderTuning::kLargeFile ? "bytes" : "files",
+  std::snprintf(text, sizeof text, "%s at %.3g against %.3g: %s", found_.c_str(), rate, firstRate_,
                 (trialFaster == oneHead_) ? "one head kept" : "many readers kept");
   found_ = text;
   if (trialFaster) return false;

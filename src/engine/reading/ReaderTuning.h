@@ -16,6 +16,8 @@ class ReaderTuning {
   ReaderTuning(std::size_t most, bool pinned);
 
   std::size_t Readers() const { return readers_; }
+  // The rate of the readers settled on; 0 before it is measured.
+  double SettledRate() const { return settledRate_; }
   // No more readers will be tried while the files stay alike.
   bool Settled() const { return pinned_ || doneTrying_ || settled_ == most_; }
   // A batch of `files` files of `bytes` bytes in all was read in `seconds`
@@ -44,7 +46,7 @@ class ReaderTuning {
 // Whether a medium is read as one head or by many readers at once. The way
 // the kernel's word suggests goes first and is measured (many readers:
 // their first span; one head: once its readers are settled); the other is
-// then tried for one span, and the faster by a clear margin is kept. A
+// then tried for one span, and kept only when it is faster by half. A
 // one-head span whose reads never waited for the device was read from
 // memory: many readers from then on.
 class ReadingWay {
@@ -55,10 +57,14 @@ class ReadingWay {
   bool OneHead() const { return oneHead_; }
   // The other way is being tried.
   bool Trying() const { return phase_ == Phase::Trying; }
-  // A span of `files` files of `bytes` bytes was read the current way in
-  // `seconds`; `oneHeadSettled`: ReaderTuning::Settled. True when OneHead()
-  // changed.
-  bool SpanRead(std::size_t files, double bytes, double seconds, bool waitedForDevice, bool oneHeadSettled);
+  // A span was read the current way at `rate` (ReadingRate; for one head
+  // the best its readers reached); `oneHeadSettled`: ReaderTuning::Settled.
+  // True when OneHead() changed.
+  bool SpanRead(double rate, bool waitedForDevice, bool oneHeadSettled);
+
+  // How much faster the other way must be to be kept: the kernel's word
+  // is overruled only on a clear difference.
+  static constexpr double kClearlyFaster = 1.5;
   // What it found, for a verbose log; empty when nothing was measured.
   const std::string& Describe() const { return found_; }
 

@@ -34,9 +34,13 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   pace.oneHead = MaySeek(source) || MaySeek(destination);
   pace.threads = pace.pinned ? pinnedReaders : limits.readers;
   pace.oneHeadMost = pace.pinned ? pinnedReaders : kMostReadersOnOneHead;
-  // What the kernel says is tried first; memory alone is not measured.
+  // What the kernel says is tried first. Memory alone is not measured, nor
+  // a medium nothing is known of (FUSE, network): it stays one head, with
+  // as many readers as raise the rate. A disk said to spin (as virtual
+  // disks are by default) and one said to be flash try the other way.
   const bool inMemory = source.kernelSays == MediumKind::Memory && destination.kernelSays == MediumKind::Memory;
-  pace.measureWay = !pace.pinned && !inMemory;
+  const bool unknown = source.kernelSays == MediumKind::Unknown || destination.kernelSays == MediumKind::Unknown;
+  pace.measureWay = !pace.pinned && !inMemory && !unknown;
   pace.orderBy = MaySeek(destination) || !MaySeek(source) ? PairComparison::kDestination : PairComparison::kSource;
   pace.bothSidesHere = !source.id.empty() && source.id == destination.id;
   pace.batch = std::max<std::size_t>(1, limits.filesAhead);
