@@ -199,7 +199,10 @@ void ReaderPool::SpanRead(std::size_t files, double bytes) {
   if (toOneHead && !work_.empty() && work_.front().destinationOnly) return;
   double rate = ReadingRate(files, bytes, took.count());
   if (oneHead_) rate = std::max(rate, tuning_.SettledRate());
-  if (way_.SpanRead(rate, waits != spanWaitsBefore_, tuning_.Settled())) {
+  // A span read from memory may still have waited once or twice (a page
+  // the kernel was bringing in); one from the device waits for most files.
+  const bool waitedForDevice = waits - spanWaitsBefore_ > files / 8;
+  if (way_.SpanRead(rate, waitedForDevice, tuning_.Settled())) {
     oneHead_ = way_.OneHead();
     if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
     allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;
@@ -370,7 +373,9 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     lock.unlock();
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
-      for (int side = 0; side < 2; ++side) pair.places[side] = PlaceOf(job->sides[side]);
+      // Each place costs a call: only those that order something.
+      for (int side = 0; side < 2; ++side)
+        if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(job->sides[side]);
     } else {
       reader.FinishPair(*job);
       Finish(*job);
