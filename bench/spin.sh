@@ -45,7 +45,7 @@ require_spin_support() {
 build_tools() {
   local log
   log=$(mktemp)
-  if ! (cd "$OVIK_ROOT" && cmake --preset release && cmake --build --preset release -j2 --target ovik-verify ovik-test-faultfs) >"$log" 2>&1; then
+  if ! (cd "$OVIK_ROOT" && cmake --preset release -DOVIK_BUILD_TESTS=ON && cmake --build --preset release -j2 --target ovik-verify ovik-test-faultfs) >"$log" 2>&1; then
     cat "$log" >&2
     rm -f "$log"
     echo "build failed (ovik-test-faultfs needs libfuse3-dev)" >&2
