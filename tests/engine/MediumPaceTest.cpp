@@ -219,7 +219,7 @@ TEST(ReadingWay, TheOtherWayIsTriedOnceAndKeptOnlyWhenClearlyFaster) {
   struct Span {
     double seconds;  // of 100 small files
     bool waited = true;
-    bool settled = true;
+    bool doubted = true;  // one head's readers settled on more than one
   };
   const struct {
     const char* name;
@@ -231,14 +231,14 @@ TEST(ReadingWay, TheOtherWayIsTriedOnceAndKeptOnlyWhenClearlyFaster) {
       {"a head that seeks: many readers are slower", true, true, {{1.0}, {2.0}, {0.1}}, true},
       {"a disk said to spin that does not seek", true, true, {{1.0}, {0.5}, {2.0}}, false},
       {"one head read from memory", true, true, {{1.0, false, false}}, false},
-      {"one head measures while its readers settle", true, true, {{1.0, true, false}, {0.1, true, false}}, true},
+      {"one head whose one reader is best", true, true, {{1.0, true, false}, {0.1, true, false}}, true},
       {"said to be flash, seeks like one head", false, true, {{1.0}, {0.5}, {2.0}}, true},
-      {"flash: one head is not clearly faster", false, true, {{1.0}, {0.8}}, false},
+      {"flash: one head is not clearly faster", false, true, {{1.0}, {0.9}}, false},
       {"not measured", true, false, {{1.0, false}, {0.1}}, true},
   };
   for (const auto& c : cases) {
     ReadingWay way(c.oneHeadFirst, c.measured);
-    for (const Span& span : c.spans) way.SpanRead(100 / span.seconds, span.waited, span.settled);
+    for (const Span& span : c.spans) way.SpanRead(100 / span.seconds, span.waited, span.doubted);
     EXPECT_EQ(way.OneHead(), c.oneHeadAtEnd) << c.name << ": " << way.Describe();
   }
 }

@@ -202,7 +202,7 @@ void ReaderPool::SpanRead(std::size_t files, double bytes) {
   // A span read from memory may still have waited once or twice (a page
   // the kernel was bringing in); one from the device waits for most files.
   const bool waitedForDevice = waits - spanWaitsBefore_ > files / 8;
-  if (way_.SpanRead(rate, waitedForDevice, tuning_.Settled())) {
+  if (way_.SpanRead(rate, waitedForDevice, tuning_.Settled() && tuning_.Readers() > 1)) {
     oneHead_ = way_.OneHead();
     if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
     allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;

@@ -47,12 +47,12 @@ double ReadingRate(std::size_t files, double bytes, double seconds) {
   return (large ? bytes : static_cast<double>(files)) / seconds;
 }
 
-bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadSettled) {
+bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadDoubted) {
   if (!measured_ || phase_ == Phase::Settled || rate <= 0) return false;
   if (phase_ == Phase::First) {
     if (oneHead_ && !waitedForDevice) {
       found_ = "read from memory: many readers at once";
-    } else if (oneHead_ && !oneHeadSettled) {
+    } else if (oneHead_ && !oneHeadDoubted) {
       return false;
     } else {
       firstRate_ = rate;
@@ -64,7 +64,7 @@ bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadSettled
     return true;
   }
   phase_ = Phase::Settled;
-  const bool trialFaster = rate > firstRate_ * kClearlyFaster;
+  const bool trialFaster = rate > firstRate_ * (1 + ReaderTuning::kClearRise);
   char text[160];
   std::snprintf(text, sizeof text, "%s at %.3g against %.3g: %s", found_.c_str(), rate, firstRate_,
                 (trialFaster == oneHead_) ? "one head kept" : "many readers kept");

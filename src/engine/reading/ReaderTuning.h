@@ -45,10 +45,11 @@ class ReaderTuning {
 
 // Whether a medium is read as one head or by many readers at once. The way
 // the kernel's word suggests goes first and is measured (many readers:
-// their first span; one head: once its readers are settled); the other is
-// then tried for one span, and kept only when it is faster by half. A
-// one-head span whose reads never waited for the device was read from
-// memory: many readers from then on.
+// their first span; one head: once its readers are settled, and only when
+// more than one of them raised the rate, which one head would not); the
+// other is then tried for one span, and kept only when it is faster by a
+// clear margin. A one-head span whose reads never waited for the device was read
+// from memory: many readers from then on.
 class ReadingWay {
  public:
   // `measured`: false keeps the first way.
@@ -58,13 +59,10 @@ class ReadingWay {
   // The other way is being tried.
   bool Trying() const { return phase_ == Phase::Trying; }
   // A span was read the current way at `rate` (ReadingRate; for one head
-  // the best its readers reached); `oneHeadSettled`: ReaderTuning::Settled.
-  // True when OneHead() changed.
-  bool SpanRead(double rate, bool waitedForDevice, bool oneHeadSettled);
+  // the best its readers reached); `oneHeadDoubted`: its readers settled on
+  // more than one. True when OneHead() changed.
+  bool SpanRead(double rate, bool waitedForDevice, bool oneHeadDoubted);
 
-  // How much faster the other way must be to be kept: the kernel's word
-  // is overruled only on a clear difference.
-  static constexpr double kClearlyFaster = 1.5;
   // What it found, for a verbose log; empty when nothing was measured.
   const std::string& Describe() const { return found_; }
 
