@@ -250,41 +250,48 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   }
   if (showProgress) progress.Wipe();
 
-  if (!options->quiet && !json) {
-    PrintLine(out, EscapedLine("Source folder: " + options->source));
-    PrintLine(out, EscapedLine("Destination folder: " + options->destination));
-    view.Results().ForEach([&](const ResultRuns::Visited& line) {
-      if (Qualifies(IsErrorResult(line.kind), options->filter, false)) {
-        PrintLine(out, EscapedLine(line.text));
-        notes.Print(out, std::string(line.text));
-      }
-      return true;
+  // The lines kept aside during the run are read back here; a file that
+  // cannot be read back leaves the output incomplete.
+  try {
+    if (!options->quiet && !json) {
+      PrintLine(out, EscapedLine("Source folder: " + options->source));
+      PrintLine(out, EscapedLine("Destination folder: " + options->destination));
+      view.Results().ForEach([&](const ResultRuns::Visited& line) {
+        if (Qualifies(IsErrorResult(line.kind), options->filter, false)) {
+          PrintLine(out, EscapedLine(line.text));
+          notes.Print(out, std::string(line.text));
+        }
+        return true;
+      });
+      PrintLine(out, "");
+      PrintTotals(out, view, engine);
+    }
+    if (!json) PrintLine(out, view.Status());
+    // Out before the reports, which may go to the same place.
+    const int outputError = StandardOutputError(out);
+    const DetailLines lines(view.ResultCount(), [&view](const DetailLines::Visitor& visit) {
+      std::size_t row = 0;
+      view.Results().ForEach([&](const ResultRuns::Visited& line) {
+        return visit(row++, {line.text, IsErrorResult(line.kind), line.note});
+      });
     });
-    PrintLine(out, "");
-    PrintTotals(out, view, engine);
+    // An aborted run has no complete results: an earlier output is worth
+    // more than a part of one, which would read as a whole clean run.
+    bool outputsWritten = true;
+    if (engine.verdict == Verdict::Aborted) outputs.LeaveAll(err);
+    else outputsWritten = outputs.WriteAll(engine, lines, err, InterruptGuard::Interrupted);
+    for (const std::string& reason : view.Reasons()) PrintMessage(err, EscapedLine("ovik-verify: " + reason));
+    if (!options->quiet) NoteSkippedFolders(err, view.SkippedFolderCount());
+    if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
+    int status = outputsWritten ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
+    if (InterruptGuard::Interrupted()) status = kExitAborted;
+    if (outputError != 0) status = kExitWriteFailed;
+    if (json) json->Summary(view.Status(), status);
+    return json ? AfterStandardOutput(out, err, status) : status;
+  } catch (const std::exception& failure) {
+    std::fprintf(err, "ovik-verify: %s\n", failure.what());
+    return AfterStandardOutput(out, err, kExitWriteFailed);
   }
-  if (!json) PrintLine(out, view.Status());
-  // Out before the reports, which may go to the same place.
-  const int outputError = StandardOutputError(out);
-  const DetailLines lines(view.ResultCount(), [&view](const DetailLines::Visitor& visit) {
-    std::size_t row = 0;
-    view.Results().ForEach([&](const ResultRuns::Visited& line) {
-      return visit(row++, {line.text, IsErrorResult(line.kind), line.note});
-    });
-  });
-  // An aborted run has no complete results: an earlier output is worth
-  // more than a part of one, which would read as a whole clean run.
-  bool outputsWritten = true;
-  if (engine.verdict == Verdict::Aborted) outputs.LeaveAll(err);
-  else outputsWritten = outputs.WriteAll(engine, lines, err, InterruptGuard::Interrupted);
-  for (const std::string& reason : view.Reasons()) PrintMessage(err, EscapedLine("ovik-verify: " + reason));
-  if (!options->quiet) NoteSkippedFolders(err, view.SkippedFolderCount());
-  if (outputError != 0) std::fprintf(err, "ovik-verify: write error: %s\n", std::strerror(outputError));
-  int status = outputsWritten ? ExitStatusOf(engine.verdict) : kExitWriteFailed;
-  if (InterruptGuard::Interrupted()) status = kExitAborted;
-  if (outputError != 0) status = kExitWriteFailed;
-  if (json) json->Summary(view.Status(), status);
-  return json ? AfterStandardOutput(out, err, status) : status;
 }
 
 }  // namespace ovik

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <clocale>
 #include <random>
 #include <string>
@@ -93,24 +96,36 @@ void ExpectOldOrderIn(const char* locale) {
 TEST(StoreOrder, IsTheOrderOfWholeTextsInCUtf8) { ExpectOldOrderIn("C.UTF-8"); }
 TEST(StoreOrder, IsTheOrderOfWholeTextsInEnUs) { ExpectOldOrderIn("en_US.UTF-8"); }
 
-// Enough lines for several batches written aside and merged, twice.
+// Enough lines for several batches written aside and merged, twice; and
+// with the temporary file refused beyond its first batch (a full disk), the
+// rest kept in memory.
 TEST(ResultRuns, GiveTheOrderOfWholeTextsAcrossBatches) {
   testing::ScopedLocale collate(LC_COLLATE, "C.UTF-8");
   const std::vector<Result> results = RandomResults(4, 40000);
-  ResultRuns runs;
   Lines expected;
-  for (const Result& r : results) {
-    runs.Append({r.kind, r.name, r.offset, {}});
-    expected.push_back(ResultText({r.kind, r.name, r.offset, {}}));
-  }
+  for (const Result& r : results) expected.push_back(ResultText({r.kind, r.name, r.offset, {}}));
   SortDetailLines(expected);
-  for (int pass = 0; pass < 2; ++pass) {
-    Lines got;
-    runs.ForEach([&got](const ResultRuns::Visited& line) {
-      got.push_back(line.text);
-      return true;
-    });
-    EXPECT_EQ(got, expected) << "pass " << pass;
+  for (const bool fileRefused : {false, true}) {
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (fileRefused) {
+      rlimit limited = before;
+      limited.rlim_cur = ResultRuns::kBatchBytes * 3 / 2;
+      setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ResultRuns runs;
+    for (const Result& r : results) runs.Append({r.kind, r.name, r.offset, {}});
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+    for (int pass = 0; pass < 2; ++pass) {
+      Lines got;
+      runs.ForEach([&got](const ResultRuns::Visited& line) {
+        got.push_back(line.text);
+        return true;
+      });
+      EXPECT_EQ(got, expected) << "pass " << pass << (fileRefused ? ", the file refused" : "");
+    }
   }
 }
 

@@ -106,10 +106,12 @@ bool ResultRuns::Less(const Entry& a, const Entry& b) {
 
 void ResultRuns::SortBatch() { std::sort(batch_.begin(), batch_.end(), Less); }
 
+// Without a temporary file to be had, or once writing it failed, the lines
+// stay in memory.
 void ResultRuns::WriteBatch() {
-  if (spill_ == nullptr && !spillFailed_) spill_ = std::tmpfile();
+  if (spillFailed_) return;
+  if (spill_ == nullptr) spill_ = std::tmpfile();
   if (spill_ == nullptr) {
-    // No temporary file to be had: the lines stay in memory.
     spillFailed_ = true;
     return;
   }
@@ -123,7 +125,11 @@ void ResultRuns::WriteBatch() {
     PutSized(spill_, entry.text);
     PutSized(spill_, entry.note);
   }
-  if (std::fflush(spill_) != 0 || std::ferror(spill_)) throw std::runtime_error("cannot write the sorted results");
+  if (std::fflush(spill_) != 0 || std::ferror(spill_)) {
+    std::clearerr(spill_);
+    spillFailed_ = true;
+    return;
+  }
   run.end = std::ftell(spill_);
   runs_.push_back(run);
   batch_ = {};
@@ -138,23 +144,31 @@ void ResultRuns::ForEach(const std::function<bool(const Visited& line)>& visit) 
     return;
   }
   if (!batch_.empty()) WriteBatch();
-  if (!batch_.empty()) throw std::runtime_error("cannot write the sorted results");
-  // The first entry of each run, smallest first.
+  SortBatch();
+  // The first entry of each run, smallest first; what could not be written
+  // out is one more run, in memory.
+  const std::size_t inMemory = runs_.size();
+  std::size_t nextInMemory = 0;
   std::vector<RunReader> readers;
-  std::vector<Entry> heads(runs_.size());
+  std::vector<Entry> heads(runs_.size() + 1);
   readers.reserve(runs_.size());
+  const auto advance = [&](std::size_t run) {
+    if (run != inMemory) return readers[run].Next(heads[run]);
+    if (nextInMemory == batch_.size()) return false;
+    heads[run] = batch_[nextInMemory++];
+    return true;
+  };
   auto after = [&heads](std::size_t a, std::size_t b) { return Less(heads[b], heads[a]); };
   std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(after)> next(after);
-  for (std::size_t run = 0; run < runs_.size(); ++run) {
-    readers.emplace_back(spill_, runs_[run]);
-    if (readers.back().Next(heads[run])) next.push(run);
-  }
+  for (std::size_t run = 0; run < runs_.size(); ++run) readers.emplace_back(spill_, runs_[run]);
+  for (std::size_t run = 0; run <= inMemory; ++run)
+    if (advance(run)) next.push(run);
   while (!next.empty()) {
     const std::size_t run = next.top();
     next.pop();
     const Entry& entry = heads[run];
     if (!visit({entry.text, entry.kind, entry.note})) return;
-    if (readers[run].Next(heads[run])) next.push(run);
+    if (advance(run)) next.push(run);
   }
 }
 

@@ -34,7 +34,8 @@ class ResultRuns {
     std::string_view note;
   };
   // Calls `visit` with every line in the details order until it returns
-  // false; can be called again. Throws when the temporary file fails.
+  // false; can be called again. Throws when what was written out cannot be
+  // read back.
   void ForEach(const std::function<bool(const Visited& line)>& visit);
 
   // A batch is written out when its lines hold this many bytes.
