@@ -241,6 +241,14 @@ TEST(ReadingWay, TheOtherWayIsTriedOnceAndKeptOnlyWhenClearlyFaster) {
     for (const Span& span : c.spans) way.SpanRead(100 / span.seconds, span.waited, span.doubted);
     EXPECT_EQ(way.OneHead(), c.oneHeadAtEnd) << c.name << ": " << way.Describe();
   }
+
+  ReadingWay found(true, true);
+  EXPECT_TRUE(found.FoundInMemory());
+  EXPECT_FALSE(found.OneHead()) << "a batch found in memory before it is read";
+  EXPECT_FALSE(found.SpanRead(1.0, true, true)) << "settled";
+  ReadingWay pinned(true, false);
+  EXPECT_FALSE(pinned.FoundInMemory());
+  EXPECT_TRUE(pinned.OneHead());
 }
 
 }  // namespace

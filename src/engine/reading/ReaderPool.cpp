@@ -261,13 +261,17 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
   takenOver = false;
   // Once a batch is full, the walk has ended or has added nothing for a moment.
   const auto mayOpenBatch = [&] {
-    return runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() && !work_.front().destinationOnly &&
+    return oneHead_ && runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() &&
+           !work_.front().destinationOnly &&
            running_ < allowedRunning_ &&
            (work_.size() >= pace_.batch || allAdded_ || std::chrono::steady_clock::now() - lastAdded_ >= kGatherFor);
   };
   const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
+  // Once the pool reads the many-readers way, the runs opened before are
+  // still read here.
+  const auto leftOneHead = [&] { return !oneHead_ && runs_.empty(); };
   for (;;) {
-    if (stop.stop_requested() || !oneHead_) return false;
+    if (stop.stop_requested() || leftOneHead()) return false;
     if (mayTakeRun()) {
       run = std::move(runs_.front());
       runs_.pop_front();
@@ -286,14 +290,20 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       batchBytes_ = 0;
       lock.unlock();
       std::vector<Run> runs;
+      bool inMemory = false;
       {
         std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
-        runs = OpenBatch(reader, lock);
+        runs = OpenBatch(reader, lock, inMemory);
       }
       --running_;
       openingBatch_ = false;
       runsLeft_ = runs.size();
       for (Run& opened : runs) runs_.push_back(std::move(opened));
+      // Its runs are read as they are, by as many readers as the many way has.
+      if (inMemory && way_.FoundInMemory()) {
+        oneHead_ = false;
+        allowedRunning_ = manyRunning_;
+      }
       workAdded_.notify_all();
       continue;
     }
@@ -303,7 +313,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       lock.lock();
     }
     const bool ready =
-        workAdded_.wait_for(lock, stop, kGatherFor, [&] { return !oneHead_ || mayTakeRun() || mayOpenBatch(); });
+        workAdded_.wait_for(lock, stop, kGatherFor, [&] { return leftOneHead() || mayTakeRun() || mayOpenBatch(); });
     if (!ready && TakeOverStalledBatch(lock, run)) {
       takenOver = true;
       return true;
@@ -354,6 +364,15 @@ void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
   }
 }
 
+// The first and the last byte of both sides are in memory: the pair will
+// not move the head.
+bool ReaderPool::InMemory(PairJob& job) {
+  const std::int64_t last = std::max<std::int64_t>(job.planSize - 1, 0);
+  for (SideReading& side : job.sides)
+    if (job.planSize > 0 && !(side.file->InMemory(0) && side.file->InMemory(last))) return false;
+  return true;
+}
+
 ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
   if (const std::optional<std::uint64_t> offset = side.file->PhysicalOffset()) return {0, *offset};
   if (side.id.inode != 0) return {1, side.id.inode};
@@ -363,7 +382,9 @@ ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
 // The pairs are opened in the walk's order, which is the order of their
 // folders' entries, and read in the order of their data on the one head.
 // A pair an open decided is done at once.
-std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock) {
+std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock,
+                                                   bool& inMemory) {
+  inMemory = true;
   for (;;) {
     lock.lock();
     lastProgress_ = std::chrono::steady_clock::now();
@@ -373,6 +394,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     lock.unlock();
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
+      inMemory = inMemory && InMemory(*job);
       // Each place costs a call: only those that order something.
       for (int side = 0; side < 2; ++side)
         if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(job->sides[side]);

@@ -119,8 +119,10 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   // and sorted when it is out; false when stopping.
   bool NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
                bool& takenOver);
-  // Opens the pairs of `toOpen_`, `lock` let go meanwhile and held at the end.
-  std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock);
+  // Opens the pairs of `toOpen_`, `lock` let go meanwhile and held at the
+  // end; `inMemory`: every pair was found in memory.
+  std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock, bool& inMemory);
+  static bool InMemory(PairJob& job);
   static DataPlace PlaceOf(SideReading& side);
   void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop);
   // With `lock` on mutex_: when no reader got anywhere for a while and the

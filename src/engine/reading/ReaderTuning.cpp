@@ -47,6 +47,14 @@ double ReadingRate(std::size_t files, double bytes, double seconds) {
   return (large ? bytes : static_cast<double>(files)) / seconds;
 }
 
+bool ReadingWay::FoundInMemory() {
+  if (!measured_ || !oneHead_ || phase_ == Phase::Settled) return false;
+  found_ = "found in memory: many readers at once";
+  oneHead_ = false;
+  phase_ = Phase::Settled;
+  return true;
+}
+
 bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadDoubted) {
   if (!measured_ || phase_ == Phase::Settled || rate <= 0) return false;
   if (phase_ == Phase::First) {

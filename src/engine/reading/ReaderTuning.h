@@ -56,6 +56,9 @@ class ReadingWay {
   ReadingWay(bool oneHeadFirst, bool measured) : oneHead_(oneHeadFirst), measured_(measured) {}
 
   bool OneHead() const { return oneHead_; }
+  // A one-head batch was found in memory before it was read: many readers
+  // from now on. True when OneHead() changed.
+  bool FoundInMemory();
   // The other way is being tried.
   bool Trying() const { return phase_ == Phase::Trying; }
   // A span was read the current way at `rate` (ReadingRate; for one head

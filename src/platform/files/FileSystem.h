@@ -95,6 +95,12 @@ class ReadableFile {
   // Where the file's first data lies on its device, for reading files in
   // the order their data lies; nothing where that is not known.
   virtual std::optional<std::uint64_t> PhysicalOffset() { return std::nullopt; }
+  // Whether the byte at `offset` is in memory (the page cache), asked
+  // without waiting for the device; false where that is not known.
+  virtual bool InMemory(std::int64_t offset) {
+    (void)offset;
+    return false;
+  }
 
   // Reads on from where the last read stopped.
   std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) {

@@ -45,6 +45,11 @@ class PosixReadableFile final : public ReadableFile {
   PosixReadableFile& operator=(const PosixReadableFile&) = delete;
 
   std::optional<std::uint64_t> PhysicalOffset() override { return FirstExtentOffset(fd_); }
+  bool InMemory(std::int64_t offset) override {
+    char byte = 0;
+    iovec part{&byte, 1};
+    return preadv2(fd_, &part, 1, offset, RWF_NOWAIT) == 1;
+  }
 
   std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
     std::size_t filled = 0;
