@@ -4,8 +4,9 @@
 //                      [--select N] [--cached]
 // --lines N skips the verify: it feeds N made-up result lines to the
 // window's display the way a run does, then sorts them, picks the errors
-// as "Save errors only" does and scrolls to the end, and reports the time
-// of each step and the peak memory.
+// as "Save errors only" does, scrolls to the end and saves every line as a
+// text report, and reports the time of each step, the peak memory before
+// the save and what the save added to it.
 // --shot-after S saves the picture S seconds into the run instead of after it.
 // --cached reads the destination through the page cache, as
 // `ovik-verify --cached` does, so the two can be compared.
@@ -13,10 +14,12 @@
 // desktop with a dark theme would.
 #include "engine/VerifyView.h"
 #include "reports/ReportForm.h"
+#include "reports/ReportSave.h"
 #include "ui/main/details/MainDetailsModel.h"
 #include "ui/main/MainWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -31,6 +34,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -93,6 +97,17 @@ long PeakResidentKib() {
   return usage.ru_maxrss;
 }
 
+// A figure of /proc/self/status in KiB, such as "VmRSS:" or "VmHWM:".
+long StatusKib(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+  return 0;
+}
+
+// The peak resident size starts again from what is resident now.
+void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
 // Lines shaped like a run's: mostly "Ok", some errors, names in folders.
 ovik::ResultKind MadeUpKind(long n) {
   using ovik::ResultKind;
@@ -140,9 +155,20 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   window.lstResults->scrollToBottom();
   QApplication::processEvents();
   const double scroll = SecondsSince(timer);
-  std::printf("lines %ld: fill %.2f s, sort %.2f s, filter %.2f s (%zu errors), scroll to end %.2f s, peak RSS %ld MiB\n",
-              count, fill, sort, filter, errors, scroll, PeakResidentKib() / 1024);
-  return 0;
+  const long peak = PeakResidentKib();
+  const long resident = StatusKib("VmRSS:");
+  ResetPeakResident();
+  timer.restart();
+  const std::string report = QDir::temp().filePath("ovik-window-driver-save.txt").toStdString();
+  const bool saved = ovik::SaveReport(report, content, ovik::ReportFilter::All, ovik::ReportFormat::Text,
+                                      [](const ovik::FileFailure&) {});
+  const double save = SecondsSince(timer);
+  const long saveAdded = StatusKib("VmHWM:") - resident;
+  std::remove(report.c_str());
+  std::printf("lines %ld: fill %.2f s, sort %.2f s, filter %.2f s (%zu errors), scroll to end %.2f s, peak RSS %ld MiB, "
+              "save %.2f s, %ld MiB above the window\n",
+              count, fill, sort, filter, errors, scroll, peak / 1024, save, saveAdded / 1024);
+  return saved ? 0 : 1;
 }
 
 int Drive(ovik::TfrmMain& window, const DriverOptions& options) {

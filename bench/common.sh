@@ -132,7 +132,16 @@ wait_until_quiet() {
 # Processor time in clock ticks: all processors busy, and this script with
 # the children it waited for.
 busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 }' /proc/stat; }
-own_ticks() { awk '{ print $14 + $15 + $16 + $17 }' "/proc/$$/stat"; }
+# This script with the children it waited for, and the processes that serve
+# a simulated medium (MEDIUM_PIDS), which are part of the work measured.
+own_ticks() {
+  local pid ticks
+  ticks=$(awk '{ print $14 + $15 + $16 + $17 }' "/proc/$$/stat")
+  for pid in ${MEDIUM_PIDS:-}; do
+    ticks=$((ticks + $(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null || echo 0)))
+  done
+  echo "$ticks"
+}
 
 part_begin() {  # title
   wait_until_quiet

@@ -63,7 +63,7 @@ take_down() {
   if [[ -n $LOOP_DEVICE ]]; then losetup -d "$LOOP_DEVICE" || true; fi
   if [[ -n $SPIN_MOUNT ]]; then umount "$SPIN_MOUNT" || umount -l "$SPIN_MOUNT" || true; fi
   if [[ -n $SPIN_PID ]]; then kill "$SPIN_PID" 2>/dev/null || true; wait "$SPIN_PID" 2>/dev/null || true; fi
-  MEDIUM_MOUNT="" LOOP_DEVICE="" SPIN_MOUNT="" SPIN_PID=""
+  MEDIUM_MOUNT="" LOOP_DEVICE="" SPIN_MOUNT="" SPIN_PID="" MEDIUM_PIDS=""
 }
 
 before_scratch_removal() { take_down; }
@@ -97,6 +97,7 @@ serve_spinning() {  # model, folder, mount point
   mkdir -p "$3"
   "$FAULTFS" --spin="$1" --spin-time-scale="$SPIN_TIME_SCALE" --spin-counts="$COUNTS" "$2" "$3" >"$SCRATCH/faultfs.log" 2>&1 &
   SPIN_PID=$!
+  MEDIUM_PIDS=$SPIN_PID
   SPIN_MOUNT=$3
   local waited=0
   until mountpoint -q "$3"; do
