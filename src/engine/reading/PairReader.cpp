@@ -73,6 +73,11 @@ bool PairReader::OpenPair(PairJob& job) {
   return open;
 }
 
+void PairReader::TakeOverPair(PairJob& job) {
+  for (SideReading& side : job.sides)
+    if (side.file) side.file->TellWaits(place_.Waits());
+}
+
 void PairReader::ReadStretch(PairJob& job, Side side, std::int64_t endBlock) {
   SideReading& reading = job.sides[side];
   while (!job.comparison.Decided() && !reading.ended && reading.nextBlock < endBlock && place_.MayRead(job)) {

@@ -128,6 +128,9 @@ class PairReader {
   // to `endBlock` or both sides in turn, and finishes the pair, its files
   // closed.
   bool OpenPair(PairJob& job);
+  // A pair another reader opened is read by this one: its files tell this
+  // reader's place when they wait for the device.
+  void TakeOverPair(PairJob& job);
   void ReadStretch(PairJob& job, PairComparison::Side side, std::int64_t endBlock);
   void ReadBoth(PairJob& job) { ReadSides(job, true, true); }
   void FinishPair(PairJob& job);

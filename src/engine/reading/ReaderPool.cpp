@@ -355,6 +355,7 @@ bool ReaderPool::TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& r
 void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
   for (OpenedPair& pair : run) {
     PairJob& job = *pair.job;
+    if (pair.open) reader.TakeOverPair(job);
     if (!pair.open && !reader.OpenPair(job)) {
       reader.FinishPair(job);
       continue;
@@ -434,6 +435,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
 // order of their data, then the same stretch of the destinations in
 // theirs, never a block of each in turn.
 void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& stop) {
+  for (OpenedPair& pair : run) reader.TakeOverPair(*pair.job);
   if (!pace_.bothSidesHere) {
     for (OpenedPair& pair : run) {
       reader.ReadBoth(*pair.job);
