@@ -153,8 +153,11 @@ pid_t DesktopBuses::Start(const std::vector<std::string>& argv) {
   return pid;
 }
 
+// The mocks are Python programs: at the start of a parallel test run, beside
+// tests that make and mount file systems, they have been seen to take
+// longer than 20 s to come up.
 bool DesktopBuses::WaitUntil(const std::function<bool()>& ready) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!ready()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
