@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <mutex>
 
 namespace ovik {
@@ -46,6 +47,7 @@ class PlacedFileSystem final : public FileSystem {
   std::map<std::string, std::uint64_t> placeOnDevice;  // by path
   std::mutex mutex;
   std::vector<Read> reads;
+  std::set<std::string> toldWaits;  // files asked to tell when a read waits for the device
 
  private:
   class PlacedFile final : public ReadableFile {
@@ -63,6 +65,13 @@ class PlacedFileSystem final : public FileSystem {
       const auto found = fileSystem_.placeOnDevice.find(path_);
       if (found == fileSystem_.placeOnDevice.end()) return std::nullopt;
       return found->second;
+    }
+    void TellWaits(WaitNotice* notice) override {
+      if (notice != nullptr) {
+        const std::lock_guard lock(fileSystem_.mutex);
+        fileSystem_.toldWaits.insert(path_);
+      }
+      file_->TellWaits(notice);
     }
 
    private:
@@ -84,6 +93,7 @@ struct PacedRun {
   Lines lines;
   std::string chosen;
   std::vector<PlacedFileSystem::Read> reads;
+  std::set<std::string> toldWaits;
 };
 
 constexpr int kFiles = 40;
@@ -116,6 +126,7 @@ PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::
   run.reads = fileSystem.reads;
   // Relative to the tree, so that runs compare.
   for (PlacedFileSystem::Read& read : run.reads) read.path = read.path.substr(tree.root().size() + 1);
+  for (const std::string& path : fileSystem.toldWaits) run.toldWaits.insert(path.substr(tree.root().size() + 1));
   return run;
 }
 
@@ -139,6 +150,10 @@ TEST(MediumPace, EveryKindOfMediumGivesTheSameLines) {
   const PacedRun plain = VerifyOn(Medium(MediumKind::Memory, "0:1"), Medium(MediumKind::NonRotational, "8:0"));
   ASSERT_EQ(plain.lines.size(), static_cast<std::size_t>(kFiles));
   EXPECT_NE(plain.chosen.find("many readers"), std::string::npos) << plain.chosen;
+  // A read in memory never waits for a device; tmpfs refuses every read
+  // that may not wait, so asking would count each one as a wait.
+  EXPECT_FALSE(plain.toldWaits.empty());
+  for (const std::string& path : plain.toldWaits) EXPECT_TRUE(path.starts_with("dst/")) << path;
   const struct {
     const char* name;
     MediumInfo source;

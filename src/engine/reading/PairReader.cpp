@@ -45,7 +45,7 @@ void PairReader::ReadForDigest(PairJob& job) {
       return;
     }
     job.planSize = opened.size;
-    opened.file->TellWaits(place_.Waits());
+    opened.file->TellWaits(place_.Waits(PairComparison::kDestination));
     side.file = std::move(opened.file);
   } catch (...) {
     job.outcome.failure = std::current_exception();
@@ -74,8 +74,8 @@ bool PairReader::OpenPair(PairJob& job) {
 }
 
 void PairReader::TakeOverPair(PairJob& job) {
-  for (SideReading& side : job.sides)
-    if (side.file) side.file->TellWaits(place_.Waits());
+  for (const Side side : {PairComparison::kSource, PairComparison::kDestination})
+    if (job.sides[side].file) job.sides[side].file->TellWaits(place_.Waits(side));
 }
 
 void PairReader::ReadStretch(PairJob& job, Side side, std::int64_t endBlock) {
@@ -114,7 +114,7 @@ bool PairReader::OpenSource(PairJob& job) {
   job.srcId = opened.id;
   job.sides[PairComparison::kSource].id = opened.id;
   job.planSize = opened.size;
-  opened.file->TellWaits(place_.Waits());
+  opened.file->TellWaits(place_.Waits(PairComparison::kSource));
   job.sides[PairComparison::kSource].file = std::move(opened.file);
   return true;
 }
@@ -142,7 +142,7 @@ bool PairReader::OpenDestination(PairJob& job) {
     return false;
   }
   job.outcome.dstSize = opened.size;
-  opened.file->TellWaits(place_.Waits());
+  opened.file->TellWaits(place_.Waits(PairComparison::kDestination));
   job.sides[PairComparison::kDestination].file = std::move(opened.file);
   job.sides[PairComparison::kDestination].id = opened.id;
   job.comparison.Start(spent_);

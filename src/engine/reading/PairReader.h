@@ -63,6 +63,7 @@ struct PairJob {
   SideReading sides[2];
   FileId srcId;
   std::int64_t planSize = 0;  // the length the reads are planned by
+  std::int64_t listedSize = -1;  // of the source, as the walk listed it; -1: not known
   // A source that needs more than one read; set before its destination is
   // handed to another reader.
   bool large = false;
@@ -88,7 +89,8 @@ class ReadingPlace {
   virtual ~ReadingPlace() = default;
   virtual FileSystem& Files() = 0;
   virtual std::size_t BlocksPerRead() const = 0;
-  virtual WaitNotice* Waits() { return nullptr; }
+  // Told when a read of `side` waits for the device; null: not asked.
+  virtual WaitNotice* Waits(PairComparison::Side side) { (void)side; return nullptr; }
   // A buffer for a read of `blocks` blocks, one or BlocksPerRead().
   virtual std::byte* TakeBuffer(std::size_t blocks) = 0;
   virtual void ReturnBuffers(std::vector<std::byte*>& buffers) = 0;

@@ -13,6 +13,8 @@ namespace {
 // How long the end of a run waits for readers to finish the call they are
 // in before it leaves them behind.
 constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
+// Small files a reader takes at a time the many-readers way.
+constexpr std::size_t kSmallFilesTaken = 8;
 // A one-head reader that got nowhere for this long is taken to be stuck.
 constexpr auto kStallAfter = std::chrono::milliseconds(250);
 // How long a one-head batch waits for the walk to add more.
@@ -27,10 +29,18 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
   ReaderContext(ReaderPool& pool, std::stop_token stop) : pool_(pool), stop_(std::move(stop)) {}
   FileSystem& Files() override { return pool_.fileSystem_; }
   std::size_t BlocksPerRead() const override { return pool_.blocksPerRead_; }
-  WaitNotice* Waits() override { return this; }
+  // In memory a read never waits for a device; where the file system
+  // refuses reads that must not wait (tmpfs does), asking first would
+  // count every read as a wait.
+  WaitNotice* Waits(PairComparison::Side side) override { return pool_.pace_.inMemory[side] ? nullptr : this; }
   std::byte* TakeBuffer(std::size_t blocks) override { return pool_.TakeBuffer(blocks); }
   void ReturnBuffers(std::vector<std::byte*>& buffers) override { pool_.ReturnBuffers(buffers); }
   bool HandOffDestination(const std::shared_ptr<PairJob>& job) override;
+  // The jobs the reader took together, and the one it reads.
+  void Holds(std::vector<Work>* taken, std::size_t current) {
+    taken_ = taken;
+    current_ = current;
+  }
   bool TakeBackDestination(PairJob& job) override;
   bool WaitForRoom(PairJob& job, PairComparison::Side side) override;
   bool MayRead(PairJob& job) override;
@@ -42,6 +52,8 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
   ReaderPool& pool_;
   std::stop_token stop_;
   bool leftPlace_ = false;  // gave up its place among those at work while the device is busy
+  std::vector<Work>* taken_ = nullptr;
+  std::size_t current_ = 0;
 };
 
 std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
@@ -96,10 +108,24 @@ ReaderPool::~ReaderPool() {
 // A one-head batch gathers what the walk adds; its readers look again in
 // a moment.
 void ReaderPool::Add(std::shared_ptr<PairJob> job) {
+  std::vector<std::shared_ptr<PairJob>> jobs;
+  jobs.push_back(std::move(job));
+  Add(jobs);
+}
+
+// Readers are woken for a share of small files each, up to the readers
+// allowed at work.
+void ReaderPool::Add(std::vector<std::shared_ptr<PairJob>>& jobs) {
   const std::lock_guard lock(mutex_);
-  work_.push_back({std::move(job)});
+  for (std::shared_ptr<PairJob>& job : jobs) work_.push_back({std::move(job)});
+  jobs.clear();
   lastAdded_ = std::chrono::steady_clock::now();
-  if (running_ < allowedRunning_ && (!oneHead_ || work_.size() >= pace_.batch)) workAdded_.notify_one();
+  if (oneHead_) {
+    if (running_ < allowedRunning_ && work_.size() >= pace_.batch) workAdded_.notify_one();
+    return;
+  }
+  const std::size_t wanted = (work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken;
+  for (std::size_t woken = running_; woken < std::min(wanted, allowedRunning_); ++woken) workAdded_.notify_one();
 }
 
 void ReaderPool::AllAdded() {
@@ -133,7 +159,7 @@ void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   PairReader reader(context, blockSize_);
   while (!stop.stop_requested()) {
     if (oneHead_) ServeOneHead(stop, reader);
-    else ServeMany(stop, reader);
+    else ServeMany(stop, context, reader);
   }
   // Counted out under the lock, so that whoever sees it exited joins it.
   const std::lock_guard lock(mutex_);
@@ -141,31 +167,63 @@ void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   --live_;
 }
 
-void ReaderPool::ServeMany(std::stop_token stop, PairReader& reader) {
-  Work work;
+void ReaderPool::ServeMany(std::stop_token stop, ReaderContext& context, PairReader& reader) {
+  std::vector<Work> taken;
   bool running = false;
-  std::int64_t done = -1;
-  while (NextWork(stop, work, running, done)) {
-    if (work.job->digestOnly) reader.ReadForDigest(*work.job);
-    else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
-    else reader.ReadPair(work.job);
-    done = work.destinationOnly ? -1 : std::max<std::int64_t>(work.job->planSize, 0);
-    Finish(*work.job);
-    work = Work{};
+  Span done;
+  while (NextWork(stop, taken, running, done)) {
+    done = Span{};
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+      Work& work = taken[i];
+      context.Holds(&taken, i);
+      if (work.job->digestOnly) reader.ReadForDigest(*work.job);
+      else if (work.destinationOnly) reader.ReadHandedOffDestination(*work.job);
+      else reader.ReadPair(work.job);
+      if (!work.destinationOnly) {
+        ++done.files;
+        done.bytes += static_cast<double>(std::max<std::int64_t>(work.job->planSize, 0));
+      }
+      Finish(*work.job);
+      work = Work{};
+    }
+    context.Holds(nullptr, 0);
+    taken.clear();
   }
+}
+
+// Jobs a reader took with one that turned out large go back to the front
+// of the work, in their order, for other readers to take.
+void ReaderPool::GiveBack(std::vector<Work>& taken, std::size_t keep) {
+  if (taken.size() <= keep) return;
+  const std::lock_guard lock(mutex_);
+  work_.insert(work_.begin(), std::make_move_iterator(taken.begin() + static_cast<std::ptrdiff_t>(keep)),
+               std::make_move_iterator(taken.end()));
+  taken.resize(keep);
+  if (running_ < allowedRunning_) workAdded_.notify_one();
+}
+
+// Whether a job may be taken with others: a pair whose source, as the walk
+// listed it, fits one read, or was listed without its size. One found large
+// at its open gives back those taken after it.
+bool ReaderPool::TakenInARun(const Work& work) const {
+  return !work.destinationOnly && !work.job->digestOnly &&
+         work.job->listedSize < static_cast<std::int64_t>(blockSize_ * blocksPerRead_);
 }
 
 // The next work in the order added, once fewer readers than allowed are at
 // work; false when stopping or when the pool goes over to one head (a
 // destination handed over is still read). A reader that goes on from job
-// to job keeps its place among those at work.
-bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running, std::int64_t done) {
+// to job keeps its place among those at work. Small files are taken a few
+// at a time, so that a reader comes back for work once per few files
+// rather than once per file, while every reader at work still gets a share.
+bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& running, Span done) {
   std::unique_lock lock(mutex_);
-  if (done >= 0 && !oneHead_) {
-    spanBytes_ += static_cast<double>(done);
+  if (done.files > 0 && !oneHead_) {
+    spanBytes_ += done.bytes;
+    spanFiles_ += done.files;
     // Many readers tried on what may be one head cost seeks: a short span.
     const std::size_t span = way_.Trying() ? std::max<std::size_t>(8, pace_.batch / 4) : pace_.batch;
-    if (++spanFiles_ >= span) SpanRead(spanFiles_, spanBytes_);
+    if (spanFiles_ >= span) SpanRead(spanFiles_, spanBytes_);
   }
   for (;;) {
     const bool handedOver = !work_.empty() && work_.front().destinationOnly;
@@ -185,8 +243,12 @@ bool ReaderPool::NextWork(std::stop_token stop, Work& work, bool& running, std::
   }
   if (!running) ++running_;
   running = true;
-  work = std::move(work_.front());
-  work_.pop_front();
+  const bool small = TakenInARun(work_.front());
+  const std::size_t share = small ? std::clamp<std::size_t>(work_.size() / allowedRunning_, 1, kSmallFilesTaken) : 1;
+  do {
+    taken.push_back(std::move(work_.front()));
+    work_.pop_front();
+  } while (taken.size() < share && !work_.empty() && TakenInARun(work_.front()));
   return true;
 }
 
@@ -467,6 +529,7 @@ void ReaderPool::LeavePlace() {
 }
 
 bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob>& job) {
+  if (taken_ != nullptr) pool_.GiveBack(*taken_, current_ + 1);
   if (pool_.readers_ < 2) return false;
   const std::lock_guard lock(pool_.mutex_);
   if (pool_.oneHead_) return false;

@@ -45,6 +45,7 @@ struct PoolPace {
   bool oneHead = false;        // the way read first: one head, or many readers
   bool measureWay = false;     // the other way is tried, and the faster kept
   bool bothSidesHere = false;  // source and destination on this pool's one head
+  bool inMemory[2] = {false, false};  // of each side: its medium is memory (tmpfs)
   PairComparison::Side orderBy = PairComparison::kDestination;  // the side whose data order sorts a batch
   std::size_t threads = 1;     // readers there may be
   std::size_t oneHeadMost = 4; // readers one head is tried with
@@ -78,6 +79,8 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void Begin(PoolPace pace, std::string notes = {});
   // Read after every job added before.
   void Add(std::shared_ptr<PairJob> job);
+  // The same for several, which are taken from `jobs`.
+  void Add(std::vector<std::shared_ptr<PairJob>>& jobs);
   // No more jobs will be added: a one-head batch need not wait for more.
   void AllAdded();
   // Stops every reader; waits a moment for those that finish their call,
@@ -109,10 +112,18 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
 
   void Serve(std::stop_token stop, std::size_t index);
   // Each returns when stopping or when the way of reading changes.
-  void ServeMany(std::stop_token stop, PairReader& reader);
+  void ServeMany(std::stop_token stop, ReaderContext& context, PairReader& reader);
+  void GiveBack(std::vector<Work>& taken, std::size_t keep);
   void ServeOneHead(std::stop_token stop, PairReader& reader);
-  // `done`: bytes of the job just finished, -1 for none.
-  bool NextWork(std::stop_token stop, Work& work, bool& running, std::int64_t done);
+  // Files and bytes of pairs a reader finished.
+  struct Span {
+    std::size_t files = 0;
+    double bytes = 0;
+  };
+  // `taken`: empty, filled with one job or a few small ones; `done`: what
+  // the jobs taken before came to.
+  bool NextWork(std::stop_token stop, std::vector<Work>& taken, bool& running, Span done);
+  bool TakenInARun(const Work& work) const;
   // With mutex_ held: a span of the current way was read.
   void SpanRead(std::size_t files, double bytes);
   // With `lock` on mutex_: the next run of the batch, a new batch opened

@@ -42,6 +42,8 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   const bool unknown = source.kernelSays == MediumKind::Unknown || destination.kernelSays == MediumKind::Unknown;
   pace.measureWay = !pace.pinned && !inMemory && !unknown;
   pace.orderBy = MaySeek(destination) || !MaySeek(source) ? PairComparison::kDestination : PairComparison::kSource;
+  pace.inMemory[PairComparison::kSource] = source.kernelSays == MediumKind::Memory;
+  pace.inMemory[PairComparison::kDestination] = destination.kernelSays == MediumKind::Memory;
   pace.bothSidesHere = !source.id.empty() && source.id == destination.id;
   pace.batch = std::max<std::size_t>(1, limits.filesAhead);
   return plan;

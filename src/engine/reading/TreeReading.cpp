@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <span>
 #include <chrono>
 
 namespace ovik {
@@ -13,6 +14,11 @@ namespace {
 // How long the end of a run waits for the walk to leave the call it is in
 // before it leaves the thread behind.
 constexpr auto kLeaveBehindAfter = std::chrono::milliseconds(100);
+
+// Steps handed to the window and the readers together.
+constexpr std::size_t kStepsPerBunch = 16;
+// How long the first step of a bunch may wait for the rest.
+constexpr auto kBunchFor = std::chrono::milliseconds(1);
 
 }  // namespace
 
@@ -68,6 +74,45 @@ void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
   walking.pool->Begin(plan.pace, plan.Describe());
 }
 
+// The steps of a walk on their way to the window and the readers, a few at
+// a time, so that each wake-up of a reader or the engine is worth its cost.
+// A bunch goes at once on a step that is not a file, and once it is full
+// or its first step has waited a moment (a slow listing).
+class TreeReading::Bunch {
+ public:
+  void Keep(StepWindow::Entry entry) {
+    if (entries_.empty()) started_ = std::chrono::steady_clock::now();
+    jobs_.push_back(entry.job);
+    entries_.push_back(std::move(entry));
+  }
+  bool Due() const {
+    return entries_.size() >= kStepsPerBunch || std::chrono::steady_clock::now() - started_ >= kBunchFor;
+  }
+  // The readers get the jobs of the steps the window took before the walk
+  // waits for room again: the engine may wait for one of them. False once
+  // the window is closed.
+  bool Hand(Walking& walking, std::stop_token stop) {
+    std::size_t handed = 0;
+    while (handed < entries_.size()) {
+      const std::size_t added = walking.window->Add(std::span(entries_).subspan(handed), stop);
+      if (added == 0) return false;
+      std::vector<std::shared_ptr<PairJob>> jobs;
+      for (std::size_t i = handed; i < handed + added; ++i)
+        if (jobs_[i]) jobs.push_back(std::move(jobs_[i]));
+      if (walking.pool && !jobs.empty()) walking.pool->Add(jobs);
+      handed += added;
+    }
+    entries_.clear();
+    jobs_.clear();
+    return true;
+  }
+
+ private:
+  std::vector<StepWindow::Entry> entries_;
+  std::vector<std::shared_ptr<PairJob>> jobs_;  // of each entry, null for a step that is no file
+  std::chrono::steady_clock::time_point started_;
+};
+
 void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
   pthread_setname_np(pthread_self(), "ovik-walk");
   const Settings& settings = walking.settings;
@@ -75,6 +120,7 @@ void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
     if (walking.pool) ChoosePace(walking, *walking.fileSystem);
     std::uint64_t serial = 0;
     WalkStep step;
+    Bunch bunch;
     while (!stop.stop_requested() && walking.walk->Next(step)) {
       StepWindow::Entry entry;
       entry.step = std::move(step);
@@ -83,14 +129,16 @@ void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
         entry.job = std::make_shared<PairJob>(serial++, settings.blockSize);
         entry.job->srcPath = entry.step.srcPath;
         entry.job->dstPath = entry.step.dstPath;
+        entry.job->listedSize = entry.step.size;
         entry.job->dstRole = settings.dstRole;
         if (settings.makeSourceDigest) entry.job->digest = settings.makeSourceDigest();
       }
-      std::shared_ptr<PairJob> job = entry.job;
-      if (!walking.window->Add(std::move(entry), stop)) break;
-      if (job) walking.pool->Add(std::move(job));
+      const bool file = entry.step.kind == WalkStep::Kind::File;
+      bunch.Keep(std::move(entry));
+      if ((!file || bunch.Due()) && !bunch.Hand(walking, stop)) break;
       step = WalkStep{};
     }
+    if (!stop.stop_requested()) bunch.Hand(walking, stop);
     if (walking.pool) walking.pool->AllAdded();
     walking.window->End();
   } catch (...) {

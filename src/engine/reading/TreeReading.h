@@ -45,6 +45,7 @@ class TreeReading {
 
  private:
   struct Walking;
+  class Bunch;
   static void RunWalk(Walking& walking, std::stop_token stop);
   static void ChoosePace(Walking& walking, FileSystem& fileSystem);
 

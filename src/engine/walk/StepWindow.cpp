@@ -21,17 +21,20 @@ bool StepWindow::RoomForTheWalk() const { return steps_.size() + refill_ <= capa
 
 // Once there is room the walk fills the window up, so that it is woken
 // once for many steps rather than for every one.
-bool StepWindow::Add(Entry entry, std::stop_token stop) {
+bool StepWindow::Add(Entry entry, std::stop_token stop) { return Add(std::span<Entry>(&entry, 1), stop) == 1; }
+
+std::size_t StepWindow::Add(std::span<Entry> entries, std::stop_token stop) {
   std::unique_lock lock(mutex_);
   if (steps_.size() >= capacity_ && !closed_) {
     walkWaits_ = true;
     changed_.wait(lock, stop, [this] { return closed_ || RoomForTheWalk(); });
     walkWaits_ = false;
   }
-  if (closed_ || stop.stop_requested()) return false;
-  steps_.push_back(std::move(entry));
+  if (closed_ || stop.stop_requested()) return 0;
+  std::size_t added = 0;
+  for (; added < entries.size() && steps_.size() < capacity_; ++added) steps_.push_back(std::move(entries[added]));
   if (engineWaitsForStep_) changed_.notify_all();
-  return true;
+  return added;
 }
 
 void StepWindow::End(std::exception_ptr failure) {

@@ -11,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <stop_token>
 
 namespace ovik {
@@ -38,6 +39,9 @@ class StepWindow {
   void Widen(std::size_t capacity);
   // The walking thread: waits while the window is full; false once closed.
   bool Add(Entry entry, std::stop_token stop);
+  // The same for several: waits while the window is full, then moves in
+  // as many of `entries` as fit; how many, 0 once closed.
+  std::size_t Add(std::span<Entry> entries, std::stop_token stop);
   // The walk ended; `failure`: what it threw, thrown again to the engine
   // once it has taken every step before.
   void End(std::exception_ptr failure = nullptr);
