@@ -6,7 +6,8 @@
 // window's display the way a run does, then sorts them, picks the errors
 // as "Save errors only" does, scrolls to the end and saves every line as a
 // text report, and reports the time of each step, the peak memory before
-// the save and what the save added to it.
+// the save, what the save added to it and the longest the window went
+// without handling events while it filled, sorted and scrolled.
 // --shot-after S saves the picture S seconds into the run instead of after it.
 // --cached reads the destination through the page cache, as
 // `ovik-verify --cached` does, so the two can be compared.
@@ -23,7 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -31,6 +32,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -122,10 +124,32 @@ std::string MadeUpName(long n) {
          std::to_string(1000000 - n) + ".jpg";
 }
 
+// The longest time the event loop went without handling events, from a
+// timer that asks to be handled every 10 ms.
+class EventLoopWatch {
+ public:
+  EventLoopWatch() {
+    beat_.setInterval(10);
+    QObject::connect(&beat_, &QTimer::timeout, [this] {
+      longest_ = std::max(longest_, since_.elapsed());
+      since_.restart();
+    });
+    since_.start();
+    beat_.start();
+  }
+  qint64 LongestMs() const { return std::max(longest_, since_.elapsed()); }
+
+ private:
+  QTimer beat_;
+  QElapsedTimer since_;
+  qint64 longest_ = 0;
+};
+
 int FillAndSort(ovik::TfrmMain& window, long count) {
   ovik::VerifyView& view = window.View();
   window.ToggleDetails();
   view.SetResultsSorted(false);
+  EventLoopWatch watch;
   QElapsedTimer timer;
   timer.start();
   for (long n = 0; n < count; ++n) {
@@ -140,6 +164,7 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   }
   view.Pump();
   const double fill = SecondsSince(timer);
+
   timer.restart();
   view.SetResultsVisible(false);
   view.SetResultsSorted(true);
@@ -147,14 +172,16 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   view.ScrollResultsToTop();
   view.Pump();
   const double sort = SecondsSince(timer);
-  timer.restart();
-  const ovik::ReportContent content{"", "", window.DetailsModel().Details(), nullptr};
-  const std::size_t errors = ovik::QualifyingCount(content, ovik::ReportFilter::ErrorsOnly);
-  const double filter = SecondsSince(timer);
+
   timer.restart();
   window.lstResults->scrollToBottom();
   QApplication::processEvents();
   const double scroll = SecondsSince(timer);
+  const qint64 longestBlock = watch.LongestMs();
+  timer.restart();
+  const ovik::ReportContent content{"", "", window.DetailsModel().Details(), nullptr};
+  const std::size_t errors = ovik::QualifyingCount(content, ovik::ReportFilter::ErrorsOnly);
+  const double filter = SecondsSince(timer);
   const long peak = PeakResidentKib();
   const long resident = StatusKib("VmRSS:");
   ResetPeakResident();
@@ -166,8 +193,9 @@ int FillAndSort(ovik::TfrmMain& window, long count) {
   const long saveAdded = StatusKib("VmHWM:") - resident;
   std::remove(report.c_str());
   std::printf("lines %ld: fill %.2f s, sort %.2f s, filter %.2f s (%zu errors), scroll to end %.2f s, peak RSS %ld MiB, "
-              "save %.2f s, %ld MiB above the window\n",
-              count, fill, sort, filter, errors, scroll, peak / 1024, save, saveAdded / 1024);
+              "save %.2f s, %ld MiB above the window, events waited at most %lld ms\n",
+              count, fill, sort, filter, errors, scroll, peak / 1024, save, saveAdded / 1024,
+              static_cast<long long>(longestBlock));
   return saved ? 0 : 1;
 }
 

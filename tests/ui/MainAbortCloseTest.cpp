@@ -7,7 +7,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QMenu>
 
 #include <gtest/gtest.h>

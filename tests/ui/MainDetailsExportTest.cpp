@@ -242,5 +242,33 @@ TEST_F(DetailsExportTest, CopyErrorsOnlyAfterACleanRunCopiesTheHeaderAlone) {
             "Source folder: /media/disc/\r\nDestination folder: /home/me/copy\r\n");
 }
 
+// A long copy asks first with the count of the lines the filter takes, and
+// copies every one of them once asked.
+TEST_F(DetailsExportTest, CopyOfManyLinesAsksWithTheirCountFirst) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300000; ++i) lines.push_back(i % 2 == 0 ? "!Destn file missing: f" + std::to_string(i) : "Ok: g");
+  const auto isCopyQuestion = [](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    return box != nullptr && box->text().contains("to the clipboard");
+  };
+  QString asked;
+  QGuiApplication::clipboard()->setText("before");
+  {
+    ModalAnswerer answerer;
+    answerer.Then(PressOnBox(isCopyQuestion, QMessageBox::No, &asked));
+    CopyDetails(Context(lines), ReportFilter::ErrorsOnly);
+    EXPECT_TRUE(answerer.AllAnswered());
+  }
+  EXPECT_EQ(asked, "Copy 150,000 lines to the clipboard?");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "before") << "copied when told not to";
+
+  ModalAnswerer answerer;
+  answerer.Then(PressOnBox(isCopyQuestion, QMessageBox::Yes));
+  CopyDetails(Context(lines), ReportFilter::ErrorsOnly);
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_EQ(copied.count("\r\n"), 2 + 150000);
+  EXPECT_TRUE(copied.endsWith("!Destn file missing: f299998\r\n"));
+}
+
 }  // namespace
 }  // namespace ovik

@@ -3,8 +3,9 @@
 #include "ui/main/details/MainDetailsModel.h"
 
 #include <QFont>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QPlainTextEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,38 @@ TEST_F(DetailsModel, ControlCharactersShowAsVisibleSymbols) {
 namespace ovik::testing {
 namespace {
 
+// Where a row lies follows from its number: the list scrolls to the end of
+// many rows, finds the rows under the pointer and moves by pages.
+TEST(DetailsListView, ManyRowsScrollSelectAndPageByRowNumber) {
+  EnsureMainTestApplication();
+  auto window = MakeMainWindow();
+  window->ToggleDetails();
+  VerifyView& view = window->View();
+  constexpr int kRows = 200000;
+  for (int i = 0; i < kRows; ++i) view.AppendResult({ResultKind::Ok, "f" + std::to_string(i), 0, {}});
+  view.SetResultsVisible(true);
+  QAbstractItemView& list = *window->lstResults;
+  ASSERT_EQ(list.model()->rowCount(), kRows);
+  list.scrollToBottom();
+  const QModelIndex last = list.model()->index(kRows - 1, 0);
+  ASSERT_TRUE(list.viewport()->rect().contains(list.visualRect(last))) << "the last row is shown whole";
+  const QRect lastRect = list.visualRect(last);
+  EXPECT_EQ(list.indexAt(lastRect.center()), last);
+  EXPECT_FALSE(list.indexAt(lastRect.center() + QPoint(0, lastRect.height())).isValid()) << "below the last row";
+
+  const QModelIndex above = list.indexAt(QPoint(1, lastRect.top() - 1));
+  EXPECT_EQ(above.row(), kRows - 2);
+  list.setCurrentIndex(list.model()->index(0, 0));
+  const int pageRows = list.viewport()->height() / lastRect.height();
+  QTest::keyClick(&list, Qt::Key_PageDown);
+  EXPECT_EQ(list.currentIndex().row(), pageRows);
+  EXPECT_EQ(list.indexAt(QPoint(1, 1)).row(), 1) << "scrolled by whole rows to show the new current row";
+  QTest::keyClick(&list, Qt::Key_End);
+  EXPECT_EQ(list.currentIndex().row(), kRows - 1);
+  QTest::keyClick(&list, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(list.selectionModel()->selectedRows().size(), 2);
+}
+
 // A line's note shows as its tooltip and, with the line selected alone,
 // in the field under the list; the line's own text stays as it was.
 TEST(DetailsNotes, SelectedLineShowsItsNote) {
@@ -99,7 +132,7 @@ TEST(DetailsNotes, SelectedLineShowsItsNote) {
   view.ScrollResultsToTop();
   auto* note = window->findChild<QPlainTextEdit*>("memLineNote");
   ASSERT_NE(note, nullptr);
-  QListView& list = *window->lstResults;
+  QAbstractItemView& list = *window->lstResults;
   const QModelIndex damaged = list.model()->index(0, 0);
   EXPECT_EQ(damaged.data().toString(), "!Mismatched contents at offset 4,096: b.bin");
   EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "4,096 bytes are zero");

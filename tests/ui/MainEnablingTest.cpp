@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QDropEvent>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QMenu>
 #include <QMimeData>
 

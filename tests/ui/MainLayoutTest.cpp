@@ -2,7 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QProgressBar>
 #include <QScrollBar>
 

@@ -4,7 +4,7 @@
 
 #include <QClipboard>
 #include <QItemSelectionModel>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QTest>
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 
 #include <QAction>
 #include <QImage>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QMenu>
 #include <QPixmap>
 #include <QProgressBar>

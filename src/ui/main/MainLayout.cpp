@@ -6,7 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QPlainTextEdit>
 #include <QMenuBar>
 #include <QProgressBar>

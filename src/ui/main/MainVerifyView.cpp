@@ -1,6 +1,7 @@
 #include "ui/main/MainVerifyView.h"
 
 #include "ui/main/look/MainColours.h"
+#include "ui/main/details/DetailsListView.h"
 #include "ui/main/details/MainDetailsModel.h"
 #include "ui/main/MainMessageBoxes.h"
 #include "ui/main/MainRunAnnouncer.h"
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -177,7 +177,7 @@ void MainVerifyView::SetApplicationTitle(std::string_view title) {
 }
 
 void MainVerifyView::Pump() {
-  if (holding_ && sinceFlush_.elapsed() >= kRepaintIntervalMs) FlushWhatIsDue();
+  if (holding_ && sinceFlush_.elapsed() >= kRepaintIntervalMs) Flush();
   if (sinceEvents_.isValid() && sinceEvents_.nsecsElapsed() < kEventIntervalNs) return;
   QCoreApplication::processEvents();
   sinceEvents_.start();
@@ -202,14 +202,6 @@ void MainVerifyView::Flush() {
   sinceFlush_.restart();
 }
 
-// The totals every time; new rows when they are due.
-void MainVerifyView::FlushWhatIsDue() {
-  if (!sinceRows_.isValid() || sinceRows_.elapsed() >= rowsInterval_) return Flush();
-  FlushLabels();
-  holding_ = window_.detailsModel_->HasUncommittedAppends() || heldScrollSteps_ > 0;
-  sinceFlush_.restart();
-}
-
 void MainVerifyView::FlushLabels() {
   for (std::size_t i = 0; i < kLabelCount; ++i) {
     if (!heldTexts_[i]) continue;
@@ -221,18 +213,12 @@ void MainVerifyView::FlushLabels() {
 void MainVerifyView::FlushResults() {
   DetailsListModel& model = *window_.detailsModel_;
   model.CommitAppends();
-  sinceRows_.start();
   if (heldScrollSteps_ == 0) return;
   // The top line moves on by one per line added, as far as the last page.
-  // The view lays the new rows out now rather than later, so it can scroll
+  // The view takes in the new rows now rather than later, so it can scroll
   // to them.
-  QListView& list = *window_.lstResults;
-  QElapsedTimer layout;
-  layout.start();
+  DetailsListView& list = *window_.lstResults;
   list.doItemsLayout();
-  // The list lays out every row again, so that with millions of rows new
-  // ones are shown less often: the layout takes at most a quarter of the time.
-  rowsInterval_ = std::max<qint64>(kRepaintIntervalMs, 3 * layout.elapsed());
   const int rowHeight = std::max(1, list.sizeHintForRow(0));
   const int pageRows = std::max(1, list.viewport()->height() / rowHeight);
   const int lastTop = std::max(0, model.rowCount() - pageRows);

@@ -55,8 +55,6 @@ class MainVerifyView : public VerifyView {
   void ReapplyColours();
 
  private:
-  // The held texts; the held lines when they are due.
-  void FlushWhatIsDue();
   static constexpr std::size_t kLabelCount = static_cast<std::size_t>(ViewLabel::Elapsed) + 1;
 
   QLabel* LabelOf(ViewLabel label) const;
@@ -72,8 +70,6 @@ class MainVerifyView : public VerifyView {
   std::size_t heldScrollSteps_ = 0;
   bool holding_ = false;
   QElapsedTimer sinceFlush_;
-  QElapsedTimer sinceRows_;                    // since new rows were last shown
-  qint64 rowsInterval_ = kRepaintIntervalMs;  // between two showings of new rows, in ms
   QElapsedTimer sinceEvents_;  // invalid until the first pump
 };
 

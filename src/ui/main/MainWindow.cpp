@@ -31,7 +31,7 @@
 #include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>

@@ -3,6 +3,7 @@
 #include "engine/VerifyEngine.h"
 #include "reports/ReportFilter.h"
 #include "ui/main/MainBrowseFolder.h"
+#include "ui/main/details/DetailsListView.h"
 #include "ui/main/details/MainDetailsExport.h"
 
 #include <QMainWindow>
@@ -15,7 +16,6 @@
 class QAction;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPlainTextEdit;
 class QMenu;
 class QProgressBar;
@@ -181,7 +181,7 @@ class TfrmMain : public QMainWindow, public BrowseFolderHost {
   QLabel* lblMismatches = nullptr;
   QLabel* lblNumMismatches = nullptr;
   QLabel* lblList = nullptr;
-  QListView* lstResults = nullptr;
+  DetailsListView* lstResults = nullptr;
   // The note of the one selected line, under the list; hidden otherwise.
   QPlainTextEdit* memLineNote = nullptr;
   QMenu* mnuFile = nullptr;

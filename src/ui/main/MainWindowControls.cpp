@@ -8,7 +8,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QPlainTextEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -174,16 +174,13 @@ void TfrmMain::BuildDetailsFrame() {
   lblNumMismatches = AddLabel(grpDetails, "lblNumMismatches", "-", 469, 27);
   lblList = SetLabelFont(AddLabel(grpDetails, "lblList", "File details", 8, 32), BoldFont());
 
-  lstResults = new QListView(grpDetails);
+  lstResults = new DetailsListView(grpDetails);
   detailsModel_ = new DetailsListModel(lstResults->fontMetrics(), this);
   lstResults->setObjectName("lstResults");
   lstResults->setGeometry(6, 48, 579, 108);
-  lstResults->setUniformItemSizes(true);
   lstResults->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  lstResults->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   lstResults->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  lstResults->setLayoutMode(QListView::SinglePass);
   lstResults->setModel(detailsModel_);
 
   memLineNote = new QPlainTextEdit(grpDetails);

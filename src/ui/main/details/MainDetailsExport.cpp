@@ -6,16 +6,42 @@
 #include "ui/main/MainMessageBoxes.h"
 #include "ui/main/details/MainSaveDialog.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProgressDialog>
 
+#include <algorithm>
+
 namespace ovik {
 namespace {
 
+// Lines walked between two looks at the progress box.
+constexpr std::size_t kLinesPerProgressStep = 4096;
+
 ReportContent ContentOf(const DetailsContext& details) {
   return {details.sourceText, details.destText, details.lines, details.isSelected};
+}
+
+// Calls `visit` with each qualifying line. A long walk shows its progress
+// in a box that keeps the window answering and can stop it: false then.
+bool WalkShowingProgress(const char* label, const ReportContent& content, ReportFilter filter,
+                         const std::function<bool(const std::string&)>& visit) {
+  const std::size_t lines = content.lines.Count();
+  QProgressDialog progress(label, "Cancel", 0, static_cast<int>(lines), QApplication::activeWindow());
+  progress.setObjectName("dlgCopyProgress");
+  progress.setWindowModality(Qt::ApplicationModal);
+  progress.setMinimumDuration(500);
+  progress.setAutoReset(false);
+  std::size_t visited = 0;
+  ForEachQualifyingLine(content, filter, [&](const std::string& line) {
+    if (!visit(line)) return false;
+    if (++visited % kLinesPerProgressStep != 0) return true;
+    progress.setValue(static_cast<int>(std::min(visited, lines)));
+    return !progress.wasCanceled();
+  });
+  return !progress.wasCanceled();
 }
 
 }  // namespace
@@ -42,14 +68,22 @@ void SaveDetails(QWidget* parent, const DetailsContext& details, ReportFilter fi
 void CopyDetails(const DetailsContext& details, ReportFilter filter) {
   const ReportContent content = ContentOf(details);
   if (details.lines.Count() > kCopyAskAbove) {
-    const std::size_t count = QualifyingCount(content, filter);
+    std::size_t count = filter == ReportFilter::All ? details.lines.Count() : 0;
+    if (filter != ReportFilter::All &&
+        !WalkShowingProgress("Counting lines...", content, filter, [&count](const std::string&) { return ++count, true; }))
+      return;
     if (count > kCopyAskAbove &&
         !AskConfirm(QString("Copy %1 lines to the clipboard?").arg(QString::fromStdString(FormatThousands(
             static_cast<std::int64_t>(count))))))
       return;
   }
-  const std::string text = DetailsText(content, filter);
-  QGuiApplication::clipboard()->setText(QFile::decodeName(QByteArray::fromStdString(text)));
+  QString text = QFile::decodeName(QByteArray::fromStdString(ReportHeader(ReportFormat::Text, content.sourceText, content.destText)));
+  const bool copied = WalkShowingProgress("Copying details...", content, filter, [&text](const std::string& line) {
+    text += QFile::decodeName(QByteArray::fromStdString(ReportLine(ReportFormat::Text, line)));
+    text += QLatin1StringView(kReportLineEnd.data(), static_cast<qsizetype>(kReportLineEnd.size()));
+    return true;
+  });
+  if (copied) QGuiApplication::clipboard()->setText(text);
 }
 
 }  // namespace ovik

@@ -29,7 +29,8 @@ inline constexpr std::size_t kCopyAskAbove = 100000;
 void SaveDetails(QWidget* parent, const DetailsContext& details, ReportFilter filter);
 
 // Replaces the clipboard's contents with the qualifying lines as text;
-// asks first when they are more than kCopyAskAbove.
+// asks first when they are more than kCopyAskAbove. A long copy shows its
+// progress in a box that can stop it, the clipboard then left as it was.
 void CopyDetails(const DetailsContext& details, ReportFilter filter);
 
 }  // namespace ovik

@@ -32,7 +32,6 @@ class DetailsListModel : public QAbstractListModel {
   void Append(const ResultLine& line);
   // Announces the lines appended since the last commit to the views.
   void CommitAppends();
-  bool HasUncommittedAppends() const { return committed_ != store_->Count(); }
   void Clear();
   // Puts the lines into the details order and keeps it until sorting is
   // switched off. A long list is sorted aside while `whileWaiting` is
