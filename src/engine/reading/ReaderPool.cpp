@@ -214,8 +214,9 @@ bool ReaderPool::TakenInARun(const Work& work) const {
 // work; false when stopping or when the pool goes over to one head (a
 // destination handed over is still read). A reader that goes on from job
 // to job keeps its place among those at work. Small files are taken a few
-// at a time, so that a reader comes back for work once per few files
-// rather than once per file, while every reader at work still gets a share.
+// at a time while their reads do not wait for the device, so that a
+// reader comes back for work once per few files rather than once per
+// file, while every reader at work still gets a share.
 bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& running, Span done) {
   std::unique_lock lock(mutex_);
   if (done.files > 0 && !oneHead_) {
@@ -243,8 +244,9 @@ bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& 
   }
   if (!running) ++running_;
   running = true;
-  const bool small = TakenInARun(work_.front());
-  const std::size_t share = small ? std::clamp<std::size_t>(work_.size() / allowedRunning_, 1, kSmallFilesTaken) : 1;
+  // Reads that wait for the device are better many at once, one per reader.
+  const bool few = !readsWait_ && TakenInARun(work_.front());
+  const std::size_t share = few ? std::clamp<std::size_t>(work_.size() / allowedRunning_, 1, kSmallFilesTaken) : 1;
   do {
     taken.push_back(std::move(work_.front()));
     work_.pop_front();
@@ -264,6 +266,7 @@ void ReaderPool::SpanRead(std::size_t files, double bytes) {
   // A span read from memory may still have waited once or twice (a page
   // the kernel was bringing in); one from the device waits for most files.
   const bool waitedForDevice = waits - spanWaitsBefore_ > files / 8;
+  readsWait_ = waitedForDevice;
   if (way_.SpanRead(rate, waitedForDevice, tuning_.Settled() && tuning_.Readers() > 1)) {
     oneHead_ = way_.OneHead();
     if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);

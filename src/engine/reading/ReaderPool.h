@@ -180,6 +180,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   // Reads that waited for the device, and the count when the span began.
   std::atomic<std::size_t> deviceWaits_{0};
   std::size_t spanWaitsBefore_ = 0;
+  bool readsWait_ = true;  // the last span's reads waited for the device
   // The span the many-readers way is measured over.
   std::size_t spanFiles_ = 0;
   double spanBytes_ = 0;
