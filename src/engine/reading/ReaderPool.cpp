@@ -532,6 +532,7 @@ void ReaderPool::LeavePlace() {
 }
 
 bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob>& job) {
+  // The small files taken with this one go back for other readers first.
   if (taken_ != nullptr) pool_.GiveBack(*taken_, current_ + 1);
   if (pool_.readers_ < 2) return false;
   const std::lock_guard lock(pool_.mutex_);

@@ -5,8 +5,8 @@
 #include <pthread.h>
 
 #include <atomic>
-#include <span>
 #include <chrono>
+#include <span>
 
 namespace ovik {
 namespace {
@@ -76,8 +76,9 @@ void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
 
 // The steps of a walk on their way to the window and the readers, a few at
 // a time, so that each wake-up of a reader or the engine is worth its cost.
-// A bunch goes at once on a step that is not a file, and once it is full
-// or its first step has waited a moment (a slow listing).
+// A bunch goes on a step that is no file, once it is full, and once its
+// first step is a millisecond old when the walk comes back with the next;
+// steps found before a call that hangs wait with the walk.
 class TreeReading::Bunch {
  public:
   void Keep(StepWindow::Entry entry) {
