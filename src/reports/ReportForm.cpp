@@ -83,11 +83,14 @@ std::size_t QualifyingCount(const ReportContent& content, ReportFilter filter) {
   return count;
 }
 
+std::string DetailsTextLine(std::string_view line) {
+  return ReportLine(ReportFormat::Text, line) + std::string(kReportLineEnd);
+}
+
 std::string DetailsText(const ReportContent& content, ReportFilter filter) {
   std::string text = ReportHeader(ReportFormat::Text, content.sourceText, content.destText);
   ForEachQualifyingLine(content, filter, [&](const std::string& line) {
-    text += ReportLine(ReportFormat::Text, line);
-    text += kReportLineEnd;
+    text += DetailsTextLine(line);
     return true;
   });
   return text;

@@ -83,6 +83,7 @@ std::size_t QualifyingCount(const ReportContent& content, ReportFilter filter);
 
 // The text form as the clipboard gets it: the header always, then every
 // qualifying line, each line ending with CR LF.
+std::string DetailsTextLine(std::string_view line);
 std::string DetailsText(const ReportContent& content, ReportFilter filter);
 
 }  // namespace ovik

@@ -79,8 +79,7 @@ void CopyDetails(const DetailsContext& details, ReportFilter filter) {
   }
   QString text = QFile::decodeName(QByteArray::fromStdString(ReportHeader(ReportFormat::Text, content.sourceText, content.destText)));
   const bool copied = WalkShowingProgress("Copying details...", content, filter, [&text](const std::string& line) {
-    text += QFile::decodeName(QByteArray::fromStdString(ReportLine(ReportFormat::Text, line)));
-    text += QLatin1StringView(kReportLineEnd.data(), static_cast<qsizetype>(kReportLineEnd.size()));
+    text += QFile::decodeName(QByteArray::fromStdString(DetailsTextLine(line)));
     return true;
   });
   if (copied) QGuiApplication::clipboard()->setText(text);
