@@ -101,14 +101,17 @@ DesktopBuses::DesktopBuses()
   Start({kSystemPython, "-m", "dbusmock", "--template", "notification_daemon", "-l", work_.Path("notify.log")});
   system_ = std::make_unique<BusConnection>(BusKind::System);
   session_ = std::make_unique<BusConnection>(BusKind::Session);
-  const auto answers = [&](const BusConnection& bus, const char* service, const char* path, const char* interface,
-                           const char* member) {
-    return bus.Call(bus.NewMethodCall(service, path, interface, member), kCallTimeout) != nullptr;
+  // A connection made while a bus was not yet listening stays closed: it
+  // is made again until the service answers.
+  const auto answers = [&](std::unique_ptr<BusConnection>& bus, BusKind kind, const char* service, const char* path,
+                           const char* interface, const char* member) {
+    if (!bus->IsOpen()) bus = std::make_unique<BusConnection>(kind);
+    return bus->Call(bus->NewMethodCall(service, path, interface, member), kCallTimeout) != nullptr;
   };
   if (!WaitUntil([&] {
-        return answers(*system_, "org.freedesktop.login1", "/org/freedesktop/login1",
+        return answers(system_, BusKind::System, "org.freedesktop.login1", "/org/freedesktop/login1",
                        "org.freedesktop.login1.Manager", "ListInhibitors") &&
-               answers(*session_, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+               answers(session_, BusKind::Session, "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
                        "org.freedesktop.Notifications", "GetServerInformation");
       }))
     error_ = "the mocked login manager or notification daemon did not start";
