@@ -20,10 +20,15 @@ void PairReader::ReadPair(const std::shared_ptr<PairJob>& jobRef) {
   if (OpenSource(job)) {
     const auto readSize = static_cast<std::int64_t>(blockSize_ * place_.BlocksPerRead());
     // The two sides of a file that needs more than one read are read at once.
-    if (job.planSize >= readSize && place_.HandOffDestination(jobRef)) ReadSides(job, true, false);
+    bool heldDestination = true;
+    if (job.planSize >= readSize && place_.HandOffDestination(jobRef)) heldDestination = ReadSides(job, true, false);
     else if (OpenDestination(job)) ReadSides(job, true, true);
     LeaveNothingUncompared(job);
     ReadSourceToItsEnd(job);
+    // Closed here rather than by whoever lets go of the job last, which is
+    // mostly the engine's thread: it has enough to do.
+    job.sides[PairComparison::kSource].file.reset();
+    if (heldDestination) job.sides[PairComparison::kDestination].file.reset();
   }
   Spend();
 }
@@ -31,6 +36,7 @@ void PairReader::ReadPair(const std::shared_ptr<PairJob>& jobRef) {
 void PairReader::ReadHandedOffDestination(PairJob& job) {
   if (place_.MayRead(job) && OpenDestination(job)) ReadSides(job, false, true);
   LeaveNothingUncompared(job);
+  job.sides[PairComparison::kDestination].file.reset();
   Spend();
 }
 
@@ -65,6 +71,7 @@ void PairReader::ReadForDigest(PairJob& job) {
     spent_.push_back(piece.data);
     Spend();
   }
+  side.file.reset();
 }
 
 bool PairReader::OpenPair(PairJob& job) {
@@ -153,7 +160,7 @@ bool PairReader::OpenDestination(PairJob& job) {
 // A reader of both sides reads the one that is behind, the source first;
 // a reader of one side waits when it is too far ahead of the other, or
 // takes the other side too when no reader has started on it.
-void PairReader::ReadSides(PairJob& job, bool source, bool destination) {
+bool PairReader::ReadSides(PairJob& job, bool source, bool destination) {
   const auto takeBackDestination = [&] {
     if (!source || destination || !place_.TakeBackDestination(job)) return false;
     destination = true;
@@ -167,17 +174,17 @@ void PairReader::ReadSides(PairJob& job, bool source, bool destination) {
     const bool dstLeft = destination && !dst.ended;
     if (!srcLeft && !dstLeft) {
       if (takeBackDestination()) continue;
-      return;
+      return destination;
     }
     const Side side = srcLeft && (!dstLeft || src.nextBlock <= dst.nextBlock) ? PairComparison::kSource
                                                                                : PairComparison::kDestination;
     if (source != destination &&
         job.comparison.BlocksAhead(side) >= kReadsAhead * static_cast<std::int64_t>(place_.BlocksPerRead())) {
       if (takeBackDestination()) continue;
-      if (!place_.WaitForRoom(job, side)) return;
+      if (!place_.WaitForRoom(job, side)) return destination;
       continue;
     }
-    if (!place_.MayRead(job)) return;
+    if (!place_.MayRead(job)) return destination;
     Piece piece = ReadPiece(job, side);
     if (side == PairComparison::kSource) TakeInDigest(job, piece);
     // The reader of the side that is ahead waits for this one: it compares,
@@ -187,6 +194,7 @@ void PairReader::ReadSides(PairJob& job, bool source, bool destination) {
     place_.Compared(job);
     Spend();
   }
+  return destination;
 }
 
 // Enough whole blocks for the rest of the file as planned and one more, so

@@ -141,8 +141,9 @@ class PairReader {
   bool OpenSource(PairJob& job);
   bool OpenDestination(PairJob& job);
   // Reads the sides the reader holds until the pair is decided, the sides
-  // end or the reader must stop.
-  void ReadSides(PairJob& job, bool source, bool destination);
+  // end or the reader must stop; whether it held the destination in the
+  // end (one handed off may be taken back).
+  bool ReadSides(PairJob& job, bool source, bool destination);
   Piece ReadPiece(PairJob& job, PairComparison::Side side);
   void TakeInDigest(PairJob& job, const Piece& piece);
   // A source read for its digest goes on to its end once the comparison is
