@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <set>
 #include <mutex>
+#include <thread>
 
 namespace ovik {
 namespace {
@@ -26,6 +28,7 @@ class PlacedFileSystem final : public FileSystem {
   struct Read {
     std::string path;
     std::int64_t offset;
+    std::thread::id thread;
   };
 
   bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override {
@@ -48,6 +51,7 @@ class PlacedFileSystem final : public FileSystem {
   std::mutex mutex;
   std::vector<Read> reads;
   std::set<std::string> toldWaits;  // files asked to tell when a read waits for the device
+  std::string slowRoot;             // each read below it takes a few milliseconds, as a disk's
 
  private:
   class PlacedFile final : public ReadableFile {
@@ -57,8 +61,10 @@ class PlacedFileSystem final : public FileSystem {
     std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
       {
         const std::lock_guard lock(fileSystem_.mutex);
-        fileSystem_.reads.push_back({path_, offset});
+        fileSystem_.reads.push_back({path_, offset, std::this_thread::get_id()});
       }
+      if (!fileSystem_.slowRoot.empty() && path_.starts_with(fileSystem_.slowRoot))
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
       return file_->ReadAt(buffer, size, offset, error);
     }
     std::optional<std::uint64_t> PhysicalOffset() override {
@@ -102,7 +108,8 @@ std::string NameOf(int i) { return "f" + std::to_string(100 + i); }
 
 // Files placed on the device in the opposite order of their names, some
 // changed or missing in the destination.
-PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::size_t readers = 0) {
+PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::size_t readers = 0,
+                  bool slowDestination = false) {
   testing::TempTree tree;
   PlacedFileSystem fileSystem;
   for (int i = 0; i < kFiles; ++i) {
@@ -115,6 +122,7 @@ PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::
   }
   fileSystem.media[tree.Path("src")] = source;
   fileSystem.media[tree.Path("dst")] = destination;
+  if (slowDestination) fileSystem.slowRoot = tree.Path("dst");
   testing::RecordingView view;
   testing::FakeClock clock;
   VerifyEngine engine(view, fileSystem, clock);
@@ -183,6 +191,24 @@ TEST(MediumPace, OneHeadReadsInTheOrderOfTheDataOnIt) {
   EXPECT_EQ(dstReads, sorted) << "the destination read against the order of its data";
   EXPECT_NE(run.chosen.find("test medium 8:16"), std::string::npos) << run.chosen;
   EXPECT_NE(run.chosen.find("1 reader (pinned)"), std::string::npos) << run.chosen;
+}
+
+// A source on flash and a destination that seeks: the head's reader reads
+// the destinations while other readers read the sources apart, so the
+// head never waits for them (unless it finds one nobody started on).
+TEST(MediumPace, TheOtherMediumIsReadApartFromTheHead) {
+  const PacedRun run =
+      VerifyOn(Medium(MediumKind::NonRotational, "259:0"), Medium(MediumKind::Rotational, "8:16"), 0, true);
+  EXPECT_NE(run.chosen.find("each source read apart at its own pace"), std::string::npos) << run.chosen;
+  std::set<std::thread::id> headReaders;
+  for (const PlacedFileSystem::Read& read : run.reads)
+    if (read.path.starts_with("dst/")) headReaders.insert(read.thread);
+  int sourcesReadByTheHead = 0;
+  for (const PlacedFileSystem::Read& read : run.reads)
+    if (read.path.starts_with("src/") && headReaders.count(read.thread) != 0) ++sourcesReadByTheHead;
+  EXPECT_LE(sourcesReadByTheHead, kFiles / 4);
+  const PacedRun both = VerifyOn(Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::Rotational, "8:17"));
+  EXPECT_EQ(both.chosen.find("read apart"), std::string::npos) << both.chosen;
 }
 
 // Both sides on one disk: a stretch of one side, then of the other, never

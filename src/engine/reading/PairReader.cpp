@@ -19,25 +19,48 @@ void PairReader::ReadPair(const std::shared_ptr<PairJob>& jobRef) {
   if (!place_.MayRead(job)) return;
   if (OpenSource(job)) {
     const auto readSize = static_cast<std::int64_t>(blockSize_ * place_.BlocksPerRead());
+    HeldSides held{true, true};
     // The two sides of a file that needs more than one read are read at once.
-    bool heldDestination = true;
-    if (job.planSize >= readSize && place_.HandOffDestination(jobRef)) heldDestination = ReadSides(job, true, false);
-    else if (OpenDestination(job)) ReadSides(job, true, true);
-    LeaveNothingUncompared(job);
-    ReadSourceToItsEnd(job);
-    // Closed here rather than by whoever lets go of the job last, which is
-    // mostly the engine's thread: it has enough to do.
-    job.sides[PairComparison::kSource].file.reset();
-    if (heldDestination) job.sides[PairComparison::kDestination].file.reset();
+    if (job.planSize >= readSize && place_.HandOffDestination(jobRef)) {
+      held.destination = false;
+      ReadSides(job, held);
+    } else if (OpenDestination(job)) {
+      ReadSides(job, held);
+    }
+    FinishHeld(job, held);
   }
   Spend();
 }
 
 void PairReader::ReadHandedOffDestination(PairJob& job) {
-  if (place_.MayRead(job) && OpenDestination(job)) ReadSides(job, false, true);
+  HeldSides held{false, true};
+  if (place_.MayRead(job) && OpenDestination(job)) ReadSides(job, held);
+  FinishHeld(job, held);
+}
+
+void PairReader::ReadOwnSide(PairJob& job, Side side) {
+  HeldSides held{side == PairComparison::kSource, side == PairComparison::kDestination};
+  ReadSides(job, held);
+  FinishHeld(job, held);
+}
+
+// The other medium does not seek: its reads are not asked to tell waits,
+// which are the head's to count.
+void PairReader::ReadApartSide(PairJob& job, Side side) {
+  HeldSides held{side == PairComparison::kSource, side == PairComparison::kDestination};
+  if (job.sides[side].file) job.sides[side].file->TellWaits(nullptr);
+  ReadSides(job, held);
+  FinishHeld(job, held);
+}
+
+// Closed here rather than by whoever lets go of the job last, which is
+// mostly the engine's thread: it has enough to do.
+void PairReader::FinishHeld(PairJob& job, const HeldSides& held) {
   LeaveNothingUncompared(job);
-  job.sides[PairComparison::kDestination].file.reset();
+  if (held.source) ReadSourceToItsEnd(job);
   Spend();
+  if (held.source) job.sides[PairComparison::kSource].file.reset();
+  if (held.destination) job.sides[PairComparison::kDestination].file.reset();
 }
 
 void PairReader::ReadForDigest(PairJob& job) {
@@ -160,41 +183,49 @@ bool PairReader::OpenDestination(PairJob& job) {
 // A reader of both sides reads the one that is behind, the source first;
 // a reader of one side waits when it is too far ahead of the other, or
 // takes the other side too when no reader has started on it.
-bool PairReader::ReadSides(PairJob& job, bool source, bool destination) {
-  const auto takeBackDestination = [&] {
-    if (!source || destination || !place_.TakeBackDestination(job)) return false;
-    destination = true;
-    OpenDestination(job);  // one that fails decides the pair
+void PairReader::ReadSides(PairJob& job, HeldSides& held) {
+  const auto takeBackOtherSide = [&] {
+    if (held.source == held.destination) return false;
+    const Side other = held.source ? PairComparison::kDestination : PairComparison::kSource;
+    if (!place_.TakeBackSide(job, other)) return false;
+    if (other == PairComparison::kSource) {
+      held.source = true;
+    } else {
+      held.destination = true;
+      // A destination handed off before it was opened; one that fails
+      // decides the pair.
+      if (!job.sides[PairComparison::kDestination].file) OpenDestination(job);
+    }
     return true;
   };
   while (!job.comparison.Decided()) {
     const SideReading& src = job.sides[PairComparison::kSource];
     const SideReading& dst = job.sides[PairComparison::kDestination];
-    const bool srcLeft = source && !src.ended;
-    const bool dstLeft = destination && !dst.ended;
+    const bool srcLeft = held.source && !src.ended;
+    const bool dstLeft = held.destination && !dst.ended;
     if (!srcLeft && !dstLeft) {
-      if (takeBackDestination()) continue;
-      return destination;
+      if (takeBackOtherSide()) continue;
+      return;
     }
     const Side side = srcLeft && (!dstLeft || src.nextBlock <= dst.nextBlock) ? PairComparison::kSource
                                                                                : PairComparison::kDestination;
-    if (source != destination &&
+    const bool oneSide = held.source != held.destination;
+    if (oneSide &&
         job.comparison.BlocksAhead(side) >= kReadsAhead * static_cast<std::int64_t>(place_.BlocksPerRead())) {
-      if (takeBackDestination()) continue;
-      if (!place_.WaitForRoom(job, side)) return destination;
+      if (takeBackOtherSide()) continue;
+      if (!place_.WaitForRoom(job, side)) return;
       continue;
     }
-    if (!place_.MayRead(job)) return destination;
+    if (!place_.MayRead(job)) return;
     Piece piece = ReadPiece(job, side);
     if (side == PairComparison::kSource) TakeInDigest(job, piece);
     // The reader of the side that is ahead waits for this one: it compares,
     // so that the slower side (a source read through a digest) only reads.
-    const bool otherWaits = source != destination && job.waitingForRoom.load() != 0;
+    const bool otherWaits = oneSide && job.waitingForRoom.load() != 0;
     job.comparison.Add(side, std::move(piece), spent_, !otherWaits);
     place_.Compared(job);
     Spend();
   }
-  return destination;
 }
 
 // Enough whole blocks for the rest of the file as planned and one more, so

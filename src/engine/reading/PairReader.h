@@ -97,8 +97,9 @@ class ReadingPlace {
   // Hands the destination of a source that needs more than one read to
   // another reader; false when there is none to take it.
   virtual bool HandOffDestination(const std::shared_ptr<PairJob>& job) { (void)job; return false; }
-  // Takes back a destination handed off that no reader has started on.
-  virtual bool TakeBackDestination(PairJob& job) { (void)job; return false; }
+  // Takes back a side handed off to another reader that no reader has
+  // started on.
+  virtual bool TakeBackSide(PairJob& job, PairComparison::Side side) { (void)job; (void)side; return false; }
   // Waits while one side, read alone, is too far ahead of the other; false
   // when the reader should stop.
   virtual bool WaitForRoom(PairJob& job, PairComparison::Side side) { (void)job; (void)side; return true; }
@@ -134,16 +135,32 @@ class PairReader {
   // reader's place when they wait for the device.
   void TakeOverPair(PairJob& job);
   void ReadStretch(PairJob& job, PairComparison::Side side, std::int64_t endBlock);
-  void ReadBoth(PairJob& job) { ReadSides(job, true, true); }
+  void ReadBoth(PairJob& job) {
+    HeldSides both{true, true};
+    ReadSides(job, both);
+  }
   void FinishPair(PairJob& job);
+  // One side of an open pair, read while a reader of the other medium
+  // reads the other side; the other side is taken back when nobody has
+  // started on it by the time this reader has to wait for it. Each
+  // finishes what it read, its files closed.
+  void ReadOwnSide(PairJob& job, PairComparison::Side side);
+  void ReadApartSide(PairJob& job, PairComparison::Side side);
 
  private:
+  struct HeldSides {
+    bool source = false;
+    bool destination = false;
+  };
   bool OpenSource(PairJob& job);
   bool OpenDestination(PairJob& job);
   // Reads the sides the reader holds until the pair is decided, the sides
-  // end or the reader must stop; whether it held the destination in the
-  // end (one handed off may be taken back).
-  bool ReadSides(PairJob& job, bool source, bool destination);
+  // end or the reader must stop. A side handed off that no reader started
+  // on is taken back, and held from then on.
+  void ReadSides(PairJob& job, HeldSides& held);
+  // Leaves nothing uncompared, reads a source held to its end for its
+  // digest, and closes the files held.
+  void FinishHeld(PairJob& job, const HeldSides& held);
   Piece ReadPiece(PairJob& job, PairComparison::Side side);
   void TakeInDigest(PairJob& job, const Piece& piece);
   // A source read for its digest goes on to its end once the comparison is

@@ -41,7 +41,10 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
     taken_ = taken;
     current_ = current;
   }
-  bool TakeBackDestination(PairJob& job) override;
+  bool TakeBackSide(PairJob& job, PairComparison::Side side) override;
+  // Reads the other side of a one-head pair, with no place among the
+  // head's readers to leave while it waits.
+  void ReadsApart(bool apart) { apart_ = apart; }
   bool WaitForRoom(PairJob& job, PairComparison::Side side) override;
   bool MayRead(PairJob& job) override;
   void Compared(PairJob& job) override;
@@ -54,6 +57,7 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
   bool leftPlace_ = false;  // gave up its place among those at work while the device is busy
   std::vector<Work>* taken_ = nullptr;
   std::size_t current_ = 0;
+  bool apart_ = false;
 };
 
 std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
@@ -158,7 +162,7 @@ void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
   ReaderContext context(*this, stop);
   PairReader reader(context, blockSize_);
   while (!stop.stop_requested()) {
-    if (oneHead_) ServeOneHead(stop, reader);
+    if (oneHead_) ServeOneHead(stop, context, reader);
     else ServeMany(stop, context, reader);
   }
   // Counted out under the lock, so that whoever sees it exited joins it.
@@ -285,12 +289,22 @@ void ReaderPool::Finish(PairJob& job) {
 
 // --- One head ----------------------------------------------------------------
 
-void ReaderPool::ServeOneHead(std::stop_token stop, PairReader& reader) {
+void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, PairReader& reader) {
   std::unique_lock lock(mutex_);
   Run run;
   bool takenOver = false;
-  while (NextRun(stop, lock, reader, run, takenOver)) {
+  std::shared_ptr<PairJob> apart;
+  while (NextRun(stop, lock, reader, run, takenOver, apart)) {
     lock.unlock();
+    if (apart) {
+      context.ReadsApart(true);
+      reader.ReadApartSide(*apart, ApartSide());
+      context.ReadsApart(false);
+      Finish(*apart);
+      apart.reset();
+      lock.lock();
+      continue;
+    }
     double bytes = 0;
     {
       std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
@@ -322,7 +336,7 @@ void ReaderPool::ServeOneHead(std::stop_token stop, PairReader& reader) {
 }
 
 bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
-                         bool& takenOver) {
+                         bool& takenOver, std::shared_ptr<PairJob>& apart) {
   takenOver = false;
   // Once a batch is full, the walk has ended or has added nothing for a moment.
   const auto mayOpenBatch = [&] {
@@ -336,7 +350,15 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
   // still read here.
   const auto leftOneHead = [&] { return !oneHead_ && runs_.empty(); };
   for (;;) {
-    if (stop.stop_requested() || leftOneHead()) return false;
+    if (stop.stop_requested()) return false;
+    // Taken by a reader that holds no place at the head, at once: the
+    // head's reader may be waiting for it.
+    if (!apart_.empty()) {
+      apart = std::move(apart_.front());
+      apart_.pop_front();
+      return true;
+    }
+    if (leftOneHead()) return false;
     if (mayTakeRun()) {
       run = std::move(runs_.front());
       runs_.pop_front();
@@ -378,7 +400,8 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       lock.lock();
     }
     const bool ready =
-        workAdded_.wait_for(lock, stop, kGatherFor, [&] { return leftOneHead() || mayTakeRun() || mayOpenBatch(); });
+        workAdded_.wait_for(lock, stop, kGatherFor,
+                            [&] { return !apart_.empty() || leftOneHead() || mayTakeRun() || mayOpenBatch(); });
     if (!ready && TakeOverStalledBatch(lock, run)) {
       takenOver = true;
       return true;
@@ -503,6 +526,10 @@ void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& st
   for (OpenedPair& pair : run) reader.TakeOverPair(*pair.job);
   if (!pace_.bothSidesHere) {
     for (OpenedPair& pair : run) {
+      if (pace_.otherSideApart && !pair.job->comparison.Decided() && HandApart(pair.job)) {
+        reader.ReadOwnSide(*pair.job, pace_.orderBy);
+        continue;
+      }
       reader.ReadBoth(*pair.job);
       reader.FinishPair(*pair.job);
     }
@@ -526,6 +553,15 @@ void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& st
   for (OpenedPair& pair : run) reader.FinishPair(*pair.job);
 }
 
+bool ReaderPool::HandApart(const std::shared_ptr<PairJob>& job) {
+  const std::lock_guard lock(mutex_);
+  if (readers_ < 2 || stopped_) return false;
+  job->parts.fetch_add(1);
+  apart_.push_back(job);
+  workAdded_.notify_one();
+  return true;
+}
+
 void ReaderPool::LeavePlace() {
   --running_;
   if (!work_.empty()) workAdded_.notify_one();
@@ -544,8 +580,18 @@ bool ReaderPool::ReaderContext::HandOffDestination(const std::shared_ptr<PairJob
   return true;
 }
 
-bool ReaderPool::ReaderContext::TakeBackDestination(PairJob& job) {
+bool ReaderPool::ReaderContext::TakeBackSide(PairJob& job, PairComparison::Side side) {
   const std::lock_guard lock(pool_.mutex_);
+  if (side == pool_.ApartSide()) {
+    const auto apart = std::find_if(pool_.apart_.begin(), pool_.apart_.end(),
+                                    [&](const std::shared_ptr<PairJob>& queued) { return queued.get() == &job; });
+    if (apart != pool_.apart_.end()) {
+      pool_.apart_.erase(apart);
+      job.parts.fetch_sub(1);
+      return true;
+    }
+  }
+  if (side != PairComparison::kDestination) return false;
   const auto found = std::find_if(pool_.work_.begin(), pool_.work_.end(), [&](const Work& queued) {
     return queued.job.get() == &job && queued.destinationOnly;
   });
@@ -555,18 +601,21 @@ bool ReaderPool::ReaderContext::TakeBackDestination(PairJob& job) {
   return true;
 }
 
-// Waits without a place among the readers at work while this side is too
-// far ahead of the other.
+// Waits while this side is too far ahead of the other: without a place
+// among the readers at work the many-readers way; a reader of one head
+// keeps its place, since another would only make the head seek, and one
+// reading apart holds none.
 bool ReaderPool::ReaderContext::WaitForRoom(PairJob& job, PairComparison::Side side) {
   const auto limit = PairReader::kReadsAhead * static_cast<std::int64_t>(pool_.blocksPerRead_);
   pool_.window_->ReaderWaits();
   std::unique_lock lock(pool_.mutex_);
   ++job.waitingForRoom;
-  pool_.LeavePlace();
+  const bool leavesPlace = !apart_ && !pool_.oneHead_;
+  if (leavesPlace) pool_.LeavePlace();
   const bool room = pool_.compared_.wait(lock, stop_, [&] {
     return job.comparison.Decided() || job.comparison.BlocksAhead(side) <= limit / 2 || job.comparison.Comparable();
   });
-  ++pool_.running_;
+  if (leavesPlace) ++pool_.running_;
   --job.waitingForRoom;
   lock.unlock();
   // Blocks the other side brought in for this reader to compare.

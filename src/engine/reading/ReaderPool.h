@@ -40,11 +40,16 @@ struct ReadAheadLimits {
 // known): batches of pairs opened first and read in the order their data
 // lies, by as many readers as raise the rate; with both sides on the one
 // head, a stretch of sources is read, then the same stretch of
-// destinations.
+// destinations; with the other side on flash or in memory, another reader
+// reads it beside the head's.
 struct PoolPace {
   bool oneHead = false;        // the way read first: one head, or many readers
   bool measureWay = false;     // the other way is tried, and the faster kept
   bool bothSidesHere = false;  // source and destination on this pool's one head
+  // The side that does not order a batch lies on flash or in memory: while
+  // the head reads its side of a pair, another reader reads that side, so
+  // the head never waits for it.
+  bool otherSideApart = false;
   bool inMemory[2] = {false, false};  // of each side: its medium is memory (tmpfs)
   PairComparison::Side orderBy = PairComparison::kDestination;  // the side whose data order sorts a batch
   std::size_t threads = 1;     // readers there may be
@@ -114,7 +119,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   // Each returns when stopping or when the way of reading changes.
   void ServeMany(std::stop_token stop, ReaderContext& context, PairReader& reader);
   void GiveBack(std::vector<Work>& taken, std::size_t keep);
-  void ServeOneHead(std::stop_token stop, PairReader& reader);
+  void ServeOneHead(std::stop_token stop, ReaderContext& context, PairReader& reader);
   // Files and bytes of pairs a reader finished.
   struct Span {
     std::size_t files = 0;
@@ -128,8 +133,16 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void SpanRead(std::size_t files, double bytes);
   // With `lock` on mutex_: the next run of the batch, a new batch opened
   // and sorted when it is out; false when stopping.
+  // `apart`: set instead of `run` to a pair whose other side is to be
+  // read apart.
   bool NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
-               bool& takenOver);
+               bool& takenOver, std::shared_ptr<PairJob>& apart);
+  // The side of a one-head pair that is not the head's, for another reader
+  // to read; false when there is none.
+  bool HandApart(const std::shared_ptr<PairJob>& job);
+  PairComparison::Side ApartSide() const {
+    return pace_.orderBy == PairComparison::kSource ? PairComparison::kDestination : PairComparison::kSource;
+  }
   // Opens the pairs of `toOpen_`, `lock` let go meanwhile and held at the
   // end; `inMemory`: every pair was found in memory.
   std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock, bool& inMemory);
@@ -163,6 +176,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::condition_variable_any workAdded_;  // readers waiting for work or a place at work
   std::condition_variable_any compared_;   // readers waiting for the other side of their pair
   std::deque<Work> work_;
+  std::deque<std::shared_ptr<PairJob>> apart_;  // one-head pairs whose other side waits for a reader
   std::size_t running_ = 0;  // readers at work, not waiting for the device or for room
   // One head: runs of the batch in hand, readers allowed at work, and what
   // the batch has cost so far.

@@ -45,6 +45,8 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   pace.inMemory[PairComparison::kSource] = source.kernelSays == MediumKind::Memory;
   pace.inMemory[PairComparison::kDestination] = destination.kernelSays == MediumKind::Memory;
   pace.bothSidesHere = !source.id.empty() && source.id == destination.id;
+  const MediumInfo& other = pace.orderBy == PairComparison::kDestination ? source : destination;
+  pace.otherSideApart = pace.oneHead && !pace.bothSidesHere && !MaySeek(other);
   pace.batch = std::max<std::size_t>(1, limits.filesAhead);
   return plan;
 }
@@ -55,6 +57,9 @@ std::string ReadingPlan::Describe() const {
   text += pace.orderBy == PairComparison::kDestination ? "the destination" : "the source";
   text += " as one head, pairs in the order of its data";
   if (pace.bothSidesHere) text += ", a stretch of sources, then of destinations";
+  if (pace.otherSideApart)
+    text += pace.orderBy == PairComparison::kDestination ? ", each source read apart at its own pace"
+                                                         : ", each destination read apart at its own pace";
   return text;
 }
 
