@@ -19,6 +19,8 @@ constexpr std::size_t kSmallFilesTaken = 8;
 constexpr auto kStallAfter = std::chrono::milliseconds(250);
 // How long a one-head batch waits for the walk to add more.
 constexpr auto kGatherFor = std::chrono::milliseconds(20);
+// Batches' worth of files many readers are tried over.
+constexpr std::size_t kTrialBatches = 4;
 
 }  // namespace
 
@@ -226,9 +228,9 @@ bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& 
   if (done.files > 0 && !oneHead_) {
     spanBytes_ += done.bytes;
     spanFiles_ += done.files;
-    // Many readers tried on what may be one head cost seeks: a short span.
-    const std::size_t span = way_.Trying() ? std::max<std::size_t>(8, pace_.batch / 4) : pace_.batch;
-    if (spanFiles_ >= span) SpanRead(spanFiles_, spanBytes_);
+    // Many readers tried: over a few batches of one head, so that their
+    // start does not weigh on the trial.
+    if (spanFiles_ >= (way_.Trying() ? kTrialBatches : 1) * pace_.batch) SpanRead(spanFiles_, spanBytes_);
   }
   for (;;) {
     const bool handedOver = !work_.empty() && work_.front().destinationOnly;
@@ -504,12 +506,15 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     return a.places[orderBy] < b.places[orderBy];
   });
   // Both sides on the one head: runs of pairs whose sources together fill
-  // a stretch; otherwise a run is one pair.
+  // a stretch, at most half a batch, so that a second reader has a run to
+  // read and the tuning learns whether the head seeks; otherwise a run is
+  // one pair.
   std::vector<Run> runs;
   std::int64_t inLastRun = 0;
   for (OpenedPair& pair : opened) {
     const std::int64_t size = std::max<std::int64_t>(pair.job->planSize, 0);
-    if (runs.empty() || !pace_.bothSidesHere || inLastRun + size > pace_.stretchBytes) {
+    if (runs.empty() || !pace_.bothSidesHere || inLastRun + size > pace_.stretchBytes ||
+        runs.back().size() >= std::max<std::size_t>(1, pace_.batch / 2)) {
       runs.emplace_back();
       inLastRun = 0;
     }
