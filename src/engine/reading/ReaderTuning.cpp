@@ -72,7 +72,12 @@ bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadDoubted
     return true;
   }
   phase_ = Phase::Settled;
-  const bool trialFaster = rate > firstRate_ * (1 + ReaderTuning::kClearRise);
+  // Many readers are tried only where a second reader already raised one
+  // head's rate, which a head that seeks would not: there they stay unless
+  // slower. One head tried on what is said to be flash must be clearly
+  // faster.
+  const double margin = oneHead_ ? ReaderTuning::kClearRise : 0;
+  const bool trialFaster = rate > firstRate_ * (1 + margin);
   char text[160];
   std::snprintf(text, sizeof text, "%s at %.3g against %.3g: %s", found_.c_str(), rate, firstRate_,
                 (trialFaster == oneHead_) ? "one head kept" : "many readers kept");
