@@ -118,14 +118,7 @@ void PairReader::ReadStretch(PairJob& job, Side side, std::int64_t endBlock) {
   }
 }
 
-void PairReader::FinishPair(PairJob& job) {
-  if (job.outcome.srcOpened) {
-    LeaveNothingUncompared(job);
-    ReadSourceToItsEnd(job);
-  }
-  Spend();
-  for (SideReading& side : job.sides) side.file.reset();
-}
+void PairReader::FinishPair(PairJob& job) { FinishHeld(job, HeldSides{true, true}); }
 
 bool PairReader::OpenSource(PairJob& job) {
   OpenResult opened;
