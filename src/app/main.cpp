@@ -1,4 +1,5 @@
 #include "Version.h"
+#include "platform/OpenFileLimit.h"
 #include "ui/browse/BrowseDialog.h"
 #include "ui/main/MainWindow.h"
 #include "ui/usage/UsageWindow.h"
@@ -10,6 +11,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+  ovik::RaiseOpenFileLimit();
   QApplication app(argc, argv);
   // The user's locale orders the details list and formats the elapsed time.
   std::setlocale(LC_ALL, "");

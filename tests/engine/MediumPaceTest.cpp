@@ -4,6 +4,7 @@
 #include "engine/reading/ReaderTuning.h"
 #include "engine/VerifyEngine.h"
 #include "support/FakeClock.h"
+#include "support/LoweredOpenFileLimit.h"
 #include "support/RecordingView.h"
 #include "support/TempTree.h"
 
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <set>
 #include <mutex>
 #include <thread>
@@ -166,14 +168,21 @@ TEST(MediumPace, EveryKindOfMediumGivesTheSameLines) {
     const char* name;
     MediumInfo source;
     MediumInfo destination;
+    rlim_t openFiles = 0;  // the process's limit during the run; 0: as it is
   } cases[] = {
       {"a rotational destination", Medium(MediumKind::NonRotational, "259:0"), Medium(MediumKind::Rotational, "8:16")},
+      // Fewer than the two files of each pair may be open at once.
+      {"a rotational destination, few files open", Medium(MediumKind::NonRotational, "259:0"),
+       Medium(MediumKind::Rotational, "8:16"), 2 * kFiles - 20},
       {"a destination nothing is known of", Medium(MediumKind::Memory, "0:1"), Medium(MediumKind::Unknown, "")},
       {"a rotational source", Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::NonRotational, "259:0")},
       {"both on one rotational disk", Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::Rotational, "8:16")},
   };
   for (const auto& c : cases) {
+    std::optional<testing::LoweredOpenFileLimit> limit;
+    if (c.openFiles != 0) limit.emplace(c.openFiles);
     const PacedRun run = VerifyOn(c.source, c.destination);
+    limit.reset();
     EXPECT_EQ(run.lines, plain.lines) << c.name;
     EXPECT_NE(run.chosen.find("one head"), std::string::npos) << c.name << ": " << run.chosen;
     EXPECT_NE(run.chosen.find("settled on: "), std::string::npos) << c.name << ": " << run.chosen;

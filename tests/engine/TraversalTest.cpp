@@ -1,9 +1,9 @@
 #include "engine/walk/Walk.h"
 #include "support/EngineHarness.h"
+#include "support/LoweredOpenFileLimit.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -272,23 +272,6 @@ TEST(Traversal, FileWhoseAttributesCannotBeReadIsASourceReadErrorWithoutAnOpen) 
   EXPECT_EQ(h.fileSystem.opens, 2);
 }
 
-// Lowers the limit of open files for as long as it lives.
-class OpenFileLimit {
- public:
-  explicit OpenFileLimit(rlim_t limit) {
-    getrlimit(RLIMIT_NOFILE, &saved_);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = limit;
-    setrlimit(RLIMIT_NOFILE, &lowered);
-  }
-  ~OpenFileLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
-  OpenFileLimit(const OpenFileLimit&) = delete;
-  OpenFileLimit& operator=(const OpenFileLimit&) = delete;
-
- private:
-  rlimit saved_{};
-};
-
 TEST(Traversal, DeepTreesAndLongPathsVerifyWholeUnderALowOpenFileLimit) {
   const struct {
     const char* what;
@@ -304,7 +287,7 @@ TEST(Traversal, DeepTreesAndLongPathsVerifyWholeUnderALowOpenFileLimit) {
     h.tree.WriteDeepFile("dst/" + folder + "differs", "abd");
     h.tree.WriteDeepFile("src/" + folder + "lost", "x");
     {
-      OpenFileLimit limit(256);
+      testing::LoweredOpenFileLimit limit(256);
       h.Verify();
     }
     EXPECT_EQ(h.view.lines, (Lines{"!Destn file missing: " + folder + "lost",

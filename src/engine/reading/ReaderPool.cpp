@@ -19,8 +19,10 @@ constexpr std::size_t kSmallFilesTaken = 8;
 constexpr auto kStallAfter = std::chrono::milliseconds(250);
 // How long a one-head batch waits for the walk to add more.
 constexpr auto kGatherFor = std::chrono::milliseconds(20);
-// Batches' worth of files many readers are tried over.
-constexpr std::size_t kTrialBatches = 4;
+// Bytes of large files one head's rate is measured over, at most.
+constexpr double kSpanBytes = 128 << 20;
+// Spans' worth of files many readers are tried over.
+constexpr std::size_t kTrialSpans = 4;
 
 }  // namespace
 
@@ -228,9 +230,12 @@ bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& 
   if (done.files > 0 && !oneHead_) {
     spanBytes_ += done.bytes;
     spanFiles_ += done.files;
-    // Many readers tried: over a few batches of one head, so that their
+    // Many readers tried: over a few spans of one head, so that their
     // start does not weigh on the trial.
-    if (spanFiles_ >= (way_.Trying() ? kTrialBatches : 1) * pace_.batch) SpanRead(spanFiles_, spanBytes_);
+    if (spanFiles_ >= (way_.Trying() ? kTrialSpans : 1) * pace_.span) {
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - spanStart_;
+      SpanRead(spanFiles_, spanBytes_, took.count());
+    }
   }
   for (;;) {
     const bool handedOver = !work_.empty() && work_.front().destinationOnly;
@@ -262,12 +267,11 @@ bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& 
 
 // The way of reading changes only between spans; one head is taken up
 // only once no destination handed over waits to be read.
-void ReaderPool::SpanRead(std::size_t files, double bytes) {
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - spanStart_;
+void ReaderPool::SpanRead(std::size_t files, double bytes, double seconds) {
   const std::size_t waits = deviceWaits_.load();
   const bool toOneHead = !oneHead_;
   if (toOneHead && !work_.empty() && work_.front().destinationOnly) return;
-  double rate = ReadingRate(files, bytes, took.count());
+  double rate = ReadingRate(files, bytes, seconds);
   if (oneHead_) rate = std::max(rate, tuning_.SettledRate());
   // A span read from memory may still have waited once or twice (a page
   // the kernel was bringing in); one from the device waits for most files.
@@ -322,19 +326,35 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
     lastProgress_ = std::chrono::steady_clock::now();
     const std::size_t files = run.size();
     run.clear();
-    if (takenOver) continue;
-    batchFiles_ += files;
-    batchBytes_ += bytes;
-    if (--runsLeft_ == 0 && runs_.empty() && !openingBatch_) {
-      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - batchStart_;
-      if (tuning_.BatchRead(batchFiles_, batchBytes_, took.count())) {
-        allowedRunning_ = tuning_.Readers();
-      }
-      spanStart_ = batchStart_;
-      SpanRead(batchFiles_, batchBytes_);
-      workAdded_.notify_all();
-    }
+    if (!takenOver) OneHeadRunRead(files, bytes);
   }
+}
+
+// The rate of one head is measured every span of files read from its
+// sorted batches, so that the readers are tuned as often as with small
+// batches while the head still seeks once per large one. Files of a batch
+// read after the pool went over to many readers count as theirs.
+void ReaderPool::OneHeadRunRead(std::size_t files, double bytes) {
+  const auto now = std::chrono::steady_clock::now();
+  const bool batchDone = --runsLeft_ == 0 && runs_.empty() && !openingBatch_;
+  if (batchDone) batchEnded_ = now;
+  if (!oneHead_) {
+    spanFiles_ += files;
+    spanBytes_ += bytes;
+    return;
+  }
+  measured_.files += files;
+  measured_.bytes += bytes;
+  measured_.seconds += static_cast<double>(files) * openSecondsPerFile_;
+  const bool spanFull = measured_.files >= pace_.span || measured_.bytes >= kSpanBytes;
+  if (!batchDone && !spanFull) return;
+  measured_.seconds += std::chrono::duration<double>(now - readingSince_).count();
+  readingSince_ = now;
+  if (!spanFull) return;
+  if (tuning_.BatchRead(measured_.files, measured_.bytes, measured_.seconds)) allowedRunning_ = tuning_.Readers();
+  SpanRead(measured_.files, measured_.bytes, measured_.seconds);
+  measured_ = Measured{};
+  workAdded_.notify_all();
 }
 
 bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& lock, PairReader& reader, Run& run,
@@ -345,7 +365,8 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
     return oneHead_ && runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() &&
            !work_.front().destinationOnly &&
            running_ < allowedRunning_ &&
-           (work_.size() >= pace_.batch || allAdded_ || std::chrono::steady_clock::now() - lastAdded_ >= kGatherFor);
+           (work_.size() >= pace_.batch || allAdded_ ||
+            std::chrono::steady_clock::now() - std::max(lastAdded_, batchEnded_) >= kGatherFor);
   };
   const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
   // Once the pool reads the many-readers way, the runs opened before are
@@ -374,9 +395,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       }
       openingBatch_ = true;
       ++running_;
-      batchStart_ = std::chrono::steady_clock::now();
-      batchFiles_ = 0;
-      batchBytes_ = 0;
+      const auto openStart = std::chrono::steady_clock::now();
       lock.unlock();
       std::vector<Run> runs;
       bool inMemory = false;
@@ -387,7 +406,12 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       --running_;
       openingBatch_ = false;
       runsLeft_ = runs.size();
-      for (Run& opened : runs) runs_.push_back(std::move(opened));
+      std::size_t opened = 0;
+      for (Run& run : runs) opened += run.size();
+      readingSince_ = std::chrono::steady_clock::now();
+      openSecondsPerFile_ = std::chrono::duration<double>(readingSince_ - openStart).count() /
+                            static_cast<double>(std::max<std::size_t>(1, opened));
+      for (Run& batchRun : runs) runs_.push_back(std::move(batchRun));
       // Its runs are read as they are, by as many readers as the many way has.
       if (inMemory && way_.FoundInMemory()) {
         oneHead_ = false;
@@ -418,7 +442,7 @@ bool ReaderPool::TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& r
   if (std::chrono::steady_clock::now() - lastProgress_ < kStallAfter) return false;
   if (!openingBatch_ && runs_.empty()) return false;
   lock.unlock();
-  const bool engineWaits = window_->EngineWaits();
+  const bool engineWaits = window_->EngineWaits() && !WalkHoldsTheHead();
   lock.lock();
   if (!engineWaits) return false;
   run = std::move(opened_);
@@ -440,6 +464,14 @@ bool ReaderPool::TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& r
   ++running_;
   lastProgress_ = std::chrono::steady_clock::now();
   return true;
+}
+
+// The walk lists the head: the readers wait for it, and so would whoever
+// took over from them.
+bool ReaderPool::WalkHoldsTheHead() const {
+  if (!pace_.headLock || !pace_.headLock->try_lock_shared()) return static_cast<bool>(pace_.headLock);
+  pace_.headLock->unlock_shared();
+  return false;
 }
 
 void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
@@ -514,7 +546,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
   for (OpenedPair& pair : opened) {
     const std::int64_t size = std::max<std::int64_t>(pair.job->planSize, 0);
     if (runs.empty() || !pace_.bothSidesHere || inLastRun + size > pace_.stretchBytes ||
-        runs.back().size() >= std::max<std::size_t>(1, pace_.batch / 2)) {
+        runs.back().size() >= std::max<std::size_t>(1, pace_.span / 2)) {
       runs.emplace_back();
       inLastRun = 0;
     }

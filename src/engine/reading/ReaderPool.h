@@ -31,6 +31,9 @@ struct ReadAheadLimits {
   // Jobs done before an engine waiting for one is woken, so that each
   // wake-up is worth its cost.
   std::size_t batch = 32;
+  // Pairs opened and sorted together on one head: the more, the fewer
+  // seeks between them. Bounded by the files the process may hold open.
+  std::size_t oneHeadBatch = 1024;
   // Blocks asked of the file system in one read of a longer file.
   std::size_t blocksPerRead = 10;
 };
@@ -56,6 +59,7 @@ struct PoolPace {
   std::size_t oneHeadMost = 4; // readers one head is tried with
   bool pinned = false;         // always `threads` readers at work
   std::size_t batch = 128;     // pairs opened and sorted at a time
+  std::size_t span = 128;      // files a rate is measured over
   std::int64_t stretchBytes = 32 << 20;
   // Held shared while a reader reads, so that the walk lists this head
   // between two pairs rather than during one.
@@ -130,7 +134,9 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   bool NextWork(std::stop_token stop, std::vector<Work>& taken, bool& running, Span done);
   bool TakenInARun(const Work& work) const;
   // With mutex_ held: a span of the current way was read.
-  void SpanRead(std::size_t files, double bytes);
+  void SpanRead(std::size_t files, double bytes, double seconds);
+  // With mutex_ held: a run of one head was read; `files` of `bytes`.
+  void OneHeadRunRead(std::size_t files, double bytes);
   // With `lock` on mutex_: the next run of the batch, a new batch opened
   // and sorted when it is out; false when stopping.
   // `apart`: set instead of `run` to a pair whose other side is to be
@@ -152,6 +158,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   // With `lock` on mutex_: when no reader got anywhere for a while and the
   // engine waits, what the batch has left, in the walk's order.
   bool TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& run);
+  bool WalkHoldsTheHead() const;
   void ReadTakenOver(Run& run, PairReader& reader);
   void Finish(PairJob& job);
   // With mutex_ held: a reader leaves its place among those at work.
@@ -178,13 +185,23 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::deque<Work> work_;
   std::deque<std::shared_ptr<PairJob>> apart_;  // one-head pairs whose other side waits for a reader
   std::size_t running_ = 0;  // readers at work, not waiting for the device or for room
+  // What one head read since its rate was last measured. The time of
+  // opening a batch is shared among its files.
+  struct Measured {
+    std::size_t files = 0;
+    double bytes = 0;
+    double seconds = 0;
+  };
   // One head: runs of the batch in hand, readers allowed at work, and what
-  // the batch has cost so far.
+  // has been read since the rate was last measured.
   std::deque<Run> runs_;
   std::deque<std::shared_ptr<PairJob>> toOpen_;  // of the batch being opened
   Run opened_;                                    // of the batch being opened
   std::chrono::steady_clock::time_point lastProgress_;
   std::chrono::steady_clock::time_point lastAdded_;
+  // The walk lists the head mostly between two batches: the next gathers
+  // from when the last was read.
+  std::chrono::steady_clock::time_point batchEnded_;
   bool allAdded_ = false;
   std::size_t runsLeft_ = 0;
   bool openingBatch_ = false;
@@ -199,9 +216,9 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::size_t spanFiles_ = 0;
   double spanBytes_ = 0;
   std::chrono::steady_clock::time_point spanStart_;
-  std::size_t batchFiles_ = 0;
-  double batchBytes_ = 0;
-  std::chrono::steady_clock::time_point batchStart_;
+  Measured measured_;
+  double openSecondsPerFile_ = 0;                      // of the batch in hand
+  std::chrono::steady_clock::time_point readingSince_;  // its runs were ready, or its rate last measured
   std::vector<char> exited_;
   std::size_t live_ = 0;
   std::vector<std::byte*> freeBuffers_;

@@ -1,7 +1,12 @@
 #include "engine/reading/ReadingPlan.h"
 
+#include <algorithm>
+
 namespace ovik {
 namespace {
+
+// Open files left for all but the pairs of a batch.
+constexpr std::size_t kOpenFilesKept = 128;
 
 bool MaySeek(const MediumInfo& medium) {
   return medium.kernelSays == MediumKind::Rotational || medium.kernelSays == MediumKind::Unknown;
@@ -27,7 +32,7 @@ std::string SideText(const char* side, const MediumInfo& medium) {
 }  // namespace
 
 ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination, const ReadAheadLimits& limits,
-                        std::size_t pinnedReaders) {
+                        std::size_t pinnedReaders, std::size_t openFiles) {
   ReadingPlan plan{source, destination, {}};
   PoolPace& pace = plan.pace;
   pace.pinned = pinnedReaders != 0;
@@ -47,7 +52,11 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   pace.bothSidesHere = !source.id.empty() && source.id == destination.id;
   const MediumInfo& other = pace.orderBy == PairComparison::kDestination ? source : destination;
   pace.otherSideApart = pace.oneHead && !pace.bothSidesHere && !MaySeek(other);
-  pace.batch = std::max<std::size_t>(1, limits.filesAhead);
+  // A batch holds both files of each pair open; the rest of the process
+  // (folders of the walk, the readers' other files) keeps a good margin.
+  const std::size_t batchFits = std::max<std::size_t>(1, openFiles > kOpenFilesKept ? (openFiles - kOpenFilesKept) / 4 : 1);
+  pace.batch = std::clamp<std::size_t>(limits.oneHeadBatch, 1, batchFits);
+  pace.span = std::max<std::size_t>(1, limits.filesAhead);
   return plan;
 }
 

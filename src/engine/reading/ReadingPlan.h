@@ -25,7 +25,8 @@ struct ReadingPlan {
 inline constexpr std::size_t kMostReadersOnOneHead = 4;
 
 // `pinnedReaders`: readers for each medium whatever it is; 0 to choose.
+// `openFiles`: files the process may hold open, which bounds a batch.
 ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination, const ReadAheadLimits& limits,
-                        std::size_t pinnedReaders);
+                        std::size_t pinnedReaders, std::size_t openFiles);
 
 }  // namespace ovik

@@ -1,6 +1,7 @@
 #include "engine/reading/TreeReading.h"
 
 #include "engine/reading/ReadingPlan.h"
+#include "platform/OpenFileLimit.h"
 
 #include <pthread.h>
 
@@ -64,7 +65,7 @@ void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
   const Settings& settings = walking.settings;
   ReadingPlan plan = PlanReading(fileSystem.DescribeMedium(settings.srcRoot.empty() ? "/" : settings.srcRoot),
                                  fileSystem.DescribeMedium(settings.dstRoot.empty() ? "/" : settings.dstRoot),
-                                 settings.limits, settings.pinnedReaders);
+                                 settings.limits, settings.pinnedReaders, OpenFilesAllowed());
   if (plan.pace.oneHead || plan.pace.measureWay) {
     // Batches of pairs are opened and sorted: the walk keeps a few ahead.
     walking.window->Widen(4 * plan.pace.batch);
