@@ -326,7 +326,7 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
     lastProgress_ = std::chrono::steady_clock::now();
     const std::size_t files = run.size();
     run.clear();
-    if (!takenOver) OneHeadRunRead(files, bytes);
+    OneHeadRunRead(files, bytes, !takenOver);
   }
 }
 
@@ -334,10 +334,11 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
 // sorted batches, so that the readers are tuned as often as with small
 // batches while the head still seeks once per large one. Files of a batch
 // read after the pool went over to many readers count as theirs.
-void ReaderPool::OneHeadRunRead(std::size_t files, double bytes) {
+void ReaderPool::OneHeadRunRead(std::size_t files, double bytes, bool measured) {
   const auto now = std::chrono::steady_clock::now();
   const bool batchDone = --runsLeft_ == 0 && runs_.empty() && !openingBatch_;
   if (batchDone) batchEnded_ = now;
+  if (!measured) return;
   if (!oneHead_) {
     spanFiles_ += files;
     spanBytes_ += bytes;
@@ -405,7 +406,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       }
       --running_;
       openingBatch_ = false;
-      runsLeft_ = runs.size();
+      runsLeft_ += runs.size();
       std::size_t opened = 0;
       for (Run& run : runs) opened += run.size();
       readingSince_ = std::chrono::steady_clock::now();
@@ -461,6 +462,8 @@ bool ReaderPool::TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& r
   }
   if (run.empty()) return false;
   std::sort(run.begin(), run.end(), [](const OpenedPair& a, const OpenedPair& b) { return a.job->serial < b.job->serial; });
+  // One more run of the batch: no other batch is opened while it is read.
+  ++runsLeft_;
   ++running_;
   lastProgress_ = std::chrono::steady_clock::now();
   return true;
@@ -474,17 +477,36 @@ bool ReaderPool::WalkHoldsTheHead() const {
   return false;
 }
 
+// What was taken over is opened first and read in the order of its data,
+// as a batch is: the reader that seemed stuck may only be slow, and reading
+// in the walk's order beside it would make the head seek for every file.
 void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
+  std::vector<OpenedPair*> toRead;
   for (OpenedPair& pair : run) {
     PairJob& job = *pair.job;
-    if (pair.open) reader.TakeOverPair(job);
-    if (!pair.open && !reader.OpenPair(job)) {
+    if (pair.open) {
+      reader.TakeOverPair(job);
+    } else if (reader.OpenPair(job)) {
+      FindPlaces(pair);
+    } else {
       reader.FinishPair(job);
       continue;
     }
-    if (!job.comparison.Decided()) reader.ReadBoth(job);
-    reader.FinishPair(job);
+    toRead.push_back(&pair);
   }
+  const int orderBy = pace_.orderBy;
+  std::stable_sort(toRead.begin(), toRead.end(),
+                   [orderBy](const OpenedPair* a, const OpenedPair* b) { return a->places[orderBy] < b->places[orderBy]; });
+  for (OpenedPair* pair : toRead) {
+    if (!pair->job->comparison.Decided()) reader.ReadBoth(*pair->job);
+    reader.FinishPair(*pair->job);
+  }
+}
+
+// Each place costs a call: only those that order something.
+void ReaderPool::FindPlaces(OpenedPair& pair) const {
+  for (int side = 0; side < 2; ++side)
+    if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(pair.job->sides[side]);
 }
 
 // The first and the last byte of both sides are in memory: the pair will
@@ -518,9 +540,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
       inMemory = inMemory && InMemory(*job);
-      // Each place costs a call: only those that order something.
-      for (int side = 0; side < 2; ++side)
-        if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(job->sides[side]);
+      FindPlaces(pair);
     } else {
       reader.FinishPair(*job);
       Finish(*job);

@@ -135,8 +135,9 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   bool TakenInARun(const Work& work) const;
   // With mutex_ held: a span of the current way was read.
   void SpanRead(std::size_t files, double bytes, double seconds);
-  // With mutex_ held: a run of one head was read; `files` of `bytes`.
-  void OneHeadRunRead(std::size_t files, double bytes);
+  // With mutex_ held: a run of one head was read; `files` of `bytes`;
+  // `measured`: false for one taken over from a reader that seemed stuck.
+  void OneHeadRunRead(std::size_t files, double bytes, bool measured);
   // With `lock` on mutex_: the next run of the batch, a new batch opened
   // and sorted when it is out; false when stopping.
   // `apart`: set instead of `run` to a pair whose other side is to be
@@ -154,9 +155,10 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock, bool& inMemory);
   static bool InMemory(PairJob& job);
   static DataPlace PlaceOf(SideReading& side);
+  void FindPlaces(OpenedPair& pair) const;
   void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop);
   // With `lock` on mutex_: when no reader got anywhere for a while and the
-  // engine waits, what the batch has left, in the walk's order.
+  // engine waits, what the batch has left, as one more run of it.
   bool TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& run);
   bool WalkHoldsTheHead() const;
   void ReadTakenOver(Run& run, PairReader& reader);

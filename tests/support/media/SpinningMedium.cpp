@@ -7,18 +7,22 @@ namespace ovik::testing {
 
 namespace {
 
-std::vector<std::string> SpinOptions(SpinModel model, double timeScale, const std::string& countsFile) {
+std::vector<std::string> SpinOptions(SpinModel model, double timeScale, const std::string& countsFile,
+                                     const std::vector<std::string>& faults) {
   std::ostringstream scale;
   scale << timeScale;
-  return {model == SpinModel::Disc ? "--spin=disc" : "--spin=hdd", "--spin-time-scale=" + scale.str(),
-          "--spin-counts=" + countsFile};
+  std::vector<std::string> options{model == SpinModel::Disc ? "--spin=disc" : "--spin=hdd",
+                                   "--spin-time-scale=" + scale.str(), "--spin-counts=" + countsFile};
+  options.insert(options.end(), faults.begin(), faults.end());
+  return options;
 }
 
 }  // namespace
 
-SpinningMedium::SpinningMedium(const std::string& content, SpinModel model, double timeScale)
+SpinningMedium::SpinningMedium(const std::string& content, SpinModel model, double timeScale,
+                               const std::vector<std::string>& faults)
     : medium_(std::make_unique<TestMedium>(MediumKind::Fuse, content,
-                                           SpinOptions(model, timeScale, work_.Path("head.counts")))) {}
+                                           SpinOptions(model, timeScale, work_.Path("head.counts"), faults))) {}
 
 HeadCounts SpinningMedium::Counts() const {
   std::ifstream in(work_.Path("head.counts"));
@@ -29,8 +33,8 @@ HeadCounts SpinningMedium::Counts() const {
 }
 
 HeadCounts CountHeadWork(const std::string& content, const std::function<void(const std::string& root)>& work,
-                         SpinModel model, double timeScale) {
-  SpinningMedium medium(content, model, timeScale);
+                         SpinModel model, double timeScale, const std::vector<std::string>& faults) {
+  SpinningMedium medium(content, model, timeScale, faults);
   EXPECT_EQ(medium.error(), "");
   if (!medium.error().empty()) return {};
   const HeadCounts before = medium.Counts();

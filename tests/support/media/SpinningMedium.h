@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ovik::testing {
 
@@ -25,7 +26,9 @@ struct HeadCounts {
 // With `timeScale` 0 the head's time is only counted, never waited for.
 class SpinningMedium {
  public:
-  explicit SpinningMedium(const std::string& content, SpinModel model = SpinModel::HardDisk, double timeScale = 0);
+  // `faults`: more options of ovik-test-faultfs.
+  explicit SpinningMedium(const std::string& content, SpinModel model = SpinModel::HardDisk, double timeScale = 0,
+                          const std::vector<std::string>& faults = {});
 
   std::string root() const { return medium_->root(); }
   const std::string& error() const { return medium_->error(); }
@@ -43,7 +46,8 @@ class SpinningMedium {
 // fails the test that called it and counts nothing. `timeScale` as for
 // SpinningMedium.
 HeadCounts CountHeadWork(const std::string& content, const std::function<void(const std::string& root)>& work,
-                         SpinModel model = SpinModel::HardDisk, double timeScale = 0);
+                         SpinModel model = SpinModel::HardDisk, double timeScale = 0,
+                         const std::vector<std::string>& faults = {});
 
 }  // namespace ovik::testing
 
