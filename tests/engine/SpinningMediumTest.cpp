@@ -102,7 +102,8 @@ TEST_F(SpinningMediumTest, SmallFilesOnOneHeadAreReadWithASeekPerHundredAtMost) 
   const struct {
     const char* name;
     std::vector<std::string> faults;
-  } cases[] = {{"every open answers at once", {}}, {"an open answers late", {"--late-open=" + SmallFileName(1500) + ":400"}}};
+  } cases[] = {{"every open answers at once", {}},
+               {"an open answers late", {"--late-open=" + SmallFileName(1500) + ":400"}}};
   for (const auto& c : cases) {
     testing::VerifyResult result;
     const HeadCounts counts = testing::CountHeadWork(

@@ -495,8 +495,9 @@ void ReaderPool::ReadTakenOver(Run& run, PairReader& reader) {
     toRead.push_back(&pair);
   }
   const int orderBy = pace_.orderBy;
-  std::stable_sort(toRead.begin(), toRead.end(),
-                   [orderBy](const OpenedPair* a, const OpenedPair* b) { return a->places[orderBy] < b->places[orderBy]; });
+  std::stable_sort(toRead.begin(), toRead.end(), [orderBy](const OpenedPair* a, const OpenedPair* b) {
+    return a->places[orderBy] < b->places[orderBy];
+  });
   for (OpenedPair* pair : toRead) {
     if (!pair->job->comparison.Decided()) reader.ReadBoth(*pair->job);
     reader.FinishPair(*pair->job);

@@ -54,8 +54,8 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   pace.otherSideApart = pace.oneHead && !pace.bothSidesHere && !MaySeek(other);
   // A batch holds both files of each pair open; the rest of the process
   // (folders of the walk, the readers' other files) keeps a good margin.
-  const std::size_t batchFits = std::max<std::size_t>(1, openFiles > kOpenFilesKept ? (openFiles - kOpenFilesKept) / 4 : 1);
-  pace.batch = std::clamp<std::size_t>(limits.oneHeadBatch, 1, batchFits);
+  const std::size_t batchFits = (openFiles - std::min(openFiles, kOpenFilesKept)) / 4;
+  pace.batch = std::clamp<std::size_t>(limits.oneHeadBatch, 1, std::max<std::size_t>(1, batchFits));
   pace.span = std::max<std::size_t>(1, limits.filesAhead);
   return plan;
 }
