@@ -54,6 +54,7 @@ class PlacedFileSystem final : public FileSystem {
   std::vector<Read> reads;
   std::set<std::string> toldWaits;  // files asked to tell when a read waits for the device
   std::string slowRoot;             // each read below it takes a few milliseconds, as a disk's
+  bool inMemory = false;            // every file is said to be in the page cache
 
  private:
   class PlacedFile final : public ReadableFile {
@@ -74,6 +75,7 @@ class PlacedFileSystem final : public FileSystem {
       if (found == fileSystem_.placeOnDevice.end()) return std::nullopt;
       return found->second;
     }
+    bool InMemory(std::int64_t) override { return fileSystem_.inMemory; }
     void TellWaits(WaitNotice* notice) override {
       if (notice != nullptr) {
         const std::lock_guard lock(fileSystem_.mutex);
@@ -111,7 +113,7 @@ std::string NameOf(int i) { return "f" + std::to_string(100 + i); }
 // Files placed on the device in the opposite order of their names, some
 // changed or missing in the destination.
 PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::size_t readers = 0,
-                  bool slowDestination = false) {
+                  bool slowDestination = false, bool inMemory = false) {
   testing::TempTree tree;
   PlacedFileSystem fileSystem;
   for (int i = 0; i < kFiles; ++i) {
@@ -125,6 +127,7 @@ PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::
   fileSystem.media[tree.Path("src")] = source;
   fileSystem.media[tree.Path("dst")] = destination;
   if (slowDestination) fileSystem.slowRoot = tree.Path("dst");
+  fileSystem.inMemory = inMemory;
   testing::RecordingView view;
   testing::FakeClock clock;
   VerifyEngine engine(view, fileSystem, clock);
@@ -221,12 +224,19 @@ TEST(MediumPace, TheOtherMediumIsReadApartFromTheHead) {
 }
 
 // Both sides on one disk: a stretch of one side, then of the other, never
-// a block of each in turn.
+// a block of each in turn. Found in memory, each pair is read a block of
+// each side in turn, so that a block is compared while the processor's
+// cache still holds it.
 TEST(MediumPace, BothSidesOnOneHeadAreReadAStretchOfEachAtATime) {
-  const PacedRun run = VerifyOn(Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::Rotational, "8:16"), 1);
+  const MediumInfo disk = Medium(MediumKind::Rotational, "8:16");
+  const PacedRun run = VerifyOn(disk, disk, 1);
   ASSERT_GT(run.reads.size(), static_cast<std::size_t>(kFiles));
   EXPECT_LE(SideChanges(run), 3) << "the head went between the two sides for every file";
   EXPECT_NE(run.chosen.find("a stretch of sources, then of destinations"), std::string::npos) << run.chosen;
+  const PacedRun cached = VerifyOn(disk, disk, 0, false, true);
+  EXPECT_NE(cached.chosen.find("found in memory"), std::string::npos) << cached.chosen;
+  EXPECT_GT(SideChanges(cached), kFiles / 2) << "files found in memory read in stretches";
+  EXPECT_EQ(cached.lines, run.lines);
 }
 
 // One reader to begin with; one more while each raises the rate clearly;

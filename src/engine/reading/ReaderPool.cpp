@@ -301,6 +301,7 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
   bool takenOver = false;
   std::shared_ptr<PairJob> apart;
   while (NextRun(stop, lock, reader, run, takenOver, apart)) {
+    const bool inStretches = oneHead_ && pace_.bothSidesHere;
     lock.unlock();
     if (apart) {
       context.ReadsApart(true);
@@ -315,7 +316,7 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
     {
       std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
       if (takenOver) ReadTakenOver(run, reader);
-      else ReadRun(run, reader, stop);
+      else ReadRun(run, reader, stop, inStretches);
     }
     for (OpenedPair& pair : run) {
       bytes += static_cast<double>(std::max<std::int64_t>(pair.job->planSize, 0));
@@ -579,10 +580,12 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
 
 // With both sides on the one head, a stretch of the sources is read in the
 // order of their data, then the same stretch of the destinations in
-// theirs, never a block of each in turn.
-void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& stop) {
+// theirs, never a block of each in turn. A run read the many-readers way
+// (its batch was found in memory) reads a block of each side in turn, so
+// that each block is compared while it is still in the processor's cache.
+void ReaderPool::ReadRun(Run& run, PairReader& reader, const std::stop_token& stop, bool inStretches) {
   for (OpenedPair& pair : run) reader.TakeOverPair(*pair.job);
-  if (!pace_.bothSidesHere) {
+  if (!inStretches) {
     for (OpenedPair& pair : run) {
       if (pace_.otherSideApart && !pair.job->comparison.Decided() && HandApart(pair.job)) {
         reader.ReadOwnSide(*pair.job, pace_.orderBy);

@@ -156,7 +156,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   static bool InMemory(PairJob& job);
   static DataPlace PlaceOf(SideReading& side);
   void FindPlaces(OpenedPair& pair) const;
-  void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop);
+  void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop, bool inStretches);
   // With `lock` on mutex_: when no reader got anywhere for a while and the
   // engine waits, what the batch has left, as one more run of it.
   bool TakeOverStalledBatch(std::unique_lock<std::mutex>& lock, Run& run);
