@@ -22,7 +22,7 @@
 namespace ovik {
 
 struct ReadAheadLimits {
-  std::size_t filesAhead = 128;        // steps of the walk ahead of the engine
+  std::size_t filesAhead = 1024;       // steps of the walk ahead of the engine
   std::size_t bytesAhead = 64u << 20;  // bytes read of large files ahead of the one waited for
   std::size_t readers = 32;            // threads of a pool on flash or in memory
   // Readers at work at once besides those waiting for the device; 0: as

@@ -56,7 +56,6 @@ ReadingPlan PlanReading(const MediumInfo& source, const MediumInfo& destination,
   // (folders of the walk, the readers' other files) keeps a good margin.
   const std::size_t batchFits = (openFiles - std::min(openFiles, kOpenFilesKept)) / 4;
   pace.batch = std::clamp<std::size_t>(limits.oneHeadBatch, 1, std::max<std::size_t>(1, batchFits));
-  pace.span = std::max<std::size_t>(1, limits.filesAhead);
   return plan;
 }
 
