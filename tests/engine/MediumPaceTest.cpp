@@ -240,7 +240,7 @@ TEST(MediumPace, BothSidesOnOneHeadAreReadAStretchOfEachAtATime) {
 }
 
 // One reader to begin with; one more while each raises the rate clearly;
-// again when the files change from small to large.
+// again after a while, and when the files change from small to large.
 TEST(ReaderTuning, KeepsReadersOnlyWhileTheRateRisesClearly) {
   const struct {
     const char* name;
@@ -251,6 +251,15 @@ TEST(ReaderTuning, KeepsReadersOnlyWhileTheRateRisesClearly) {
       {"a second reader helps, a third does not", {1.0, 0.5, 0.48, 0.5}, 2},
       {"every reader helps up to the most", {1.0, 0.5, 0.25, 0.12, 0.12}, 4},
       {"a slower second reader", {1.0, 2.0, 1.0}, 1},
+      // Tried again against the rate of now, slower than at first.
+      {"a second reader helps when tried again",
+       [] {
+         std::vector<double> spans{1.0, 1.0};
+         spans.insert(spans.end(), ReaderTuning::kTryAgainAfter - 1, 1.0);
+         spans.insert(spans.end(), {1.5, 0.5, 0.5});
+         return spans;
+       }(),
+       2},
   };
   for (const auto& c : cases) {
     ReaderTuning tuning(4, false);
@@ -264,7 +273,7 @@ TEST(ReaderTuning, KeepsReadersOnlyWhileTheRateRisesClearly) {
   tuning.BatchRead(100, 100 * 4096.0, 1.0);
   ASSERT_EQ(tuning.Readers(), 1u);
   tuning.BatchRead(100, 100 * 4096.0, 1.0);
-  EXPECT_EQ(tuning.Readers(), 1u) << "settled: no more tries while the files are alike";
+  EXPECT_EQ(tuning.Readers(), 1u) << "settled: no more tries for a while";
   tuning.BatchRead(4, 4 * 64.0 * (1 << 20), 1.0);  // large files now: measured again at one
   tuning.BatchRead(4, 4 * 64.0 * (1 << 20), 1.0);
   EXPECT_EQ(tuning.Readers(), 2u) << "large after small is tried again";

@@ -30,7 +30,14 @@ bool ReaderTuning::BatchRead(std::size_t files, double bytes, double seconds) {
     } else {
       readers_ = settled_;
       doneTrying_ = true;
+      spansSinceTried_ = 0;
     }
+  } else if (doneTrying_ && ++spansSinceTried_ >= kTryAgainAfter) {
+    // One span's rate is noisy (a cold device, files of other sizes): a
+    // reader that did not help once is tried again now and then, against
+    // the rate of now.
+    doneTrying_ = false;
+    settledRate_ = rate;
   }
   large_ = large;
   measuredAny_ = true;

@@ -7,8 +7,9 @@ namespace ovik {
 
 // How many readers a medium that may seek is read with: one to begin with,
 // then one more for as long as each one more raises the rate by a clear
-// margin. The kind of files changing (large after small, or the other way)
-// measures again and tries once more. The rate of a batch of files is its
+// margin; one more is tried again every kTryAgainAfter batches. The kind of
+// files changing (large after small, or the other way) measures again and
+// tries once more. The rate of a batch of files is its
 // bytes per second for large files, its files per second for small ones.
 class ReaderTuning {
  public:
@@ -18,7 +19,7 @@ class ReaderTuning {
   std::size_t Readers() const { return readers_; }
   // The rate of the readers settled on; 0 before it is measured.
   double SettledRate() const { return settledRate_; }
-  // No more readers will be tried while the files stay alike.
+  // No more readers are being tried, for now.
   bool Settled() const { return pinned_ || doneTrying_ || settled_ == most_; }
   // A batch of `files` files of `bytes` bytes in all was read in `seconds`
   // by Readers() readers; true when Readers() changed.
@@ -30,6 +31,8 @@ class ReaderTuning {
   static constexpr double kClearRise = 0.15;
   // The mean size from which files count as large.
   static constexpr double kLargeFile = 1 << 20;
+  // Batches read by the settled readers before one more is tried again.
+  static constexpr std::size_t kTryAgainAfter = 16;
 
  private:
   std::size_t most_;
@@ -39,6 +42,7 @@ class ReaderTuning {
   double settledRate_ = 0;  // 0: not measured yet
   bool trying_ = false;
   bool doneTrying_ = false;
+  std::size_t spansSinceTried_ = 0;
   bool large_ = false;
   bool measuredAny_ = false;
 };
