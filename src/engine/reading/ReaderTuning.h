@@ -9,8 +9,8 @@ namespace ovik {
 // then one more for as long as each one more raises the rate by a clear
 // margin; one more is tried again every kTryAgainAfter batches. The kind of
 // files changing (large after small, or the other way) measures again and
-// tries once more. The rate of a batch of files is its
-// bytes per second for large files, its files per second for small ones.
+// tries once more. The rate of a batch of files is its bytes per second for
+// large files, its files per second for small ones.
 class ReaderTuning {
  public:
   // `most`: readers there may be; `pinned`: always that many.
