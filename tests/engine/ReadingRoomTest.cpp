@@ -30,9 +30,12 @@ class CountingHook final : public WaitHook {
   int giveUpAt_;
 };
 
+// Many readers, who know after one file that reads do not wait, and from
+// then on take a few small files at once.
 PoolPace ManyReaders(std::size_t threads) {
   PoolPace pace;
   pace.threads = threads;
+  pace.span = 1;
   return pace;
 }
 
@@ -190,7 +193,8 @@ std::shared_ptr<PairJob> PairOf(const testing::TempTree& tree, const std::string
 
 // The pool reads the pairs handed to it, one reader or many, in reads of
 // one block or many, and each outcome is the one the pair must have; at the
-// end every reader is joined.
+// end every reader is joined. They are handed over at once, so that a
+// reader takes several small pairs together, up to the large one.
 TEST(ReaderPool, ReadsEveryPairAndLeavesNoThreadBehind) {
   testing::TempTree tree;
   const std::string large = testing::PatternBytes(3 * 1024 * 1024 + 7, 3);
@@ -206,6 +210,8 @@ TEST(ReaderPool, ReadsEveryPairAndLeavesNoThreadBehind) {
       {"empty", "", "", FileResult::Ok},
       {"missing", "abc", std::nullopt, FileResult::DstMissing},
       {"shorter", "abcdef", "abc", FileResult::SizeMismatch},
+      {"longer", "abc", "abcdef", FileResult::SizeMismatch},
+      {"changed", "abc", "abd", FileResult::ContentMismatch},
       {"large", large, large, FileResult::Ok},
       {"large changed", large, changed, FileResult::ContentMismatch},
   };
@@ -232,16 +238,15 @@ TEST(ReaderPool, ReadsEveryPairAndLeavesNoThreadBehind) {
       auto window = std::make_shared<StepWindow>(64, static_cast<std::int64_t>(limits.bytesAhead), limits.batch);
       auto pool = ReaderPool::Start(SystemFileSystem(), window, BlockSize, limits, pace);
       std::vector<std::shared_ptr<PairJob>> jobs;
-      for (const auto& pair : pairs) {
-        jobs.push_back(PairOf(tree, pair.name, jobs.size()));
-        pool->Add(jobs.back());
-      }
+      for (const auto& pair : pairs) jobs.push_back(PairOf(tree, pair.name, jobs.size()));
+      std::vector<std::shared_ptr<PairJob>> handed = jobs;
+      pool->Add(handed);
       for (std::size_t i = 0; i < jobs.size(); ++i) {
         CountingHook hook(200);
         ASSERT_TRUE(window->WaitForOutcome(*jobs[i], hook)) << pairs[i].name;
         EXPECT_EQ(jobs[i]->outcome.compared.result, pairs[i].result) << pairs[i].name;
       }
-      EXPECT_EQ(jobs[4]->outcome.compared.bytesChecked, static_cast<std::int64_t>(large.size()));
+      EXPECT_EQ(jobs[6]->outcome.compared.bytesChecked, static_cast<std::int64_t>(large.size()));
       window->Close();
       pool->Stop();
       EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
