@@ -152,10 +152,9 @@ void PairComparison::NoteBlock(const std::byte* src, const std::byte* dst, std::
     damage_ = ClassifySizeDifference(srcBytes, dstBytes, outcome_.matchedBytes);
   } else if (equal != srcBytes.size()) {
     damage_ = ClassifyDifference({srcBytes, dstBytes, equal, block * static_cast<std::int64_t>(blockSize_),
-                                  fileStartKept_ ? std::span<const std::byte>(fileStart_) : std::span<const std::byte>()});
-  } else if (srcBytes.size() == blockSize_ && blockSize_ >= fileStart_.size()) {
-    std::memcpy(fileStart_.data(), src, fileStart_.size());
-    fileStartKept_ = true;
+                                  std::span<const std::byte>(fileStart_)});
+  } else if (srcBytes.size() == blockSize_ && blockSize_ >= kFileStartKept) {
+    fileStart_.assign(src, src + kFileStartKept);
   }
 }
 

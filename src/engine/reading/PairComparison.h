@@ -110,8 +110,9 @@ class PairComparison {
   std::int64_t blocksCompared_ = 0;
   std::exception_ptr failure_;
   Damage damage_;
-  std::array<std::byte, kFileStartKept> fileStart_{};
-  bool fileStartKept_ = false;
+  // Kept once a whole first block is read: most files are smaller, and a
+  // job is made for every file.
+  std::vector<std::byte> fileStart_;
 };
 
 }  // namespace ovik
