@@ -3,7 +3,6 @@
 #include "engine/notes/DamageClass.h"
 #include "engine/FileOutcome.h"
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
