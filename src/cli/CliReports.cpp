@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -57,6 +58,10 @@ CliOutputs::CliOutputs(const CliOptions& options) : options_(options) {
                         {Kind::Csv, "the CSV report", options.csvFile}};
   for (const Output& output : all)
     if (!output.path.empty()) outputs_.push_back(output);
+}
+
+bool CliOutputs::WritesDetails() const {
+  return std::ranges::any_of(outputs_, [](const Output& output) { return output.kind != Kind::Sums; });
 }
 
 CliOutputs::~CliOutputs() {

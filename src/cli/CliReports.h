@@ -44,6 +44,9 @@ class CliOutputs {
   bool WriteAll(const VerifyEngine& engine, const DetailLines& lines, std::FILE* err,
                 const std::function<bool()>& interrupted) const;
 
+  // True when a report of the details lines is among the outputs.
+  bool WritesDetails() const;
+
  private:
   enum class Kind { Sums, Report, Csv };
   struct Output {

@@ -16,11 +16,13 @@ void ConsoleView::SetProgress(int position) { progress_ = std::clamp(position, 0
 
 void ConsoleView::AppendResult(const ResultLine& line) {
   if (line.kind == ResultKind::HiddenFolderSkipped || line.kind == ResultKind::SystemFolderSkipped) ++skippedFolders_;
-  results_.Append(line);
+  ++linesCounted_;
+  if (keepLines_) results_.Append(line);
 }
 
 void ConsoleView::ClearResults() {
   results_.Clear();
+  linesCounted_ = 0;
   skippedFolders_ = 0;
 }
 

@@ -32,7 +32,7 @@ class ConsoleView final : public VerifyView {
   void ClearResults() override;
   void SetResultsSorted(bool sorted) override;
   void SetResultsVisible(bool) override {}
-  std::size_t ResultCount() const override { return results_.Count(); }
+  std::size_t ResultCount() const override { return keepLines_ ? results_.Count() : linesCounted_; }
   void SetSaveAndCopyEnabled(bool) override {}
   void SetButtonEnabled(ViewButton, bool) override {}
   void UpdateButtons() override {}
@@ -44,6 +44,9 @@ class ConsoleView final : public VerifyView {
   }
 
   void SetProgressPainter(ProgressPainter painter) { painter_ = std::move(painter); }
+  // Off: the lines are counted, not kept, for a run that prints none of
+  // them and writes no report (on by default).
+  void KeepLines(bool keep) { keepLines_ = keep; }
 
   const std::string& LabelText(ViewLabel label) const { return labels_[static_cast<std::size_t>(label)]; }
   const std::string& Status() const { return status_; }
@@ -60,6 +63,8 @@ class ConsoleView final : public VerifyView {
   std::string status_;
   int progress_ = 0;
   ResultRuns results_;
+  bool keepLines_ = true;
+  std::size_t linesCounted_ = 0;
   std::size_t skippedFolders_ = 0;
   std::vector<std::string> reasons_;
   ProgressPainter painter_;

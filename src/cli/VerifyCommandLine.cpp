@@ -194,6 +194,8 @@ int RunVerifyCommandLine(const std::vector<std::string>& args, std::FILE* out, s
   std::fflush(err);
 
   ConsoleView view;
+  // A quiet run of millions of files sorts no lines that nobody reads.
+  view.KeepLines((!options->quiet && !options->json) || outputs.WritesDetails());
   ResultNotes notes;
   std::optional<JsonStream> json;
   ResultTap tap(

@@ -89,6 +89,11 @@ TEST_F(ReportOptionsTest, ReportsFollowTheFilterOption) {
   const std::string text = tree_.Path("ok.txt");
   EXPECT_EQ(RunCli({"--quiet", "--non-errors-only", "--report", text, Src(), Dst()}).status, kExitErrors);
   EXPECT_EQ(ReadFileBytes(text), Header() + "Ok: a.txt\r\n");
+  // A run that prints no lines still keeps them for its report.
+  const std::string csv = tree_.Path("ok.csv");
+  EXPECT_EQ(RunCli({"--json", "--non-errors-only", "--csv", csv, Src(), Dst()}).status, kExitErrors);
+  EXPECT_EQ(ReadFileBytes(csv), "\"Source folder\",\"" + Src() + "\"\r\n\"Destination folder\",\"" + Dst() +
+                                    "\"\r\n\"Ok\",\"a.txt\"\r\n");
 }
 
 TEST_F(ReportOptionsTest, ErrorsOnlyAfterACleanRunWritesEmptyFiles) {
