@@ -112,6 +112,38 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   EXPECT_EQ(told.at("linkToSub").id, folders.at("sub").id);
 }
 
+// A large folder's attributes are read on two threads, a few entries at a
+// time each: every entry gets its own, whatever kind it is.
+TEST(Listing, EveryEntryOfALargeFolderGetsItsOwnAttributes) {
+  TempTree tree;
+  constexpr int kEntries = 300;
+  const auto nameOf = [](int i) { return (i % 7 == 0 ? ".e" : "e") + std::to_string(i); };
+  for (int i = 0; i < kEntries; ++i) {
+    if (i % 10 == 0) tree.MakeFolder(nameOf(i));
+    else if (i % 25 == 1) ASSERT_EQ(symlink("nowhere", tree.Path(nameOf(i)).c_str()), 0);
+    else tree.WriteFile(nameOf(i), std::string(static_cast<std::size_t>(i), 'x'));
+  }
+  for (const FileSizes sizes : {FileSizes::Read, FileSizes::LeftToTheOpen}) {
+    const auto listed = ListAll(tree.root(), kAnythingFilter, sizes);
+    ASSERT_EQ(listed.size(), std::size_t{kEntries + 2});
+    for (int i = 0; i < kEntries; ++i) {
+      const DirEntry& entry = listed.at(nameOf(i));
+      const bool folder = i % 10 == 0;
+      const bool file = !folder && i % 25 != 1;
+      const std::uint32_t hidden = i % 7 == 0 ? std::uint32_t{faHidden} : 0u;
+      if (file && sizes == FileSizes::LeftToTheOpen) {
+        EXPECT_EQ(entry.size, kSizeUnknown) << i;
+        EXPECT_EQ(entry.attributes, hidden) << i;
+        continue;
+      }
+      EXPECT_EQ(entry.size, file ? i : 0) << i;
+      const std::uint32_t kind = folder ? std::uint32_t{faDirectory} : file ? std::uint32_t{faArchive} : 0u;
+      EXPECT_EQ(entry.attributes, kind | hidden) << i;
+      EXPECT_TRUE(entry.attributesRead) << i;
+    }
+  }
+}
+
 TEST(Listing, FolderThatCannotBeListedFailsWithItsErrorNumber) {
   TempTree tree;
   tree.WriteFile("file", "x");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/files/FileSystem.h"
+#include "platform/files/HelperThread.h"
 #include "platform/files/PosixFolderHandles.h"
 
 #include <sys/stat.h>
@@ -38,6 +39,8 @@ class PosixFileSystem final : public FileSystem {
   FolderRef ParentOf(const std::string& path, std::string& name, int& error);
 
   FolderHandles folders_;
+  // Reads the attributes of a large folder's entries beside the listing's thread.
+  HelperThread helper_;
 };
 
 }  // namespace ovik
