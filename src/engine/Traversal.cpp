@@ -12,7 +12,8 @@ namespace ovik {
 
 void VerifyEngine::StartWalk(const std::string& srcRoot, const std::string& dstRoot, FileSizes sizes,
                              bool readFiles) {
-  auto walk = std::make_unique<Walk>(fileSystem_, srcRoot, dstRoot, sizes, SubFolderFilter(includeHidden));
+  auto walk = std::make_unique<Walk>(fileSystem_, srcRoot, readFiles ? std::optional(dstRoot) : std::nullopt, sizes,
+                                     SubFolderFilter(includeHidden));
   // The digests are computed by the readers, so recording reads ahead.
   if (!readAhead && !recordSums) {
     walk_ = std::move(walk);

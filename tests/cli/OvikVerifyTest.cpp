@@ -352,17 +352,22 @@ TEST(OvikVerify, RawC1BytesInNamesAreEscapedInEveryLocale) {
   }
 }
 
+// Beside the missing file, the source holds the path of a file that is
+// there under the root, so that it is found and compared.
 TEST(OvikVerify, RootAsDestination) {
   TempTree tree;
   const std::string name = "ovik-test-no-such-entry-" + std::to_string(getpid());
   tree.WriteFile("src/" + name, "x");
+  tree.WriteFile("there.txt", "here");
+  tree.WriteFile("src" + tree.Path("there.txt"), "here");
   const Outcome outcome = RunVerifier({"--errors-only", tree.Path("src"), "/"});
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.err, "") << "the root is a folder";
   const Lines lines = SplitLines(outcome.out);
-  ASSERT_GE(lines.size(), 3u);
+  ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[1], "Destination folder: /");
   EXPECT_EQ(lines[2], "!Destn file missing: " + name);
+  EXPECT_EQ(lines[3], "");
 }
 
 TEST(OvikVerify, BadUsageNamesTheProblemInTwoLinesAndExits64) {

@@ -24,12 +24,13 @@ ListingRef ListFolderNow(FileSystem& fileSystem, const std::string& folder, File
   return listing;
 }
 
-Walk::Walk(FileSystem& fileSystem, std::string srcRoot, std::string dstRoot, FileSizes sizes,
+// A root given as "" is the root of the file system ("/").
+Walk::Walk(FileSystem& fileSystem, std::string srcRoot, std::optional<std::string> dstRoot, FileSizes sizes,
            std::uint32_t subFolderFilter)
     : fileSystem_(fileSystem),
       srcRoot_(std::move(srcRoot)),
-      dstRoot_(std::move(dstRoot)),
-      withDestination_(!dstRoot_.empty()),
+      dstRoot_(dstRoot.value_or("")),
+      withDestination_(dstRoot.has_value()),
       sizes_(sizes),
       subFolderFilter_(subFolderFilter) {}
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -39,9 +40,9 @@ struct WalkStep {
 // nothing is listed before the step that needs it.
 class Walk {
  public:
-  // `dstRoot` empty: the scan, which lists with `sizes` and looks nothing up
+  // No `dstRoot`: the scan, which lists with `sizes` and looks nothing up
   // in the destination.
-  Walk(FileSystem& fileSystem, std::string srcRoot, std::string dstRoot, FileSizes sizes,
+  Walk(FileSystem& fileSystem, std::string srcRoot, std::optional<std::string> dstRoot, FileSizes sizes,
        std::uint32_t subFolderFilter);
 
   // The next step; false at the end of the walk.
