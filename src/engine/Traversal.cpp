@@ -74,7 +74,7 @@ void VerifyEngine::ScanSource(const std::string& folder) {
         display_.WriteCount(ViewLabel::NumSrcFolders, totals.SrcFolderCount);
         break;
       case WalkStep::Kind::File:
-        ++totals.SrcFileCount;
+        totals.SrcFileCount += static_cast<std::int32_t>(step.files);
         display_.WriteCount(ViewLabel::NumSrcFiles, totals.SrcFileCount);
         totals.SrcByteTotal += step.size;
         display_.WriteCount(ViewLabel::NumSrcBytes, totals.SrcByteTotal);

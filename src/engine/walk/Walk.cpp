@@ -122,6 +122,7 @@ bool Walk::NextOfEntries(Folder& folder, WalkStep& step) {
 }
 
 bool Walk::NextFile(Folder& folder, WalkStep& step) {
+  if (!withDestination_) return CountFiles(folder, step);
   const std::vector<DirEntry>& entries = folder.listing->entries;
   while (folder.nextFile < entries.size()) {
     const DirEntry& entry = entries[folder.nextFile++];
@@ -135,6 +136,25 @@ bool Walk::NextFile(Folder& folder, WalkStep& step) {
     return true;
   }
   return false;
+}
+
+// The scan needs no more of a folder's files than how many there are and
+// their bytes: one step says it for all of them.
+bool Walk::CountFiles(Folder& folder, WalkStep& step) {
+  const std::vector<DirEntry>& entries = folder.listing->entries;
+  std::uint64_t files = 0;
+  std::int64_t bytes = 0;
+  for (; folder.nextFile < entries.size(); ++folder.nextFile) {
+    if (!IsFile(entries[folder.nextFile])) continue;
+    ++files;
+    bytes += entries[folder.nextFile].size;
+  }
+  if (files == 0) return false;
+  filesFound_ += files;
+  step = StepOf(WalkStep::Kind::File, folder.src);
+  step.files = files;
+  step.size = bytes;
+  return true;
 }
 
 // A folder missing in the destination whose files would each have said so;

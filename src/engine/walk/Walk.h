@@ -19,12 +19,14 @@ struct WalkStep {
     FolderUnlisted,  // `srcPath` could not be listed whole; `flag`: it is the root
     SubFolder,       // the walk goes into a sub-folder next; `flag`: its destination twin is there
     Line,            // a line of its own, `line` for `srcPath`
-    File,            // a file to compare; `flag`: its attributes were read
+    File,            // a file to compare; `flag`: its attributes were read. The
+                     // scan's: the `files` files of a folder, `size` bytes in all
   };
   Kind kind = Kind::FolderEntered;
   bool flag = false;
   ResultKind line = ResultKind::Ok;
   std::int64_t size = 0;    // of a file, as the listing gave it
+  std::uint64_t files = 1;
   std::uint64_t inode = 0;  // of a file, where the listing gave it; 0 otherwise
   std::string srcPath;
   std::string dstPath;
@@ -34,9 +36,10 @@ struct WalkStep {
 // The walk over the source tree, one step at a time: a folder's walked
 // sub-folders depth first in the listing's order, with a line for each
 // sub-folder passed over and each special file among them, then the
-// folder's files. The scan walks without a destination; the destination
-// walk looks up each sub-folder's twin and names a folder missing in the
-// destination below which no file was found. Each step may list a folder;
+// folder's files. The scan walks without a destination and counts a
+// folder's files in one step; the destination walk looks up each
+// sub-folder's twin and names a folder missing in the destination below
+// which no file was found. Each step may list a folder;
 // nothing is listed before the step that needs it.
 class Walk {
  public:
@@ -71,6 +74,7 @@ class Walk {
   bool ListTop();
   bool NextOfEntries(Folder& folder, WalkStep& step);
   bool NextFile(Folder& folder, WalkStep& step);
+  bool CountFiles(Folder& folder, WalkStep& step);
   void Leave(WalkStep& step, bool& stepped);
 
   FileSystem& fileSystem_;
