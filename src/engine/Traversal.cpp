@@ -112,13 +112,17 @@ void VerifyEngine::VerifyFolder(const std::string& srcFolder, const std::string&
         display_.AddResultLine(step.line, RelativeName(step.srcPath) +
                                               (step.line == ResultKind::SpecialFileSkipped ? "" : "/"));
         break;
-      case WalkStep::Kind::File:
+      case WalkStep::Kind::File: {
+        // A file read by the readers gave its paths to its job.
+        const std::string& srcPath = job ? job->srcPath : step.srcPath;
+        const std::string& dstPath = job ? job->dstPath : step.dstPath;
         if (nameNotes_ && step.listing != namesFolder_) {
           namesFolder_ = step.listing;
-          nameNotes_->EnterFolder(FolderOf(step.dstPath), step.listing->entries);
+          nameNotes_->EnterFolder(FolderOf(dstPath), step.listing->entries);
         }
-        CompareFile(step.srcPath, step.dstPath, step.size, step.flag, job);
+        CompareFile(srcPath, dstPath, step.size, step.flag, job);
         break;
+      }
     }
     job.reset();
   }

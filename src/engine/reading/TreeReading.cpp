@@ -129,8 +129,8 @@ void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
       // A file whose attributes could not be read is never opened.
       if (walking.pool && entry.step.kind == WalkStep::Kind::File && entry.step.flag) {
         entry.job = std::make_shared<PairJob>(serial++, settings.blockSize);
-        entry.job->srcPath = entry.step.srcPath;
-        entry.job->dstPath = entry.step.dstPath;
+        entry.job->srcPath = std::move(entry.step.srcPath);
+        entry.job->dstPath = std::move(entry.step.dstPath);
         entry.job->listedSize = entry.step.size;
         entry.job->dstRole = settings.dstRole;
         if (settings.makeSourceDigest) entry.job->digest = settings.makeSourceDigest();
