@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <system_error>
 
 namespace ovik {
 
@@ -31,20 +32,26 @@ HelperThread::~HelperThread() {
   else thread_.join();
 }
 
+// Null when no thread can be started: the callers then do all the work.
 std::shared_ptr<HelperThread::Shared> HelperThread::Start() {
-  std::call_once(started_, [this] {
-    shared_ = std::make_shared<Shared>();
-    // The thread holds what it shares, so that it outlives this object
-    // when it is left behind in a part.
-    thread_ = std::thread([shared = shared_] { Serve(shared); });
-  });
+  try {
+    std::call_once(started_, [this] {
+      auto shared = std::make_shared<Shared>();
+      // The thread holds what it shares, so that it outlives this object
+      // when it is left behind in a part.
+      thread_ = std::thread([shared] { Serve(shared); });
+      shared_ = std::move(shared);
+    });
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
   return shared_;
 }
 
 void HelperThread::RunOnBoth(const std::function<void()>& part) {
   const std::shared_ptr<Shared> shared = Start();
   bool handed = false;
-  {
+  if (shared) {
     const std::lock_guard lock(shared->mutex);
     if (!shared->taken && !shared->stopping) {
       shared->taken = true;

@@ -19,8 +19,9 @@ class HelperThread {
   HelperThread(const HelperThread&) = delete;
   HelperThread& operator=(const HelperThread&) = delete;
 
-  // Runs `part` here and on the helper at once when it is free, else here
-  // alone, and returns once every run of it has returned. `part` takes the
+  // Runs `part` here and on the helper at once when it is free, else (or
+  // when no thread can be started) here alone, and returns once every run
+  // of it has returned. `part` takes the
   // work that is left a piece at a time, so that it does not matter how
   // many threads run it. What a run throws is thrown here.
   void RunOnBoth(const std::function<void()>& part);
