@@ -37,6 +37,10 @@ class PlacedFileSystem final : public FileSystem {
     return SystemFileSystem().ListEntries(folder, sizes, entries, error);
   }
   EntryLookup LookUp(const std::string& path) override { return SystemFileSystem().LookUp(path); }
+  void ReadEntriesAhead(const std::string& folder, const std::vector<std::string>& names) override {
+    const std::lock_guard lock(mutex);
+    for (const std::string& name : names) entriesReadAhead.push_back(folder + "/" + name);
+  }
   OpenResult OpenForRead(const std::string& path, ReadRole role) override {
     OpenResult opened = SystemFileSystem().OpenForRead(path, role);
     if (opened.file) opened.file = std::make_unique<PlacedFile>(*this, path, std::move(opened.file));
@@ -52,6 +56,12 @@ class PlacedFileSystem final : public FileSystem {
   std::map<std::string, std::uint64_t> placeOnDevice;  // by path
   std::mutex mutex;
   std::vector<Read> reads;
+  struct ReadAhead {
+    std::string path;
+    std::size_t readsBefore;  // of `reads`, when it was asked
+  };
+  std::vector<ReadAhead> readAhead;         // files asked to read their start ahead, in order
+  std::vector<std::string> entriesReadAhead;
   std::set<std::string> toldWaits;  // files asked to tell when a read waits for the device
   std::string slowRoot;             // each read below it takes a few milliseconds, as a disk's
   bool inMemory = false;            // every file is said to be in the page cache
@@ -76,6 +86,10 @@ class PlacedFileSystem final : public FileSystem {
       return found->second;
     }
     bool InMemory(std::int64_t) override { return fileSystem_.inMemory; }
+    void WillRead(std::int64_t) override {
+      const std::lock_guard lock(fileSystem_.mutex);
+      fileSystem_.readAhead.push_back({path_, fileSystem_.reads.size()});
+    }
     void TellWaits(WaitNotice* notice) override {
       if (notice != nullptr) {
         const std::lock_guard lock(fileSystem_.mutex);
@@ -103,6 +117,8 @@ struct PacedRun {
   Lines lines;
   std::string chosen;
   std::vector<PlacedFileSystem::Read> reads;
+  std::vector<PlacedFileSystem::ReadAhead> readAhead;
+  Lines entriesReadAhead;
   std::set<std::string> toldWaits;
 };
 
@@ -111,7 +127,7 @@ constexpr int kFiles = 40;
 std::string NameOf(int i) { return "f" + std::to_string(100 + i); }
 
 // Files placed on the device in the opposite order of their names, some
-// changed or missing in the destination.
+// changed or missing in the destination, and two empty folders.
 PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::size_t readers = 0,
                   bool slowDestination = false, bool inMemory = false) {
   testing::TempTree tree;
@@ -124,6 +140,7 @@ PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::
     fileSystem.placeOnDevice[tree.Path("src/" + name)] = static_cast<std::uint64_t>(kFiles - i) * 4096;
     fileSystem.placeOnDevice[tree.Path("dst/" + name)] = static_cast<std::uint64_t>(kFiles - i) * 4096 + (1 << 20);
   }
+  for (const char* folder : {"src/a", "src/b", "dst/a", "dst/b"}) tree.MakeFolder(folder);
   fileSystem.media[tree.Path("src")] = source;
   fileSystem.media[tree.Path("dst")] = destination;
   if (slowDestination) fileSystem.slowRoot = tree.Path("dst");
@@ -140,6 +157,10 @@ PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::
   // Relative to the tree, so that runs compare.
   for (PlacedFileSystem::Read& read : run.reads) read.path = read.path.substr(tree.root().size() + 1);
   for (const std::string& path : fileSystem.toldWaits) run.toldWaits.insert(path.substr(tree.root().size() + 1));
+  run.readAhead = fileSystem.readAhead;
+  for (PlacedFileSystem::ReadAhead& ahead : run.readAhead) ahead.path = ahead.path.substr(tree.root().size() + 1);
+  for (const std::string& entry : fileSystem.entriesReadAhead)
+    run.entriesReadAhead.push_back(entry.substr(tree.root().size() + 1));
   return run;
 }
 
@@ -193,7 +214,9 @@ TEST(MediumPace, EveryKindOfMediumGivesTheSameLines) {
 }
 
 // One reader on one head reads the files in the order their data lies on
-// it, which here is the opposite of the walk's.
+// it, which here is the opposite of the walk's. While it reads one, the
+// next is asked for, so that the head never waits for the reader; the
+// destination's sub-folders are read ahead of their lookups, together.
 TEST(MediumPace, OneHeadReadsInTheOrderOfTheDataOnIt) {
   const PacedRun run = VerifyOn(Medium(MediumKind::NonRotational, "259:0"), Medium(MediumKind::Rotational, "8:16"), 1);
   const Lines dstReads = ReadsOf(run, "dst");
@@ -203,6 +226,19 @@ TEST(MediumPace, OneHeadReadsInTheOrderOfTheDataOnIt) {
   EXPECT_EQ(dstReads, sorted) << "the destination read against the order of its data";
   EXPECT_NE(run.chosen.find("test medium 8:16"), std::string::npos) << run.chosen;
   EXPECT_NE(run.chosen.find("1 reader (pinned)"), std::string::npos) << run.chosen;
+
+  Lines askedAhead;
+  for (const PlacedFileSystem::ReadAhead& ahead : run.readAhead) {
+    askedAhead.push_back(ahead.path);
+    for (std::size_t i = 0; i < ahead.readsBefore; ++i)
+      EXPECT_NE(run.reads[i].path, ahead.path) << "asked to read ahead after it was read";
+  }
+  EXPECT_EQ(askedAhead, Lines(dstReads.begin() + 1, dstReads.end()));
+  Lines subFolders = run.entriesReadAhead;
+  std::sort(subFolders.begin(), subFolders.end());
+  EXPECT_EQ(subFolders, (Lines{"dst/a", "dst/b"}));
+  const PacedRun onSource = VerifyOn(Medium(MediumKind::Rotational, "8:16"), Medium(MediumKind::NonRotational, "259:0"), 1);
+  EXPECT_EQ(onSource.entriesReadAhead, Lines{}) << "the destination is not on the head";
 }
 
 // A source on flash and a destination that seeks: the head's reader reads

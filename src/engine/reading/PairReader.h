@@ -34,7 +34,9 @@ std::byte* AllocateReadBuffer(std::size_t capacity);
 
 // Where one side of a pair has got to; one reader at a time reads it.
 struct SideReading {
-  std::unique_ptr<ReadableFile> file;
+  // Shared with whoever asks it to read ahead, so that it stays open
+  // while asked.
+  std::shared_ptr<ReadableFile> file;
   FileId id;  // of the file opened
   std::int64_t nextBlock = 0;
   bool blockByBlock = false;  // a read of several blocks failed: one at a time from there on

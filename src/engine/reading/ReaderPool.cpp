@@ -302,7 +302,9 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
   std::shared_ptr<PairJob> apart;
   while (NextRun(stop, lock, reader, run, takenOver, apart)) {
     const bool inStretches = oneHead_ && pace_.bothSidesHere;
+    ReadAhead next = NextToReadAhead(takenOver || apart || inStretches);
     lock.unlock();
+    if (next.file) next.file->WillRead(next.length);
     if (apart) {
       context.ReadsApart(true);
       reader.ReadApartSide(*apart, ApartSide());
@@ -329,6 +331,19 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
     run.clear();
     OneHeadRunRead(files, bytes, !takenOver);
   }
+}
+
+// While one head reads a pair, the start of the next pair's file on the
+// head is asked for, so that the head finds the next request waiting when
+// it is done with this one, rather than idling while the reader compares
+// and asks. Pairs in memory and stretches of both sides are left alone.
+ReaderPool::ReadAhead ReaderPool::NextToReadAhead(bool noRun) const {
+  if (noRun || !oneHead_ || runs_.empty() || runs_.front().empty()) return {};
+  const OpenedPair& next = runs_.front().front();
+  const SideReading& side = next.job->sides[pace_.orderBy];
+  if (!side.file || side.ended || next.job->planSize <= 0) return {};
+  const auto readBytes = static_cast<std::int64_t>(blockSize_ * blocksPerRead_);
+  return {side.file, std::min(next.job->planSize, readBytes)};
 }
 
 // The rate of one head is measured every span of files read from its

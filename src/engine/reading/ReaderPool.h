@@ -97,6 +97,11 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void Stop();
   // What was found and chosen, and how many readers it settled on.
   std::string Describe();
+  // Whether `side` lies on the one head and the head is read now: on the
+  // walk's thread, once the pool has begun.
+  bool ReadsOnTheHead(PairComparison::Side side) const {
+    return oneHead_.load() && (pace_.bothSidesHere || pace_.orderBy == side);
+  }
 
  private:
   struct Work {
@@ -124,6 +129,11 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void ServeMany(std::stop_token stop, ReaderContext& context, PairReader& reader);
   void GiveBack(std::vector<Work>& taken, std::size_t keep);
   void ServeOneHead(std::stop_token stop, ReaderContext& context, PairReader& reader);
+  struct ReadAhead {
+    std::shared_ptr<ReadableFile> file;
+    std::int64_t length = 0;
+  };
+  ReadAhead NextToReadAhead(bool noRun) const;
   // Files and bytes of pairs a reader finished.
   struct Span {
     std::size_t files = 0;

@@ -70,7 +70,9 @@ void TreeReading::ChoosePace(Walking& walking, FileSystem& fileSystem) {
     // Batches of pairs are opened and sorted: the walk keeps a few ahead.
     walking.window->Widen(4 * plan.pace.batch);
     plan.pace.headLock = std::make_shared<std::shared_mutex>();
-    walking.walk->ListAlone(plan.pace.headLock);
+    walking.walk->ListAlone(plan.pace.headLock, [pool = walking.pool.get()] {
+      return pool->ReadsOnTheHead(PairComparison::kDestination);
+    });
   }
   walking.pool->Begin(plan.pace, plan.Describe());
 }

@@ -76,9 +76,12 @@ bool Walk::ListTop() {
   if (!top.listing->listed) return false;
   // The destination's twins of the sub-folders, looked up together.
   if (withDestination_) {
+    std::vector<std::string> names;
     for (const DirEntry& entry : top.listing->entries)
-      if (IsWalked(entry))
-        top.dstSubThere.push_back(FindEntry(fileSystem_, JoinPath(top.dst, entry.name), kAnythingFilter) ? 1 : 0);
+      if (IsWalked(entry)) names.push_back(entry.name);
+    if (names.size() > 1 && !insideMissing_ && onTheHead_ && onTheHead_()) fileSystem_.ReadEntriesAhead(top.dst, names);
+    for (const std::string& name : names)
+      top.dstSubThere.push_back(FindEntry(fileSystem_, JoinPath(top.dst, name), kAnythingFilter) ? 1 : 0);
   }
   return true;
 }

@@ -3,6 +3,7 @@
 #include "engine/walk/WalkRules.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <shared_mutex>
@@ -51,8 +52,14 @@ class Walk {
   // The next step; false at the end of the walk.
   bool Next(WalkStep& step);
   // Listings and lookups hold `lock` alone, so that they never race a
-  // reader of the same head.
-  void ListAlone(std::shared_ptr<std::shared_mutex> lock) { headLock_ = std::move(lock); }
+  // reader of the same head. While `destinationOnTheHead` says the head
+  // reads the destination, the twins of a folder's sub-folders are read
+  // ahead together in the order they lie, so that the head sweeps the
+  // tables that hold them once.
+  void ListAlone(std::shared_ptr<std::shared_mutex> lock, std::function<bool()> destinationOnTheHead = {}) {
+    headLock_ = std::move(lock);
+    onTheHead_ = std::move(destinationOnTheHead);
+  }
 
  private:
   struct Folder {
@@ -88,6 +95,7 @@ class Walk {
   // The identities of the folders on the current path, to skip link cycles.
   std::vector<FileId> path_;
   std::shared_ptr<std::shared_mutex> headLock_;
+  std::function<bool()> onTheHead_;
   std::uint64_t filesFound_ = 0;
   bool insideMissing_ = false;
 };

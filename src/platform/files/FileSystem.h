@@ -95,6 +95,10 @@ class ReadableFile {
   // Where the file's first data lies on its device, for reading files in
   // the order their data lies; nothing where that is not known.
   virtual std::optional<std::uint64_t> PhysicalOffset() { return std::nullopt; }
+  // Tells the system that the first `length` bytes are read next, so that
+  // it brings them in while the file read before them is still read; the
+  // call does not wait for them. By default nothing.
+  virtual void WillRead(std::int64_t length) { (void)length; }
   // Whether the byte at `offset` is in memory (the page cache), asked
   // without waiting for the device; false where that is not known.
   virtual bool InMemory(std::int64_t offset) {
@@ -143,6 +147,14 @@ class FileSystem {
                            int& error) = 0;
   // The entry that names `path` itself.
   virtual EntryLookup LookUp(const std::string& path) = 0;
+  // Reads the attributes of the entries `names` of `folder` in the order
+  // they lie on the medium, so that looking them up next, in any order,
+  // finds them in memory rather than moving a head back and forth. By
+  // default nothing.
+  virtual void ReadEntriesAhead(const std::string& folder, const std::vector<std::string>& names) {
+    (void)folder;
+    (void)names;
+  }
   // Opens a regular file for reading; never opens special files.
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
   // As OpenForRead and LookUp for `relative` within `root`, where no step

@@ -13,6 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 namespace ovik {
 
@@ -210,6 +212,30 @@ bool PosixFileSystem::ListEntries(const std::string& folder, FileSizes sizes, st
   }
   MarkSystemFolders(opened->fd(), entries);
   return true;
+}
+
+// In the order of their inode numbers, the order of the tables that hold
+// them, which the folder's listing tells.
+void PosixFileSystem::ReadEntriesAhead(const std::string& folder, const std::vector<std::string>& names) {
+  int error = 0;
+  const FolderRef opened = folders_.ForListing(folder, error);
+  if (!opened) return;
+  const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
+  std::vector<std::pair<ino64_t, std::string>> found;
+  alignas(dirent64) char buffer[32 * 1024];
+  for (;;) {
+    const ssize_t count = getdents64(opened->fd(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    for (ssize_t offset = 0; offset < count;) {
+      const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
+      if (wanted.count(d->d_name) != 0) found.emplace_back(d->d_ino, d->d_name);
+      offset += d->d_reclen;
+    }
+  }
+  std::sort(found.begin(), found.end());
+  struct stat st;
+  for (const auto& entry : found) (void)fstatat(opened->fd(), entry.second.c_str(), &st, 0);
 }
 
 EntryLookup PosixFileSystem::LookUp(const std::string& path) {

@@ -45,6 +45,7 @@ class PosixReadableFile final : public ReadableFile {
   PosixReadableFile& operator=(const PosixReadableFile&) = delete;
 
   std::optional<std::uint64_t> PhysicalOffset() override { return FirstExtentOffset(fd_); }
+  void WillRead(std::int64_t length) override { posix_fadvise(fd_, 0, length, POSIX_FADV_WILLNEED); }
   bool InMemory(std::int64_t offset) override {
     char byte = 0;
     iovec part{&byte, 1};
