@@ -93,7 +93,7 @@ TEST_F(SpinningMediumTest, FoldersListInNameOrder) {
 // its data lies; readers on many files at once would make the head jump.
 // The head takes its time, so that what the readers measure is the head's
 // pace: on a head that only counted, more readers would be faster. Files
-// are opened and sorted a thousand at a time, as the programs allow. An
+// are opened and sorted thousands at a time, as the programs allow. An
 // open that answers late makes the reader look stuck, and another reads
 // the rest of its batch: in the order of the data too.
 TEST_F(SpinningMediumTest, SmallFilesOnOneHeadAreReadWithASeekPerHundredAtMost) {

@@ -19,6 +19,8 @@ constexpr std::size_t kSmallFilesTaken = 8;
 constexpr auto kStallAfter = std::chrono::milliseconds(250);
 // How long a one-head batch waits for the walk to add more.
 constexpr auto kGatherFor = std::chrono::milliseconds(20);
+// Pairs of a batch found in memory before the rest is left to many readers.
+constexpr std::size_t kEnoughToTellMemory = 256;
 // Bytes of large files one head's rate is measured over, at most.
 constexpr double kSpanBytes = 128 << 20;
 // Spans' worth of files many readers are tried over.
@@ -547,10 +549,21 @@ ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
 std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock,
                                                    bool& inMemory) {
   inMemory = true;
+  std::size_t tried = 0;
   for (;;) {
     lock.lock();
     lastProgress_ = std::chrono::steady_clock::now();
     if (toOpen_.empty()) break;
+    // So many pairs in memory tell enough: the rest goes back, for many
+    // readers to open at once rather than one after another here.
+    if (inMemory && tried == kEnoughToTellMemory) {
+      while (!toOpen_.empty()) {
+        work_.push_front({std::move(toOpen_.back())});
+        toOpen_.pop_back();
+      }
+      break;
+    }
+    ++tried;
     std::shared_ptr<PairJob> job = std::move(toOpen_.front());
     toOpen_.pop_front();
     lock.unlock();

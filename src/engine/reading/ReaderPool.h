@@ -33,7 +33,7 @@ struct ReadAheadLimits {
   std::size_t batch = 32;
   // Pairs opened and sorted together on one head: the more, the fewer
   // seeks between them. Bounded by the files the process may hold open.
-  std::size_t oneHeadBatch = 1024;
+  std::size_t oneHeadBatch = 4096;
   // Blocks asked of the file system in one read of a longer file.
   std::size_t blocksPerRead = 10;
 };
@@ -217,6 +217,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   bool allAdded_ = false;
   std::size_t runsLeft_ = 0;
   bool openingBatch_ = false;
+
   ReaderTuning tuning_{1, false};
   ReadingWay way_{false, false};
   std::atomic<bool> oneHead_{false};
