@@ -57,8 +57,17 @@ cat_both() {  # tree
   wait
 }
 
-parallel_read() {  # tree, readers
-  find "$1/src" "$1/dst" -type f -print0 | xargs -0 -P "$2" -n 256 cat >/dev/null
+parallel_read() {  # tree, readers, files per cat
+  find "$1/src" "$1/dst" -type f -print0 | xargs -0 -P "$2" -n "$3" cat >/dev/null
+}
+
+# Files per cat so that each of `readers` gets its share, at most 256: a few
+# large files are read by as many cats at once.
+files_per_reader() {  # tree, readers
+  local files per
+  files=$(find "$1/src" "$1/dst" -type f | wc -l)
+  per=$(((files + $2 - 1) / $2))
+  echo $((per < 1 ? 1 : per > 256 ? 256 : per))
 }
 
 # One timed run of each command, in the given order, each on a cold tree
@@ -67,14 +76,15 @@ parallel_read() {  # tree, readers
 time_each() {  # cold, tree, command names...
   local cold=$1 tree=$2
   shift 2
-  local name times=()
+  local name times=() per
+  per=$(files_per_reader "$tree" "$READERS")
   for name in "$@"; do
     if ((cold)); then drop_tree "$tree"; fi
     case $name in
       diff) times+=("$(wall_and_cpu_seconds 0 diff -rq "$tree/src" "$tree/dst")") ;;
       ovik) if ((cold)); then times+=("$(wall_and_cpu_seconds 0 "$VERIFY" --quiet "$tree/src" "$tree/dst")")
             else times+=("$(wall_and_cpu_seconds 0 "$VERIFY" --cached --quiet "$tree/src" "$tree/dst")"); fi ;;
-      reader) times+=("$(wall_seconds 0 parallel_read "$tree" "$READERS")") ;;
+      reader) times+=("$(wall_seconds 0 parallel_read "$tree" "$READERS" "$per")") ;;
       cat) times+=("$(wall_seconds 0 cat_both "$tree")") ;;
     esac
   done
