@@ -196,13 +196,18 @@ TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
     engine.VerifyCommand(copy, copy);  // a sanitizer's own thread starts with the first readers
     const std::size_t threadsBefore = ThreadsOfThisProcess();
     // Abort once the run stays on one file: a run held up by another file
-    // than the stalled one fails instead of hanging.
+    // than the stalled one, or before any file, fails instead of hanging.
     std::string stalledFile;
     Clock::time_point stalledSince;
     std::optional<Clock::time_point> abortedAt;
     int pumpsWhileStalled = 0;
+    const auto start = Clock::now();
     view.onPump = [&] {
       const std::string& file = view.Label(ViewLabel::CurrFileName).text;
+      if (!abortedAt && file.empty() && Clock::now() - start > std::chrono::seconds(10)) {
+        abortedAt = Clock::now();
+        engine.AbortCommand();
+      }
       if (abortedAt || file.empty()) return;
       if (file != stalledFile) {
         stalledFile = file;
@@ -214,7 +219,6 @@ TEST(StalledFile, AbortEndsTheRunAndTheReaderLeftBehindGoesLater) {
       abortedAt = Clock::now();
       engine.AbortCommand();
     };
-    const auto start = Clock::now();
     if (c.side == Side::Source) engine.VerifyCommand(medium.root(), copy);
     else engine.VerifyCommand(copy, medium.root());
     const auto abortTook = Clock::now() - abortedAt.value_or(Clock::now());
