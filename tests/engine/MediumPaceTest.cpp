@@ -63,7 +63,7 @@ class PlacedFileSystem final : public FileSystem {
   std::vector<ReadAhead> readAhead;         // files asked to read their start ahead, in order
   std::vector<std::string> entriesReadAhead;
   std::set<std::string> toldWaits;  // files asked to tell when a read waits for the device
-  std::string slowRoot;             // each read below it takes a few milliseconds, as a disk's
+  std::string slowRoot;             // each read below it takes 20 ms: time for another reader to start
   bool inMemory = false;            // every file is said to be in the page cache
 
  private:
@@ -77,7 +77,7 @@ class PlacedFileSystem final : public FileSystem {
         fileSystem_.reads.push_back({path_, offset, std::this_thread::get_id()});
       }
       if (!fileSystem_.slowRoot.empty() && path_.starts_with(fileSystem_.slowRoot))
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
       return file_->ReadAt(buffer, size, offset, error);
     }
     std::optional<std::uint64_t> PhysicalOffset() override {
