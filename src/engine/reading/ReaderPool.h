@@ -217,7 +217,6 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   bool allAdded_ = false;
   std::size_t runsLeft_ = 0;
   bool openingBatch_ = false;
-
   ReaderTuning tuning_{1, false};
   ReadingWay way_{false, false};
   std::atomic<bool> oneHead_{false};
