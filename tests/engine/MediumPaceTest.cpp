@@ -314,6 +314,12 @@ TEST(ReaderTuning, KeepsReadersOnlyWhileTheRateRisesClearly) {
   tuning.BatchRead(4, 4 * 64.0 * (1 << 20), 1.0);
   EXPECT_EQ(tuning.Readers(), 2u) << "large after small is tried again";
 
+  // Spans measured in the middle of large files, none of which ended.
+  ReaderTuning parts(4, false);
+  parts.BatchRead(0, 128.0 * (1 << 20), 1.0);
+  parts.BatchRead(0, 128.0 * (1 << 20), 0.5);
+  EXPECT_EQ(parts.Readers(), 3u) << "a second reader of large files that raised the rate stays";
+
   ReaderTuning pinned(3, true);
   pinned.BatchRead(100, 100 * 4096.0, 1.0);
   pinned.BatchRead(100, 100 * 4096.0, 0.1);

@@ -78,6 +78,8 @@ struct PairJob {
   // bytes read while the job was ahead of the engine's.
   bool done = false;
   std::int64_t countedAhead = 0;
+  // The pool's, under its lock: the bytes of it counted in one head's rate.
+  std::int64_t countedInRate = 0;
 
   std::int64_t Progress() const {
     return digestOnly ? bytesRead.load(std::memory_order_relaxed) : comparison.BytesChecked();

@@ -232,11 +232,17 @@ bool ReaderPool::NextWork(std::stop_token stop, std::vector<Work>& taken, bool& 
   if (done.files > 0 && !oneHead_) {
     spanBytes_ += done.bytes;
     spanFiles_ += done.files;
-    // Many readers tried: over a few spans of one head, so that their
-    // start does not weigh on the trial.
-    if (spanFiles_ >= (way_.Trying() ? kTrialSpans : 1) * pace_.span) {
+    // Many readers tried: over a few spans of one head, from the end of
+    // their first span, so that their start (the rest of a batch one head
+    // opened, a cold walk) does not weigh on the trial.
+    if (spanFiles_ >= (way_.Trying() && !trialStarting_ ? kTrialSpans : 1) * pace_.span) {
       const std::chrono::duration<double> took = std::chrono::steady_clock::now() - spanStart_;
-      SpanRead(spanFiles_, spanBytes_, took.count());
+      if (trialStarting_) {
+        trialStarting_ = false;
+        StartSpan();
+      } else {
+        SpanRead(spanFiles_, spanBytes_, took.count());
+      }
     }
   }
   for (;;) {
@@ -283,9 +289,14 @@ void ReaderPool::SpanRead(std::size_t files, double bytes, double seconds) {
     oneHead_ = way_.OneHead();
     if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
     allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;
+    trialStarting_ = !oneHead_ && way_.Trying();
     workAdded_.notify_all();
   }
-  spanWaitsBefore_ = waits;
+  StartSpan();
+}
+
+void ReaderPool::StartSpan() {
+  spanWaitsBefore_ = deviceWaits_.load();
   spanFiles_ = 0;
   spanBytes_ = 0;
   spanStart_ = std::chrono::steady_clock::now();
@@ -316,17 +327,16 @@ void ReaderPool::ServeOneHead(std::stop_token stop, ReaderContext& context, Pair
       lock.lock();
       continue;
     }
-    double bytes = 0;
     {
       std::shared_lock head = pace_.headLock ? std::shared_lock(*pace_.headLock) : std::shared_lock<std::shared_mutex>();
       if (takenOver) ReadTakenOver(run, reader);
       else ReadRun(run, reader, stop, inStretches);
     }
-    for (OpenedPair& pair : run) {
-      bytes += static_cast<double>(std::max<std::int64_t>(pair.job->planSize, 0));
-      Finish(*pair.job);
-    }
+    for (OpenedPair& pair : run) Finish(*pair.job);
     lock.lock();
+    double bytes = 0;
+    for (const OpenedPair& pair : run)
+      bytes += static_cast<double>(std::max<std::int64_t>(pair.job->planSize - pair.job->countedInRate, 0));
     --running_;
     lastProgress_ = std::chrono::steady_clock::now();
     const std::size_t files = run.size();
@@ -365,6 +375,18 @@ void ReaderPool::OneHeadRunRead(std::size_t files, double bytes, bool measured) 
   measured_.files += files;
   measured_.bytes += bytes;
   measured_.seconds += static_cast<double>(files) * openSecondsPerFile_;
+  MeasureOneHead(now, batchDone);
+}
+
+void ReaderPool::OneHeadProgress(PairJob& job) {
+  const std::int64_t checked = job.Progress();
+  if (!oneHead_ || checked <= job.countedInRate) return;
+  measured_.bytes += static_cast<double>(checked - job.countedInRate);
+  job.countedInRate = checked;
+  if (measured_.bytes >= kSpanBytes) MeasureOneHead(std::chrono::steady_clock::now(), false);
+}
+
+void ReaderPool::MeasureOneHead(std::chrono::steady_clock::time_point now, bool batchDone) {
   const bool spanFull = measured_.files >= pace_.span || measured_.bytes >= kSpanBytes;
   if (!batchDone && !spanFull) return;
   measured_.seconds += std::chrono::duration<double>(now - readingSince_).count();
@@ -728,6 +750,7 @@ bool ReaderPool::ReaderContext::MayRead(PairJob& job) {
   if (pool_.oneHead_) {
     const std::lock_guard lock(pool_.mutex_);
     pool_.lastProgress_ = std::chrono::steady_clock::now();
+    pool_.OneHeadProgress(job);
   }
   if (!job.large) return true;
   const auto bytes = static_cast<std::int64_t>(pool_.blockSize_ * pool_.blocksPerRead_);

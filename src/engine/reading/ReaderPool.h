@@ -145,9 +145,19 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   bool TakenInARun(const Work& work) const;
   // With mutex_ held: a span of the current way was read.
   void SpanRead(std::size_t files, double bytes, double seconds);
-  // With mutex_ held: a run of one head was read; `files` of `bytes`;
-  // `measured`: false for one taken over from a reader that seemed stuck.
+  // With mutex_ held: the next span is measured from now.
+  void StartSpan();
+  // With mutex_ held: a run of one head was read; `files` of `bytes`
+  // not yet counted; `measured`: false for one taken over from a reader
+  // that seemed stuck.
   void OneHeadRunRead(std::size_t files, double bytes, bool measured);
+  // With mutex_ held: the bytes of `job` compared since it was last
+  // counted join one head's rate, so that a span of large files is
+  // measured as it is read, not once a file of hundreds of MiB ends.
+  void OneHeadProgress(PairJob& job);
+  // With mutex_ held: what one head read since its rate was last
+  // measured makes a span, or ended a batch.
+  void MeasureOneHead(std::chrono::steady_clock::time_point now, bool batchDone);
   // With `lock` on mutex_: the next run of the batch, a new batch opened
   // and sorted when it is out; false when stopping.
   // `apart`: set instead of `run` to a pair whose other side is to be
@@ -225,6 +235,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::size_t spanWaitsBefore_ = 0;
   bool readsWait_ = true;  // the last span's reads waited for the device
   // The span the many-readers way is measured over.
+  bool trialStarting_ = false;  // many readers tried, their first span not yet read
   std::size_t spanFiles_ = 0;
   double spanBytes_ = 0;
   std::chrono::steady_clock::time_point spanStart_;

@@ -9,8 +9,8 @@ ReaderTuning::ReaderTuning(std::size_t most, bool pinned)
     : most_(std::max<std::size_t>(1, most)), pinned_(pinned), readers_(pinned ? most_ : 1), settled_(readers_) {}
 
 bool ReaderTuning::BatchRead(std::size_t files, double bytes, double seconds) {
-  if (pinned_ || files == 0 || seconds <= 0) return false;
-  const bool large = bytes / static_cast<double>(files) >= kLargeFile;
+  if (pinned_ || (files == 0 && bytes <= 0) || seconds <= 0) return false;
+  const bool large = IsLarge(files, bytes);
   const double rate = ReadingRate(files, bytes, seconds);
   const std::size_t before = readers_;
   if (measuredAny_ && large != large_) {
@@ -48,10 +48,14 @@ bool ReaderTuning::BatchRead(std::size_t files, double bytes, double seconds) {
   return readers_ != before;
 }
 
+// No file ended: part of a large one was read.
+bool IsLarge(std::size_t files, double bytes) {
+  return files == 0 || bytes / static_cast<double>(files) >= ReaderTuning::kLargeFile;
+}
+
 double ReadingRate(std::size_t files, double bytes, double seconds) {
-  if (files == 0 || seconds <= 0) return 0;
-  const bool large = bytes / static_cast<double>(files) >= ReaderTuning::kLargeFile;
-  return (large ? bytes : static_cast<double>(files)) / seconds;
+  if ((files == 0 && bytes <= 0) || seconds <= 0) return 0;
+  return (IsLarge(files, bytes) ? bytes : static_cast<double>(files)) / seconds;
 }
 
 bool ReadingWay::FoundInMemory() {

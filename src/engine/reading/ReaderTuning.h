@@ -84,5 +84,7 @@ class ReadingWay {
 
 // Bytes per second for large files, files per second for small ones.
 double ReadingRate(std::size_t files, double bytes, double seconds);
+// Files of `bytes` in all count as large; none ended is part of a large one.
+bool IsLarge(std::size_t files, double bytes);
 
 }  // namespace ovik
