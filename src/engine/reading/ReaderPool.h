@@ -235,10 +235,10 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   std::size_t spanWaitsBefore_ = 0;
   bool readsWait_ = true;  // the last span's reads waited for the device
   // The span the many-readers way is measured over.
-  bool trialStarting_ = false;  // many readers tried, their first span not yet read
   std::size_t spanFiles_ = 0;
   double spanBytes_ = 0;
   std::chrono::steady_clock::time_point spanStart_;
+  bool trialStarting_ = false;  // many readers tried, their first span not yet read
   Measured measured_;
   double openSecondsPerFile_ = 0;                      // of the batch in hand
   std::chrono::steady_clock::time_point readingSince_;  // its runs were ready, or its rate last measured
