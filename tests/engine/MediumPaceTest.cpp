@@ -342,6 +342,8 @@ TEST(ReadingWay, TheOtherWayIsTriedOnceAndKeptOnlyWhenClearlyFaster) {
       {"a head that seeks: many readers are slower", true, true, {{1.0}, {2.0}, {0.1}}, true},
       {"a disk said to spin that does not seek", true, true, {{1.0}, {0.5}, {2.0}}, false},
       {"many readers no slower than a doubted head", true, true, {{1.0}, {0.97}}, false},
+      {"many readers a little slower than a doubted head's best", true, true, {{1.0}, {1.1}}, false},
+      {"many readers clearly slower than a doubted head", true, true, {{1.0}, {1.2}}, true},
       {"one head read from memory", true, true, {{1.0, false, false}}, false},
       {"one head whose one reader is best", true, true, {{1.0, true, false}, {0.1, true, false}}, true},
       {"said to be flash, seeks like one head", false, true, {{1.0}, {0.5}, {2.0}}, true},

@@ -85,15 +85,16 @@ bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadDoubted
   phase_ = Phase::Settled;
   // Many readers are tried only where a second reader already raised one
   // head's rate, which a head that seeks would not: there they stay unless
-  // slower. One head tried on what is said to be flash must be clearly
-  // faster.
-  const double margin = oneHead_ ? ReaderTuning::kClearRise : 0;
-  const bool trialFaster = rate > firstRate_ * (1 + margin);
+  // clearly slower, since one head's rate is the best of its spans and
+  // theirs the mean of a few. One head tried on what is said to be flash
+  // must be clearly faster.
+  const bool trialKept = oneHead_ ? rate > firstRate_ * (1 + ReaderTuning::kClearRise)
+                                    : rate * (1 + ReaderTuning::kClearRise) >= firstRate_;
   char text[160];
   std::snprintf(text, sizeof text, "%s at %.3g against %.3g: %s", found_.c_str(), rate, firstRate_,
-                (trialFaster == oneHead_) ? "one head kept" : "many readers kept");
+                (trialKept == oneHead_) ? "one head kept" : "many readers kept");
   found_ = text;
-  if (trialFaster) return false;
+  if (trialKept) return false;
   oneHead_ = !oneHead_;
   return true;
 }

@@ -52,7 +52,7 @@ class ReaderTuning {
 // their first span; one head: once its readers are settled, and only when
 // more than one of them raised the rate, which one head would not); the
 // other is then tried for one span. Many readers tried are kept unless
-// slower; one head tried is kept only when faster by a clear margin. A one-head span whose reads never waited for the device was read
+// slower by a clear margin; one head tried is kept only when faster by one. A one-head span whose reads never waited for the device was read
 // from memory: many readers from then on.
 class ReadingWay {
  public:
