@@ -427,6 +427,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       run = std::move(runs_.front());
       runs_.pop_front();
       ++running_;
+      lastProgress_ = std::chrono::steady_clock::now();
       return true;
     }
     if (mayOpenBatch()) {
@@ -436,7 +437,9 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
       }
       openingBatch_ = true;
       ++running_;
+      // A reader that begins is not stuck, however long the pool waited.
       const auto openStart = std::chrono::steady_clock::now();
+      lastProgress_ = openStart;
       lock.unlock();
       std::vector<Run> runs;
       bool inMemory = false;
@@ -570,7 +573,10 @@ ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
 // A pair an open decided is done at once.
 std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock,
                                                    bool& inMemory) {
+  // A batch whose opens decided every pair, or whose files are all empty,
+  // tells nothing of the medium.
   inMemory = true;
+  bool anyData = false;
   std::size_t tried = 0;
   for (;;) {
     lock.lock();
@@ -578,7 +584,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     if (toOpen_.empty()) break;
     // So many pairs in memory tell enough: the rest goes back, for many
     // readers to open at once rather than one after another here.
-    if (inMemory && tried == kEnoughToTellMemory) {
+    if (inMemory && anyData && tried >= kEnoughToTellMemory) {
       while (!toOpen_.empty()) {
         work_.push_front({std::move(toOpen_.back())});
         toOpen_.pop_back();
@@ -592,6 +598,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
       inMemory = inMemory && InMemory(*job);
+      anyData = anyData || job->planSize > 0;
       FindPlaces(pair);
     } else {
       reader.FinishPair(*job);
@@ -602,6 +609,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     opened_.push_back(std::move(pair));
     lock.unlock();
   }
+  inMemory = inMemory && anyData;
   // With the lock held from here: what was opened, unless taken over.
   Run opened = std::move(opened_);
   opened_.clear();

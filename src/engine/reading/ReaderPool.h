@@ -171,7 +171,7 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
     return pace_.orderBy == PairComparison::kSource ? PairComparison::kDestination : PairComparison::kSource;
   }
   // Opens the pairs of `toOpen_`, `lock` let go meanwhile and held at the
-  // end; `inMemory`: every pair was found in memory.
+  // end; `inMemory`: every pair was found in memory, and one had data.
   std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock, bool& inMemory);
   static bool InMemory(PairJob& job);
   static DataPlace PlaceOf(SideReading& side);
