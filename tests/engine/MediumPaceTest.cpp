@@ -386,7 +386,20 @@ TEST(ReadingWay, TheOtherWayIsTriedOnceAndKeptOnlyWhenClearlyFaster) {
   EXPECT_FALSE(found.SpanRead(1.0, true, true)) << "settled";
   ReadingWay pinned(true, false);
   EXPECT_FALSE(pinned.FoundInMemory());
+  EXPECT_FALSE(pinned.ReadBeyondAnyHead(1e9, 2e9));
   EXPECT_TRUE(pinned.OneHead());
+
+  ReadingWay fast(true, true);
+  EXPECT_FALSE(fast.ReadBeyondAnyHead(150e6, 300e6)) << "the pace of a fast disk";
+  EXPECT_TRUE(fast.ReadBeyondAnyHead(200e6, 400e6)) << "a head read beyond any disk that seeks";
+  EXPECT_FALSE(fast.OneHead());
+  EXPECT_TRUE(fast.SpanRead(150e6, true, true)) << "many readers clearly slower than the one head was";
+  EXPECT_TRUE(fast.OneHead());
+  ReadingWay settled(true, true);
+  settled.SpanRead(100, true, true);
+  settled.SpanRead(50, true, true);
+  EXPECT_TRUE(settled.OneHead());
+  EXPECT_FALSE(settled.ReadBeyondAnyHead(1e9, 2e9)) << "one head settled on after many readers were tried";
 }
 
 }  // namespace

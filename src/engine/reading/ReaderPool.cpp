@@ -23,6 +23,9 @@ constexpr auto kGatherFor = std::chrono::milliseconds(20);
 constexpr std::size_t kEnoughToTellMemory = 256;
 // Bytes of large files one head's rate is measured over, at most.
 constexpr double kSpanBytes = 128 << 20;
+// Bytes of large files one reader compares before its rate is first looked
+// at: with both sides on the head, a stretch of each.
+constexpr double kFirstLookBytes = 32 << 20;
 // Spans' worth of files many readers are tried over.
 constexpr std::size_t kTrialSpans = 4;
 
@@ -285,14 +288,16 @@ void ReaderPool::SpanRead(std::size_t files, double bytes, double seconds) {
   // the kernel was bringing in); one from the device waits for most files.
   const bool waitedForDevice = waits - spanWaitsBefore_ > files / 8;
   readsWait_ = waitedForDevice;
-  if (way_.SpanRead(rate, waitedForDevice, tuning_.Settled() && tuning_.Readers() > 1)) {
-    oneHead_ = way_.OneHead();
-    if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
-    allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;
-    trialStarting_ = !oneHead_ && way_.Trying();
-    workAdded_.notify_all();
-  }
+  if (way_.SpanRead(rate, waitedForDevice, tuning_.Settled() && tuning_.Readers() > 1)) ChangeWay();
   StartSpan();
+}
+
+void ReaderPool::ChangeWay() {
+  oneHead_ = way_.OneHead();
+  if (oneHead_) tuning_ = ReaderTuning(std::min(readers_, pace_.oneHeadMost), pace_.pinned);
+  allowedRunning_ = oneHead_ ? tuning_.Readers() : manyRunning_;
+  trialStarting_ = !oneHead_ && way_.Trying();
+  workAdded_.notify_all();
 }
 
 void ReaderPool::StartSpan() {
@@ -381,9 +386,27 @@ void ReaderPool::OneHeadRunRead(std::size_t files, double bytes, bool measured) 
 void ReaderPool::OneHeadProgress(PairJob& job) {
   const std::int64_t checked = job.Progress();
   if (!oneHead_ || checked <= job.countedInRate) return;
+  const bool firstLook = measured_.bytes < kFirstLookBytes;
   measured_.bytes += static_cast<double>(checked - job.countedInRate);
   job.countedInRate = checked;
-  if (measured_.bytes >= kSpanBytes) MeasureOneHead(std::chrono::steady_clock::now(), false);
+  const auto now = std::chrono::steady_clock::now();
+  if (firstLook && measured_.bytes >= kFirstLookBytes) LookBeyondAnyHead(now);
+  if (measured_.bytes >= kSpanBytes) MeasureOneHead(now, false);
+}
+
+// The first MiB of large files one reader compares tell a medium far
+// faster than any head that seeks (a virtual disk said to spin) at once,
+// rather than after a span and a reader or two more. With both sides on
+// the head, it read each byte compared twice.
+void ReaderPool::LookBeyondAnyHead(std::chrono::steady_clock::time_point now) {
+  if (tuning_.Readers() != 1 || !IsLarge(measured_.files, measured_.bytes)) return;
+  const double seconds = measured_.seconds + std::chrono::duration<double>(now - readingSince_).count();
+  const double headBytes = measured_.bytes * (pace_.bothSidesHere ? 2 : 1);
+  if (seconds <= 0 || !way_.ReadBeyondAnyHead(measured_.bytes / seconds, headBytes / seconds)) return;
+  ChangeWay();
+  measured_ = Measured{};
+  readingSince_ = now;
+  StartSpan();
 }
 
 void ReaderPool::MeasureOneHead(std::chrono::steady_clock::time_point now, bool batchDone) {

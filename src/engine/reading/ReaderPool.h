@@ -147,6 +147,9 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void SpanRead(std::size_t files, double bytes, double seconds);
   // With mutex_ held: the next span is measured from now.
   void StartSpan();
+  // With mutex_ held: the pool reads the way way_ settled on.
+  void ChangeWay();
+  void LookBeyondAnyHead(std::chrono::steady_clock::time_point now);
   // With mutex_ held: a run of one head was read; `files` of `bytes`
   // not yet counted; `measured`: false for one taken over from a reader
   // that seemed stuck.

@@ -66,6 +66,15 @@ bool ReadingWay::FoundInMemory() {
   return true;
 }
 
+bool ReadingWay::ReadBeyondAnyHead(double rate, double headBytesPerSecond) {
+  if (!measured_ || !oneHead_ || phase_ != Phase::First || headBytesPerSecond < kBeyondAnyHead) return false;
+  firstRate_ = rate;
+  phase_ = Phase::Trying;
+  found_ = "one head read beyond any disk that seeks: many readers tried";
+  oneHead_ = false;
+  return true;
+}
+
 bool ReadingWay::SpanRead(double rate, bool waitedForDevice, bool oneHeadDoubted) {
   if (!measured_ || phase_ == Phase::Settled || rate <= 0) return false;
   if (phase_ == Phase::First) {

@@ -63,6 +63,11 @@ class ReadingWay {
   // A one-head batch was found in memory before it was read: many readers
   // from now on. True when OneHead() changed.
   bool FoundInMemory();
+  // One reader compared its first bytes of large files at `rate`, its
+  // head reading `headBytesPerSecond`: beyond what a head that seeks
+  // delivers, many readers are tried, as after a span. True when
+  // OneHead() changed.
+  bool ReadBeyondAnyHead(double rate, double headBytesPerSecond);
   // The other way is being tried.
   bool Trying() const { return phase_ == Phase::Trying; }
   // A span was read the current way at `rate` (ReadingRate; for one head
@@ -72,6 +77,10 @@ class ReadingWay {
 
   // What it found, for a verbose log; empty when nothing was measured.
   const std::string& Describe() const { return found_; }
+
+  // Bytes per second no one head that seeks reaches: the fastest disks
+  // stream below 300 MB/s from their outer tracks, a disc far below.
+  static constexpr double kBeyondAnyHead = 350e6;
 
  private:
   enum class Phase { First, Trying, Settled };
