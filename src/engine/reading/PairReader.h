@@ -74,9 +74,10 @@ struct PairJob {
 
   std::atomic<int> parts{1};           // readers that are or will be at it
   std::atomic<int> waitingForRoom{0};  // its readers waiting for the other side
-  // The window's, under its lock: the outcome is the engine's, and the
+  // The window's: the outcome is the engine's (set under its lock, and
+  // read by the engine without it once true), and, under its lock, the
   // bytes read while the job was ahead of the engine's.
-  bool done = false;
+  std::atomic<bool> done{false};
   std::int64_t countedAhead = 0;
   // The pool's, under its lock: the bytes of it counted in one head's rate.
   std::int64_t countedInRate = 0;

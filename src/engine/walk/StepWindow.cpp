@@ -17,7 +17,7 @@ void StepWindow::Widen(std::size_t capacity) {
   refill_ = std::clamp<std::size_t>(batch_, 1, capacity_);
 }
 
-bool StepWindow::RoomForTheWalk() const { return steps_.size() + refill_ <= capacity_; }
+bool StepWindow::RoomForTheWalk() const { return steps_.size() + takenCount_ + refill_ <= capacity_; }
 
 // Once there is room the walk fills the window up, so that it is woken
 // once for many steps rather than for every one.
@@ -25,14 +25,15 @@ bool StepWindow::Add(Entry entry, std::stop_token stop) { return Add(std::span<E
 
 std::size_t StepWindow::Add(std::span<Entry> entries, std::stop_token stop) {
   std::unique_lock lock(mutex_);
-  if (steps_.size() >= capacity_ && !closed_) {
+  if (steps_.size() + takenCount_ >= capacity_ && !closed_) {
     walkWaits_ = true;
     changed_.wait(lock, stop, [this] { return closed_ || RoomForTheWalk(); });
     walkWaits_ = false;
   }
   if (closed_ || stop.stop_requested()) return 0;
   std::size_t added = 0;
-  for (; added < entries.size() && steps_.size() < capacity_; ++added) steps_.push_back(std::move(entries[added]));
+  for (; added < entries.size() && steps_.size() + takenCount_ < capacity_; ++added)
+    steps_.push_back(std::move(entries[added]));
   if (engineWaitsForStep_) changed_.notify_all();
   return added;
 }
@@ -46,8 +47,19 @@ void StepWindow::End(std::exception_ptr failure) {
   changed_.notify_all();
 }
 
+// Steps the engine takes out of the window at once, so that it does not
+// contend for the lock with the walk and the readers for every file.
+constexpr std::size_t kStepsTakenAtOnce = 32;
+
 bool StepWindow::Take(Entry& entry, WaitHook& hook) {
+  if (!taken_.empty()) {
+    entry = std::move(taken_.front());
+    taken_.pop_front();
+    return true;
+  }
   std::unique_lock lock(mutex_);
+  takenCount_ = 0;
+  if (walkWaits_ && RoomForTheWalk()) changed_.notify_all();
   while (steps_.empty() && !ended_) {
     engineWaitsForStep_ = true;
     changed_.wait_for(lock, kWaitSlice, [this] { return !steps_.empty() || ended_; });
@@ -63,6 +75,11 @@ bool StepWindow::Take(Entry& entry, WaitHook& hook) {
   }
   entry = std::move(steps_.front());
   steps_.pop_front();
+  while (!steps_.empty() && taken_.size() < kStepsTakenAtOnce) {
+    taken_.push_back(std::move(steps_.front()));
+    steps_.pop_front();
+  }
+  takenCount_ = taken_.size();
   if (walkWaits_ && RoomForTheWalk()) changed_.notify_all();
   return true;
 }
@@ -75,8 +92,11 @@ void StepWindow::Close() {
   changed_.notify_all();
 }
 
-// What was read of the job while it was ahead no longer counts as ahead.
+// What was read of the job while it was ahead no longer counts as ahead. A
+// small file read already is taken as it is: no reader waits for the
+// engine to come to it.
 bool StepWindow::WaitForOutcome(PairJob& job, WaitHook& hook) {
+  if (job.done.load(std::memory_order_acquire) && job.countedAhead == 0) return true;
   std::unique_lock lock(mutex_);
   head_ = job.serial;
   bytesAhead_ -= std::exchange(job.countedAhead, 0);
@@ -100,7 +120,7 @@ bool StepWindow::WaitForOutcome(PairJob& job, WaitHook& hook) {
 // its own, rather than for every small file.
 void StepWindow::Done(PairJob& job) {
   const std::lock_guard lock(mutex_);
-  job.done = true;
+  job.done.store(true, std::memory_order_release);
   ++jobsDone_;
   if (awaited_ == nullptr || !awaited_->done || engineWoken_) return;
   if (jobsDone_ < wakeAtJobsDone_ && !(awaited_ == &job && job.large)) return;

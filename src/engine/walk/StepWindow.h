@@ -79,6 +79,10 @@ class StepWindow {
   std::mutex mutex_;
   std::condition_variable_any changed_;
   std::deque<Entry> steps_;
+  // Steps the engine took out of the window together, its own; they count
+  // as in the window until the engine comes back for more.
+  std::deque<Entry> taken_;
+  std::size_t takenCount_ = 0;
   bool ended_ = false;
   bool closed_ = false;
   std::exception_ptr failure_;
