@@ -127,18 +127,23 @@ void ReaderPool::Add(std::shared_ptr<PairJob> job) {
 }
 
 // Readers are woken for a share of small files each, up to the readers
-// allowed at work.
+// allowed at work, once the lock is let go, so that they do not wake only
+// to wait for it.
 void ReaderPool::Add(std::vector<std::shared_ptr<PairJob>>& jobs) {
-  const std::lock_guard lock(mutex_);
-  for (std::shared_ptr<PairJob>& job : jobs) work_.push_back({std::move(job)});
-  jobs.clear();
-  lastAdded_ = std::chrono::steady_clock::now();
-  if (oneHead_) {
-    if (running_ < allowedRunning_ && work_.size() >= pace_.batch) workAdded_.notify_one();
-    return;
+  std::size_t toWake = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    for (std::shared_ptr<PairJob>& job : jobs) work_.push_back({std::move(job)});
+    jobs.clear();
+    lastAdded_ = std::chrono::steady_clock::now();
+    if (oneHead_) {
+      toWake = running_ < allowedRunning_ && work_.size() >= pace_.batch ? 1 : 0;
+    } else {
+      const std::size_t wanted = (work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken;
+      toWake = std::min(wanted, allowedRunning_) - std::min(running_, std::min(wanted, allowedRunning_));
+    }
   }
-  const std::size_t wanted = (work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken;
-  for (std::size_t woken = running_; woken < std::min(wanted, allowedRunning_); ++woken) workAdded_.notify_one();
+  for (std::size_t i = 0; i < toWake; ++i) workAdded_.notify_one();
 }
 
 void ReaderPool::AllAdded() {

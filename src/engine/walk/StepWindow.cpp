@@ -34,7 +34,9 @@ std::size_t StepWindow::Add(std::span<Entry> entries, std::stop_token stop) {
   std::size_t added = 0;
   for (; added < entries.size() && steps_.size() + takenCount_ < capacity_; ++added)
     steps_.push_back(std::move(entries[added]));
-  if (engineWaitsForStep_) changed_.notify_all();
+  const bool wakeEngine = engineWaitsForStep_;
+  lock.unlock();
+  if (wakeEngine) changed_.notify_all();
   return added;
 }
 
@@ -80,7 +82,9 @@ bool StepWindow::Take(Entry& entry, WaitHook& hook) {
     steps_.pop_front();
   }
   takenCount_ = taken_.size();
-  if (walkWaits_ && RoomForTheWalk()) changed_.notify_all();
+  const bool wakeWalk = walkWaits_ && RoomForTheWalk();
+  lock.unlock();
+  if (wakeWalk) changed_.notify_all();
   return true;
 }
 
@@ -119,12 +123,14 @@ bool StepWindow::WaitForOutcome(PairJob& job, WaitHook& hook) {
 // since it began to wait, or for a large file, which is worth a wake-up of
 // its own, rather than for every small file.
 void StepWindow::Done(PairJob& job) {
-  const std::lock_guard lock(mutex_);
-  job.done.store(true, std::memory_order_release);
-  ++jobsDone_;
-  if (awaited_ == nullptr || !awaited_->done || engineWoken_) return;
-  if (jobsDone_ < wakeAtJobsDone_ && !(awaited_ == &job && job.large)) return;
-  engineWoken_ = true;
+  {
+    const std::lock_guard lock(mutex_);
+    job.done.store(true, std::memory_order_release);
+    ++jobsDone_;
+    if (awaited_ == nullptr || !awaited_->done || engineWoken_) return;
+    if (jobsDone_ < wakeAtJobsDone_ && !(awaited_ == &job && job.large)) return;
+    engineWoken_ = true;
+  }
   changed_.notify_all();
 }
 
