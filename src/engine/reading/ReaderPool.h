@@ -149,6 +149,8 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void StartSpan();
   // With mutex_ held: the pool reads the way way_ settled on.
   void ChangeWay();
+  // With mutex_ held: the first bytes of a span one reader compared tell
+  // whether the medium outruns any head.
   void LookBeyondAnyHead(std::chrono::steady_clock::time_point now);
   // With mutex_ held: a run of one head was read; `files` of `bytes`
   // not yet counted; `measured`: false for one taken over from a reader
