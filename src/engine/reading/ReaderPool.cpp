@@ -139,8 +139,8 @@ void ReaderPool::Add(std::vector<std::shared_ptr<PairJob>>& jobs) {
     if (oneHead_) {
       toWake = running_ < allowedRunning_ && work_.size() >= pace_.batch ? 1 : 0;
     } else {
-      const std::size_t wanted = (work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken;
-      toWake = std::min(wanted, allowedRunning_) - std::min(running_, std::min(wanted, allowedRunning_));
+      const std::size_t wanted = std::min((work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken, allowedRunning_);
+      toWake = wanted > running_ ? wanted - running_ : 0;
     }
   }
   for (std::size_t i = 0; i < toWake; ++i) workAdded_.notify_one();
