@@ -1,6 +1,6 @@
 #include "engine/reading/ReaderPool.h"
 
-#include <pthread.h>
+#include "platform/WorkThread.h"
 
 #include <algorithm>
 #include <chrono>
@@ -172,7 +172,7 @@ void ReaderPool::Stop() {
 }
 
 void ReaderPool::Serve(std::stop_token stop, std::size_t index) {
-  pthread_setname_np(pthread_self(), "ovik-reader");
+  StartWorkThread("ovik-reader");
   ReaderContext context(*this, stop);
   PairReader reader(context, blockSize_);
   while (!stop.stop_requested()) {

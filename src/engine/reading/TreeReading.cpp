@@ -2,8 +2,7 @@
 
 #include "engine/reading/ReadingPlan.h"
 #include "platform/OpenFileLimit.h"
-
-#include <pthread.h>
+#include "platform/WorkThread.h"
 
 #include <atomic>
 #include <chrono>
@@ -118,7 +117,7 @@ class TreeReading::Bunch {
 };
 
 void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
-  pthread_setname_np(pthread_self(), "ovik-walk");
+  StartWorkThread("ovik-walk");
   const Settings& settings = walking.settings;
   try {
     if (walking.pool) ChoosePace(walking, *walking.fileSystem);

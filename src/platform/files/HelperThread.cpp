@@ -1,6 +1,6 @@
 #include "platform/files/HelperThread.h"
 
-#include <pthread.h>
+#include "platform/WorkThread.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -82,7 +82,7 @@ void HelperThread::RunOnBoth(const std::function<void()>& part) {
 }
 
 void HelperThread::Serve(const std::shared_ptr<Shared>& shared) {
-  pthread_setname_np(pthread_self(), "ovik-helper");
+  StartWorkThread("ovik-helper");
   std::unique_lock lock(shared->mutex);
   const auto handed = [&] { return shared->stopping || (shared->part != nullptr && !shared->inPart); };
   for (;;) {
