@@ -28,6 +28,8 @@ constexpr double kSpanBytes = 128 << 20;
 constexpr double kFirstLookBytes = 32 << 20;
 // Spans' worth of files many readers are tried over.
 constexpr std::size_t kTrialSpans = 4;
+// Single-block buffers a reader keeps for itself: both sides of a small file.
+constexpr std::size_t kSingleBlocksKept = 2;
 
 }  // namespace
 
@@ -42,8 +44,8 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
   // refuses reads that must not wait (tmpfs does), asking first would
   // count every read as a wait.
   WaitNotice* Waits(PairComparison::Side side) override { return pool_.pace_.inMemory[side] ? nullptr : this; }
-  std::byte* TakeBuffer(std::size_t blocks) override { return pool_.TakeBuffer(blocks); }
-  void ReturnBuffers(std::vector<std::byte*>& buffers) override { pool_.ReturnBuffers(buffers); }
+  std::byte* TakeBuffer(std::size_t blocks) override;
+  void ReturnBuffers(std::vector<std::byte*>& buffers) override;
   bool HandOffDestination(const std::shared_ptr<PairJob>& job) override;
   // The jobs the reader took together, and the one it reads.
   void Holds(std::vector<Work>* taken, std::size_t current) {
@@ -67,6 +69,11 @@ class ReaderPool::ReaderContext final : public ReadingPlace, public WaitNotice {
   std::vector<Work>* taken_ = nullptr;
   std::size_t current_ = 0;
   bool apart_ = false;
+  // Single-block buffers kept for the reader's next small files, so that a
+  // pair of them costs no lock; and every one it took, which are the only
+  // ones it can tell from the others without the pool's lock.
+  std::vector<std::byte*> singleBlocks_;
+  std::vector<std::byte*> singleBlocksTaken_;
 };
 
 std::shared_ptr<ReaderPool> ReaderPool::Start(FileSystem& fileSystem, std::shared_ptr<StepWindow> window,
@@ -772,6 +779,30 @@ bool ReaderPool::ReaderContext::WaitForRoom(PairJob& job, PairComparison::Side s
   return room;
 }
 
+std::byte* ReaderPool::ReaderContext::TakeBuffer(std::size_t blocks) {
+  if (!pool_.IsSingleBlock(blocks)) return pool_.TakeBuffer(blocks);
+  if (!singleBlocks_.empty()) {
+    std::byte* buffer = singleBlocks_.back();
+    singleBlocks_.pop_back();
+    return buffer;
+  }
+  std::byte* buffer = pool_.TakeBuffer(blocks);
+  if (std::find(singleBlocksTaken_.begin(), singleBlocksTaken_.end(), buffer) == singleBlocksTaken_.end())
+    singleBlocksTaken_.push_back(buffer);
+  return buffer;
+}
+
+void ReaderPool::ReaderContext::ReturnBuffers(std::vector<std::byte*>& buffers) {
+  std::erase_if(buffers, [&](std::byte* buffer) {
+    if (singleBlocks_.size() == kSingleBlocksKept) return false;
+    if (std::find(singleBlocksTaken_.begin(), singleBlocksTaken_.end(), buffer) == singleBlocksTaken_.end())
+      return false;
+    singleBlocks_.push_back(buffer);
+    return true;
+  });
+  if (!buffers.empty()) pool_.ReturnBuffers(buffers);
+}
+
 void ReaderPool::ReaderContext::Compared(PairJob& job) {
   if (job.waitingForRoom.load() == 0) return;
   const std::lock_guard lock(pool_.mutex_);
@@ -816,7 +847,7 @@ void ReaderPool::ReaderContext::WaitEnds() {
 // A read of one block (a small file) takes a buffer of one block, so that
 // pairs waiting for their other side hold no more than they need.
 std::byte* ReaderPool::TakeBuffer(std::size_t blocks) {
-  const bool single = blocks <= 1 && blocksPerRead_ > 1;
+  const bool single = IsSingleBlock(blocks);
   const std::lock_guard lock(mutex_);
   std::vector<std::byte*>& free = single ? freeSingleBlocks_ : freeBuffers_;
   if (!free.empty()) {

@@ -192,6 +192,8 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   void LeavePlace();
 
   std::byte* TakeBuffer(std::size_t blocks);
+  // Reads of one block get buffers of one block, where others are larger.
+  bool IsSingleBlock(std::size_t blocks) const { return blocks <= 1 && blocksPerRead_ > 1; }
   void ReturnBuffers(std::vector<std::byte*>& buffers);
 
   FileSystem& fileSystem_;
