@@ -51,7 +51,7 @@ void VerifyEngine::RunCheck(const std::string& listPath, const std::string& fold
 // display alive. The open and the reads go aside, into what they own.
 VerifyEngine::ListReading VerifyEngine::ReadChecksumList(const std::string& listPath, ChecksumList& list) {
   struct ListFile {
-    std::unique_ptr<ReadableFile> file;
+    std::shared_ptr<ReadableFile> file;
     std::vector<std::byte> block;
     std::int64_t count = 0;
     int error = 0;

@@ -43,7 +43,7 @@ class PlacedFileSystem final : public FileSystem {
   }
   OpenResult OpenForRead(const std::string& path, ReadRole role) override {
     OpenResult opened = SystemFileSystem().OpenForRead(path, role);
-    if (opened.file) opened.file = std::make_unique<PlacedFile>(*this, path, std::move(opened.file));
+    if (opened.file) opened.file = std::make_shared<PlacedFile>(*this, path, std::move(opened.file));
     return opened;
   }
   void ReleaseFolders() override { SystemFileSystem().ReleaseFolders(); }
@@ -70,7 +70,7 @@ class PlacedFileSystem final : public FileSystem {
  private:
   class PlacedFile final : public ReadableFile {
    public:
-    PlacedFile(PlacedFileSystem& fileSystem, std::string path, std::unique_ptr<ReadableFile> file)
+    PlacedFile(PlacedFileSystem& fileSystem, std::string path, std::shared_ptr<ReadableFile> file)
         : fileSystem_(fileSystem), path_(std::move(path)), file_(std::move(file)) {}
     std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
       {
@@ -102,7 +102,7 @@ class PlacedFileSystem final : public FileSystem {
    private:
     PlacedFileSystem& fileSystem_;
     std::string path_;
-    std::unique_ptr<ReadableFile> file_;
+    std::shared_ptr<ReadableFile> file_;
   };
 };
 

@@ -28,7 +28,7 @@ void PairComparison::Add(Side side, Piece piece, std::vector<std::byte*>& spent,
     return;
   }
   blocksRead_[side] = piece.Failed() ? piece.firstBlock + 1 : piece.EndBlock();
-  queues_[side].pieces.push_back(std::move(piece));
+  queues_[side].Push(std::move(piece));
   if (compare) CompareWhileAble(lock, spent);
 }
 
@@ -88,12 +88,34 @@ void PairComparison::CompareWhileAble(std::unique_lock<std::mutex>& lock, std::v
   comparing_ = false;
 }
 
+void PairComparison::Queue::Push(Piece piece) {
+  if (hasFront_) {
+    behind_.push_back(std::move(piece));
+    return;
+  }
+  front_ = std::move(piece);
+  hasFront_ = true;
+}
+
 void PairComparison::Queue::PopFront() {
   constexpr std::size_t kCompactAfter = 16;
-  if (++front == pieces.size() || front == kCompactAfter) {
-    pieces.erase(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(front));
-    front = 0;
+  if (next_ == behind_.size()) {
+    front_ = Piece{};
+    hasFront_ = false;
+    behind_.clear();
+    next_ = 0;
+    return;
   }
+  front_ = std::move(behind_[next_++]);
+  if (next_ == kCompactAfter) {
+    behind_.erase(behind_.begin(), behind_.begin() + static_cast<std::ptrdiff_t>(next_));
+    next_ = 0;
+  }
+}
+
+void PairComparison::Queue::Drain(std::vector<std::byte*>& spent) {
+  for (; hasFront_; PopFront())
+    if (front_.data != nullptr) spent.push_back(front_.data);
 }
 
 void PairComparison::CompareFronts(const Piece& src, const Piece* dst, std::int64_t& block) {
@@ -165,12 +187,7 @@ void PairComparison::Finish(FileResult result, std::exception_ptr failure) {
 }
 
 void PairComparison::Drain(std::vector<std::byte*>& spent) {
-  for (Queue& queue : queues_) {
-    for (std::size_t i = queue.front; i < queue.pieces.size(); ++i)
-      if (queue.pieces[i].data != nullptr) spent.push_back(queue.pieces[i].data);
-    queue.pieces.clear();
-    queue.front = 0;
-  }
+  for (Queue& queue : queues_) queue.Drain(spent);
 }
 
 }  // namespace ovik

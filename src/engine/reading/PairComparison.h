@@ -69,14 +69,23 @@ class PairComparison {
   const Damage& FirstDamage() const { return damage_; }
 
  private:
-  // Pieces of one side read and not yet compared, oldest first; a vector
-  // with its front apart, so that a small pair allocates nothing for it.
-  struct Queue {
-    std::vector<Piece> pieces;
-    std::size_t front = 0;
-    bool Empty() const { return front == pieces.size(); }
-    const Piece& Front() const { return pieces[front]; }
+  // Pieces of one side read and not yet compared, oldest first. The front
+  // one is held in place, so that a pair read in one piece a side
+  // allocates nothing for them.
+  class Queue {
+   public:
+    bool Empty() const { return !hasFront_; }
+    const Piece& Front() const { return front_; }
+    void Push(Piece piece);
     void PopFront();
+    // Empties the queue; the buffers of its pieces go to `spent`.
+    void Drain(std::vector<std::byte*>& spent);
+
+   private:
+    Piece front_;
+    bool hasFront_ = false;
+    std::vector<Piece> behind_;  // after the front, from `next_` on
+    std::size_t next_ = 0;
   };
 
   // Compares from `block` on over the fronts of both queues, without the

@@ -118,7 +118,7 @@ class ReadableFile {
 };
 
 struct OpenResult {
-  std::unique_ptr<ReadableFile> file;  // null on failure
+  std::shared_ptr<ReadableFile> file;  // null on failure
   int error = 0;                       // the error number when `file` is null
   FileId id;                           // of the file opened
   std::int64_t size = 0;               // its length when it was opened

@@ -56,7 +56,7 @@ OpenResult OpenListForRead(const std::string& path) {
     return OpenFailure(error);
   }
   OpenResult result;
-  result.file = std::make_unique<PosixStreamFile>(fd);
+  result.file = std::make_shared<PosixStreamFile>(fd);
   result.id = FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   result.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
   return result;

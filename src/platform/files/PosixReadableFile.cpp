@@ -214,7 +214,7 @@ OpenResult AdoptRegularFile(int fd, ReadRole role, const struct stat* seen) {
     close(fd);
     return OpenFailure(ErrorForNonRegular(*seen));
   }
-  return {std::make_unique<PosixReadableFile>(fd, seen->st_size, role), 0, IdOf(*seen),
+  return {std::make_shared<PosixReadableFile>(fd, seen->st_size, role), 0, IdOf(*seen),
           static_cast<std::int64_t>(seen->st_size)};
 }
 

@@ -11,7 +11,7 @@ namespace {
 // sector does, whatever its size and wherever it starts.
 class FailingReadFile final : public ReadableFile {
  public:
-  FailingReadFile(std::unique_ptr<ReadableFile> inner, std::int64_t failingByte, int error)
+  FailingReadFile(std::shared_ptr<ReadableFile> inner, std::int64_t failingByte, int error)
       : inner_(std::move(inner)), failingByte_(failingByte), error_(error) {}
 
   std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
@@ -24,7 +24,7 @@ class FailingReadFile final : public ReadableFile {
   void TellWaits(WaitNotice* notice) override { inner_->TellWaits(notice); }
 
  private:
-  std::unique_ptr<ReadableFile> inner_;
+  std::shared_ptr<ReadableFile> inner_;
   std::int64_t failingByte_;
   int error_;
 };
@@ -82,7 +82,7 @@ OpenResult FaultyFileSystem::OpenWithFaults(const std::string& path, const Open&
   if (const int error = OpenFailure(path)) return ovik::OpenFailure(error);
   OpenResult opened = open();
   if (auto failure = readFailures_.find(path); opened.file && failure != readFailures_.end())
-    opened.file = std::make_unique<FailingReadFile>(std::move(opened.file), failure->second.failingByte,
+    opened.file = std::make_shared<FailingReadFile>(std::move(opened.file), failure->second.failingByte,
                                                     failure->second.error);
   return opened;
 }
