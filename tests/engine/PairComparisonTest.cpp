@@ -125,6 +125,10 @@ TEST(PairComparison, EveryOrderOfArrivalDecidesAsOneBlockOfEachAtATime) {
       {"source fails where the destination differs", {"abcdefghij", 1}, {"abcdeXghij"}, {FileResult::SrcReadError, 4, 4}},
       {"differs before the destination fails", {"abcdefghij"}, {"Xbcdefghij", 1}, {FileResult::ContentMismatch, 4, 0}},
       {"destination fails where the source ends", {"abcd"}, {"abcd", 1}, {FileResult::DstReadError, 4, 4}},
+      // Twenty blocks: one side's pieces queue up well past twenty.
+      {"long, equal", {std::string(80, 'a')}, {std::string(80, 'a')}, {FileResult::Ok, 80, 80}},
+      {"long, differs in its last block", {std::string(80, 'a')}, {std::string(78, 'a') + "Xa"},
+       {FileResult::ContentMismatch, 80, 78}},
   };
   const struct {
     std::int64_t src;
