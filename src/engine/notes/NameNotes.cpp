@@ -2,6 +2,8 @@
 
 #include "engine/notes/UnicodeNames.h"
 
+#include <algorithm>
+
 namespace ovik {
 
 namespace {
@@ -40,11 +42,21 @@ void NameNotes::EnterFolder(const std::string& dstFolder, const std::vector<DirE
   dstByNfc_.reset();
   meetings_.clear();
 
-  std::unordered_map<std::string, std::vector<const std::string*>> byKey;
+  // Sorted by key, the names that share one lie side by side.
+  std::vector<std::pair<std::string, const std::string*>> keyed;
+  keyed.reserve(sourceEntries.size());
   for (const DirEntry& entry : sourceEntries)
-    if (IsFile(entry)) byKey[LooseKey(entry.name)].push_back(&entry.name);
-  for (const auto& [key, names] : byKey)
-    if (names.size() > 1) FindMeetings(names);
+    if (IsFile(entry)) keyed.emplace_back(LooseKey(entry.name), &entry.name);
+  std::sort(keyed.begin(), keyed.end());
+  for (auto first = keyed.begin(); first != keyed.end();) {
+    const auto last = std::find_if(first, keyed.end(), [&](const auto& other) { return other.first != first->first; });
+    if (last - first > 1) {
+      std::vector<const std::string*> names;
+      for (auto it = first; it != last; ++it) names.push_back(it->second);
+      FindMeetings(names);
+    }
+    first = last;
+  }
 }
 
 void NameNotes::FindMeetings(const std::vector<const std::string*>& names) {
