@@ -191,14 +191,15 @@ bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, 
 
 }  // namespace
 
-FolderRef PosixFileSystem::ParentOf(const std::string& path, std::string& name, int& error) {
-  std::string parent;
-  if (!SplitLastComponent(path, parent, name)) {
-    name = path;
-    error = 0;
+FolderRef PosixFileSystem::ParentOf(const std::string& path, const char*& name, int& error) {
+  const std::size_t slash = path.rfind('/');
+  error = 0;
+  if (slash == std::string::npos) {
+    name = path.c_str();
     return nullptr;
   }
-  return folders_.ForLookups(parent, error);
+  name = path.c_str() + slash + 1;
+  return folders_.ForLookups(std::string_view(path).substr(0, slash), error);
 }
 
 bool PosixFileSystem::ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries,
@@ -240,12 +241,12 @@ void PosixFileSystem::ReadEntriesAhead(const std::string& folder, const std::vec
 
 EntryLookup PosixFileSystem::LookUp(const std::string& path) {
   if (path.empty()) return {std::nullopt, ENOENT};
-  std::string name;
+  const char* last = nullptr;
   int error = 0;
-  const FolderRef parent = ParentOf(path, name, error);
+  const FolderRef parent = ParentOf(path, last, error);
   if (error != 0) return {std::nullopt, error};
   // A path that ends with a separator ("/" among them) names that folder.
-  if (name.empty()) name = ".";
+  const std::string name = *last == '\0' ? "." : last;
   const int dirFd = parent ? parent->fd() : AT_FDCWD;
   struct stat st;
   if (fstatat(dirFd, name.c_str(), &st, 0) != 0 && !DescribeDanglingLink(dirFd, name.c_str(), st))
@@ -256,11 +257,11 @@ EntryLookup PosixFileSystem::LookUp(const std::string& path) {
 }
 
 OpenResult PosixFileSystem::OpenForRead(const std::string& path, ReadRole role) {
-  std::string name;
+  const char* name = nullptr;
   int error = 0;
   const FolderRef parent = ParentOf(path, name, error);
   if (error != 0) return OpenFailure(error);
-  return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name.c_str(), role);
+  return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name, role);
 }
 
 OpenResult PosixFileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {

@@ -34,10 +34,10 @@ class PosixFileSystem final : public FileSystem {
   NameRules DescribeNames(const std::string& folder) override { return DescribeNamesOf(folder); }
 
  private:
-  // The folder that holds `path` and the name of `path` in it; the current
-  // folder for a name without a separator. Null with the error number when
-  // that folder cannot be opened.
-  FolderRef ParentOf(const std::string& path, std::string& name, int& error);
+  // The folder that holds `path` and the name of `path` in it, the end of
+  // `path` itself; the current folder for a name without a separator. Null
+  // with the error number when that folder cannot be opened.
+  FolderRef ParentOf(const std::string& path, const char*& name, int& error);
 
   FolderHandles folders_;
   // Reads the attributes of a large folder's entries beside the listing's thread.

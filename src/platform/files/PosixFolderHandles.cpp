@@ -91,7 +91,7 @@ FolderHandles::RecentFolders& FolderHandles::RecentOfThisThread() {
   return recent;
 }
 
-FolderRef FolderHandles::ForLookups(const std::string& path, int& error) {
+FolderRef FolderHandles::ForLookups(std::string_view path, int& error) {
   RecentFolders& recent = RecentOfThisThread();
   const std::uint64_t generation = generation_.load(std::memory_order_acquire);
   for (Recent& known : recent) {
@@ -102,14 +102,15 @@ FolderRef FolderHandles::ForLookups(const std::string& path, int& error) {
     }
   }
   FolderRef folder;
+  const std::string key(path);
   {
     std::lock_guard lock(mutex_);
-    if (const Slot* known = Find(path)) {
+    if (const Slot* known = Find(key)) {
       error = known->error;
       folder = known->folder;
     } else {
-      folder = Open(path, kLookupFlags, error);
-      Remember(path, folder, error);
+      folder = Open(key, kLookupFlags, error);
+      Remember(key, folder, error);
     }
   }
   if (folder) {

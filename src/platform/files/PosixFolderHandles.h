@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace ovik {
@@ -42,7 +43,7 @@ class FolderHandles {
 
   // The folder `path` (empty: the root) opened for looking up its entries.
   // Null with the error number when it cannot be opened.
-  FolderRef ForLookups(const std::string& path, int& error);
+  FolderRef ForLookups(std::string_view path, int& error);
   // The folder `path` opened afresh for reading its entries; remembered for
   // lookups afterwards.
   FolderRef ForListing(const std::string& path, int& error);
