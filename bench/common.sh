@@ -143,9 +143,17 @@ own_ticks() {
   echo "$ticks"
 }
 
-part_begin() {  # title
+# Waits until the machine is quiet and notes the load there. A part that
+# warms its trees calls it before warming them, so that they are warm when
+# its runs begin: this machine evicts cached pages left unused for about a
+# minute, and the wait for quiet can be longer than that.
+part_quiet() {
   wait_until_quiet
   PART_LOAD=$(load_average)
+}
+
+part_begin() {  # title; after part_quiet, the load it noted stands
+  [[ -n ${PART_LOAD:-} ]] || part_quiet
   PART_START=$EPOCHREALTIME
   PART_BUSY=$(busy_ticks)
   PART_OWN=$(own_ticks)
@@ -167,6 +175,7 @@ part_end() {
     MACHINE_BUSY=1
     echo "   the machine was busy: no target of this run is judged"
   fi
+  PART_LOAD=
 }
 
 # "met" or "MISSED", or "not judged" after a busy part.

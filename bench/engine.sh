@@ -102,6 +102,7 @@ compare() {  # name, tree, cold, with_cat
   local -a names=(diff ovik) diffs=() oviks=() refs=() ratios=() rratios=() cpus=()
   if ((cold)); then ref=reader; elif ((with_cat)); then ref=cat; fi
   if [[ -n $ref ]]; then names+=("$ref"); fi
+  part_quiet
   if ((!cold)); then time_each 0 "$tree" "${names[@]}" >/dev/null; fi
   part_begin "$name"
   printf '  %-6s %10s %10s' run "diff -rq" ovik
