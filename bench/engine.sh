@@ -103,7 +103,11 @@ compare() {  # name, tree, cold, with_cat
   if ((cold)); then ref=reader; elif ((with_cat)); then ref=cat; fi
   if [[ -n $ref ]]; then names+=("$ref"); fi
   part_quiet
-  if ((!cold)); then time_each 0 "$tree" "${names[@]}" >/dev/null; fi
+  # One round untimed: warms the trees of a warm part, and after the quiet
+  # wait lets the machine give back the memory it took while idle (its first
+  # cold reads cost the kernel up to 4x the processor time of later ones,
+  # whoever reads first).
+  time_each "$cold" "$tree" "${names[@]}" >/dev/null
   part_begin "$name"
   printf '  %-6s %10s %10s' run "diff -rq" ovik
   if [[ -n $ref ]]; then printf ' %10s' "$ref"; fi
@@ -163,7 +167,10 @@ ovik_record() { "$VERIFY" --quiet --write-sums "$1/recorded.sums" "$1/src" "$1/d
 compare_pair() {  # name, tree, cold, first, second
   local name=$1 tree=$2 cold=$3 run i cmd
   local -a cmds=("$4" "$5") firsts=() seconds=() ratios=() order times
-  if ((!cold)); then "$4" "$tree" >/dev/null 2>&1; "$5" "$tree" >/dev/null 2>&1; fi
+  for cmd in "$4" "$5"; do
+    if ((cold)); then drop_tree "$tree"; fi
+    "$cmd" "$tree" >/dev/null 2>&1
+  done
   part_begin "$name"
   printf '  %-6s %14s %14s %8s\n' run "$4" "$5" "ratio"
   for ((run = 1; run <= RUNS; run++)); do
