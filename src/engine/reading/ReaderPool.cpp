@@ -21,6 +21,11 @@ constexpr auto kStallAfter = std::chrono::milliseconds(250);
 constexpr auto kGatherFor = std::chrono::milliseconds(20);
 // Pairs of a batch found in memory before the rest is left to many readers.
 constexpr std::size_t kEnoughToTellMemory = 256;
+// A batch is found in memory when at most one pair in this many with data
+// is not: the page cache of a warm tree always misses a page here and
+// there (reclaimed, or never read back), and one such pair would otherwise
+// leave a tree in memory to one reader for many batches.
+constexpr std::size_t kPairsPerMissTolerated = 32;
 // Bytes of large files one head's rate is measured over, at most.
 constexpr double kSpanBytes = 128 << 20;
 // Bytes of large files one reader compares before its rate is first looked
@@ -144,13 +149,20 @@ void ReaderPool::Add(std::vector<std::shared_ptr<PairJob>>& jobs) {
     jobs.clear();
     lastAdded_ = std::chrono::steady_clock::now();
     if (oneHead_) {
-      toWake = running_ < allowedRunning_ && work_.size() >= pace_.batch ? 1 : 0;
+      toWake = running_ < allowedRunning_ && work_.size() >= BatchWanted() ? 1 : 0;
     } else {
       const std::size_t wanted = std::min((work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken, allowedRunning_);
       toWake = wanted > running_ ? wanted - running_ : 0;
     }
   }
   for (std::size_t i = 0; i < toWake; ++i) workAdded_.notify_one();
+}
+
+// The first batch of a medium that may be found in memory opens once it
+// has enough pairs to tell: a tree in memory does not wait for the walk to
+// gather a whole batch while the processors have nothing to do.
+std::size_t ReaderPool::BatchWanted() const {
+  return pace_.measureWay && !batchOpened_ ? std::min(pace_.batch, kEnoughToTellMemory) : pace_.batch;
 }
 
 void ReaderPool::AllAdded() {
@@ -441,7 +453,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
     return oneHead_ && runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() &&
            !work_.front().destinationOnly &&
            running_ < allowedRunning_ &&
-           (work_.size() >= pace_.batch || allAdded_ ||
+           (work_.size() >= BatchWanted() || allAdded_ ||
             std::chrono::steady_clock::now() - std::max(lastAdded_, batchEnded_) >= kGatherFor);
   };
   const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
@@ -471,6 +483,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
         work_.pop_front();
       }
       openingBatch_ = true;
+      batchOpened_ = true;
       ++running_;
       // A reader that begins is not stuck, however long the pool waited.
       const auto openStart = std::chrono::steady_clock::now();
@@ -588,12 +601,12 @@ void ReaderPool::FindPlaces(OpenedPair& pair) const {
     if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(pair.job->sides[side]);
 }
 
-// The first and the last byte of both sides are in memory: the pair will
-// not move the head.
+// The first and the last byte of both sides of a pair with data are in
+// memory: the pair will not move the head.
 bool ReaderPool::InMemory(PairJob& job) {
-  const std::int64_t last = std::max<std::int64_t>(job.planSize - 1, 0);
+  const std::int64_t last = job.planSize - 1;
   for (SideReading& side : job.sides)
-    if (job.planSize > 0 && !(side.file->InMemory(0) && side.file->InMemory(last))) return false;
+    if (!(side.file->InMemory(0) && side.file->InMemory(last))) return false;
   return true;
 }
 
@@ -610,8 +623,9 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
                                                    bool& inMemory) {
   // A batch whose opens decided every pair, or whose files are all empty,
   // tells nothing of the medium.
-  inMemory = true;
-  bool anyData = false;
+  std::size_t withData = 0;
+  std::size_t missed = 0;
+  const auto mostlyInMemory = [&] { return withData > 0 && missed * kPairsPerMissTolerated <= withData; };
   std::size_t tried = 0;
   for (;;) {
     lock.lock();
@@ -619,7 +633,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     if (toOpen_.empty()) break;
     // So many pairs in memory tell enough: the rest goes back, for many
     // readers to open at once rather than one after another here.
-    if (inMemory && anyData && tried >= kEnoughToTellMemory) {
+    if (tried >= kEnoughToTellMemory && mostlyInMemory()) {
       while (!toOpen_.empty()) {
         work_.push_front({std::move(toOpen_.back())});
         toOpen_.pop_back();
@@ -632,8 +646,10 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     lock.unlock();
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
-      inMemory = inMemory && InMemory(*job);
-      anyData = anyData || job->planSize > 0;
+      if (job->planSize > 0) {
+        ++withData;
+        if (!InMemory(*job)) ++missed;
+      }
       FindPlaces(pair);
     } else {
       reader.FinishPair(*job);
@@ -644,7 +660,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     opened_.push_back(std::move(pair));
     lock.unlock();
   }
-  inMemory = inMemory && anyData;
+  inMemory = mostlyInMemory();
   // With the lock held from here: what was opened, unless taken over.
   Run opened = std::move(opened_);
   opened_.clear();
