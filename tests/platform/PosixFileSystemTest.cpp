@@ -110,11 +110,6 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   EXPECT_EQ(told.at("plain.txt").size, kSizeUnknown);
   EXPECT_EQ(told.at(".hidden.txt").attributes, faHidden);
   EXPECT_EQ(told.at("linkToSub").id, folders.at("sub").id);
-
-  // What the listing alone says is a regular file: no link, no folder.
-  EXPECT_EQ(SystemFileSystem().RegularFileNames(tree.root()),
-            (std::vector<std::string>{".hidden.txt", "plain.txt", "readonly.txt"}));
-  EXPECT_EQ(SystemFileSystem().RegularFileNames(tree.Path("missing")), std::vector<std::string>{});
 }
 
 // A large folder's attributes are read on two threads, a few entries at a
@@ -189,14 +184,10 @@ TEST(SpecialFiles, AreNeverListedAndNeverOpened) {
   EXPECT_FALSE(FindEntry(SystemFileSystem(), tree.Path("fifo"), kAnythingFilter));
 
   alarm(10);  // opening a FIFO for reading would block without a writer
-  // A special file put where a listing saw a regular file is not read either.
   for (const char* name : {"fifo", "sock", "linkToFifo"}) {
-    for (const OpenResult& opened :
-         {SystemFileSystem().OpenForRead(tree.Path(name), ReadRole::Source),
-          SystemFileSystem().OpenListedFileForRead(tree.Path(name), ReadRole::DestinationMedium)}) {
-      EXPECT_EQ(opened.file, nullptr) << name;
-      EXPECT_NE(opened.error, 0) << name;
-    }
+    const OpenResult opened = SystemFileSystem().OpenForRead(tree.Path(name), ReadRole::Source);
+    EXPECT_EQ(opened.file, nullptr) << name;
+    EXPECT_NE(opened.error, 0) << name;
   }
   alarm(0);
   close(sock);

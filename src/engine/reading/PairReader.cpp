@@ -145,8 +145,7 @@ bool PairReader::OpenSource(PairJob& job) {
 bool PairReader::OpenDestination(PairJob& job) {
   OpenResult opened;
   try {
-    opened = job.dstListed ? place_.Files().OpenListedFileForRead(job.dstPath, job.dstRole)
-                           : place_.Files().OpenForRead(job.dstPath, job.dstRole);
+    opened = place_.Files().OpenForRead(job.dstPath, job.dstRole);
     if (!opened.file) {
       job.outcome.dstLookup = place_.Files().LookUp(job.dstPath);
       job.comparison.Decide(FileResult::DstMissing, spent_);

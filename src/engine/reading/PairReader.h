@@ -53,7 +53,6 @@ struct PairJob {
   const std::uint64_t serial;  // its place in the order the engine takes jobs
   std::string srcPath;
   std::string dstPath;
-  bool dstListed = false;  // its folder's listing names the destination a regular file
   // A file read for its digest alone: `dstPath` relative to `root`, which
   // no step of it may leave.
   bool digestOnly = false;

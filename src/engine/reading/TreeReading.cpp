@@ -132,7 +132,6 @@ void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
         entry.job = std::make_shared<PairJob>(serial++, settings.blockSize);
         entry.job->srcPath = std::move(entry.step.srcPath);
         entry.job->dstPath = std::move(entry.step.dstPath);
-        entry.job->dstListed = entry.step.dstListed;
         entry.job->listedSize = entry.step.size;
         entry.job->dstRole = settings.dstRole;
         if (settings.makeSourceDigest) entry.job->digest = settings.makeSourceDigest();

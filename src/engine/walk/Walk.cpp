@@ -2,7 +2,6 @@
 
 #include "common/PathUtils.h"
 
-#include <algorithm>
 #include <mutex>
 
 namespace ovik {
@@ -83,9 +82,6 @@ bool Walk::ListTop() {
     if (names.size() > 1 && !insideMissing_ && onTheHead_ && onTheHead_()) fileSystem_.ReadEntriesAhead(top.dst, names);
     for (const std::string& name : names)
       top.dstSubThere.push_back(FindEntry(fileSystem_, JoinPath(top.dst, name), kAnythingFilter) ? 1 : 0);
-    const auto& entries = top.listing->entries;
-    if (!insideMissing_ && std::any_of(entries.begin(), entries.end(), IsFile))
-      top.dstFiles = fileSystem_.RegularFileNames(top.dst);
   }
   return true;
 }
@@ -139,8 +135,7 @@ bool Walk::NextFile(Folder& folder, WalkStep& step) {
     step.size = entry.size;
     step.inode = entry.id.inode;
     step.listing = folder.listing;
-    step.dstPath = JoinPath(folder.dst, entry.name);
-    step.dstListed = std::binary_search(folder.dstFiles.begin(), folder.dstFiles.end(), entry.name);
+    if (withDestination_) step.dstPath = JoinPath(folder.dst, entry.name);
     return true;
   }
   return false;

@@ -29,7 +29,6 @@ struct WalkStep {
   std::int64_t size = 0;    // of a file, as the listing gave it
   std::uint64_t files = 1;
   std::uint64_t inode = 0;  // of a file, where the listing gave it; 0 otherwise
-  bool dstListed = false;   // of a file: its destination's folder lists a regular file of its name
   std::string srcPath;
   std::string dstPath;
   ListingRef listing;  // of a file: its folder's listing
@@ -40,10 +39,8 @@ struct WalkStep {
 // sub-folder passed over and each special file among them, then the
 // folder's files. The scan walks without a destination and counts a
 // folder's files in one step; the destination walk looks up each
-// sub-folder's twin, lists the destination's twin of a folder with files
-// (so that a destination its listing names a regular file is opened
-// without being looked up first) and names a folder missing in the
-// destination below which no file was found. Each step may list a folder;
+// sub-folder's twin and names a folder missing in the destination below
+// which no file was found. Each step may list a folder;
 // nothing is listed before the step that needs it.
 class Walk {
  public:
@@ -70,7 +67,6 @@ class Walk {
     std::string dst;
     ListingRef listing;                // null until listed
     std::vector<char> dstSubThere;     // of each walked sub-folder, in order
-    std::vector<std::string> dstFiles;  // the destination's regular files, sorted
     std::size_t nextEntry = 0;
     std::size_t nextSub = 0;
     std::size_t nextFile = 0;

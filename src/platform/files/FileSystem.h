@@ -155,20 +155,8 @@ class FileSystem {
     (void)folder;
     (void)names;
   }
-  // The names of the entries of `folder` that its listing alone says are
-  // regular files (not links), sorted; none where the listing does not say
-  // or `folder` cannot be listed whole. By default none.
-  virtual std::vector<std::string> RegularFileNames(const std::string& folder) {
-    (void)folder;
-    return {};
-  }
   // Opens a regular file for reading; never opens special files.
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
-  // As OpenForRead for a file that its folder's listing has just named a
-  // regular file (RegularFileNames): the file is looked at once it is open
-  // rather than before, since the listing already looked. By default
-  // OpenForRead.
-  virtual OpenResult OpenListedFileForRead(const std::string& path, ReadRole role) { return OpenForRead(path, role); }
   // As OpenForRead and LookUp for `relative` within `root`, where no step
   // of the path may lead out of `root`: neither "..", nor a symbolic link
   // that points outside (the error is then EXDEV). By default the two paths

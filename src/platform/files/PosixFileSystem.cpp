@@ -189,23 +189,6 @@ bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, 
   }
 }
 
-// Calls `each` with every entry of the open folder `dirFd` the system
-// returns from where its reading stands; false when a read failed.
-template <typename EachEntry>
-bool ForEachEntry(int dirFd, EachEntry&& each) {
-  alignas(dirent64) char buffer[32 * 1024];
-  for (;;) {
-    const ssize_t count = getdents64(dirFd, buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return count == 0;
-    for (ssize_t offset = 0; offset < count;) {
-      const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
-      each(*d);
-      offset += d->d_reclen;
-    }
-  }
-}
-
 }  // namespace
 
 FolderRef PosixFileSystem::ParentOf(const std::string& path, const char*& name, int& error) {
@@ -240,25 +223,20 @@ void PosixFileSystem::ReadEntriesAhead(const std::string& folder, const std::vec
   if (!opened) return;
   const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
   std::vector<std::pair<ino64_t, std::string>> found;
-  ForEachEntry(opened->fd(), [&](const dirent64& d) {
-    if (wanted.count(d.d_name) != 0) found.emplace_back(d.d_ino, d.d_name);
-  });
+  alignas(dirent64) char buffer[32 * 1024];
+  for (;;) {
+    const ssize_t count = getdents64(opened->fd(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    for (ssize_t offset = 0; offset < count;) {
+      const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
+      if (wanted.count(d->d_name) != 0) found.emplace_back(d->d_ino, d->d_name);
+      offset += d->d_reclen;
+    }
+  }
   std::sort(found.begin(), found.end());
   struct stat st;
   for (const auto& entry : found) (void)fstatat(opened->fd(), entry.second.c_str(), &st, 0);
-}
-
-std::vector<std::string> PosixFileSystem::RegularFileNames(const std::string& folder) {
-  std::vector<std::string> names;
-  int error = 0;
-  const FolderRef opened = folders_.ForListing(folder, error);
-  if (!opened) return names;
-  const bool whole = ForEachEntry(opened->fd(), [&](const dirent64& d) {
-    if (d.d_type == DT_REG) names.emplace_back(d.d_name);
-  });
-  if (!whole) names.clear();
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 EntryLookup PosixFileSystem::LookUp(const std::string& path) {
@@ -284,14 +262,6 @@ OpenResult PosixFileSystem::OpenForRead(const std::string& path, ReadRole role) 
   const FolderRef parent = ParentOf(path, name, error);
   if (error != 0) return OpenFailure(error);
   return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name, role);
-}
-
-OpenResult PosixFileSystem::OpenListedFileForRead(const std::string& path, ReadRole role) {
-  const char* name = nullptr;
-  int error = 0;
-  const FolderRef parent = ParentOf(path, name, error);
-  if (error != 0) return OpenFailure(error);
-  return OpenListedRegularFile(parent ? parent->fd() : AT_FDCWD, name, role);
 }
 
 OpenResult PosixFileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {

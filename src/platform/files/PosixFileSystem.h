@@ -25,9 +25,7 @@ class PosixFileSystem final : public FileSystem {
   bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   void ReadEntriesAhead(const std::string& folder, const std::vector<std::string>& names) override;
-  std::vector<std::string> RegularFileNames(const std::string& folder) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
-  OpenResult OpenListedFileForRead(const std::string& path, ReadRole role) override;
   OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
   OpenResult OpenList(const std::string& path) override;
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;

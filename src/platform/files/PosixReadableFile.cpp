@@ -241,31 +241,21 @@ OpenResult OpenRegularFileBeneath(int rootFd, const std::string& relative, ReadR
   return AdoptRegularFile(fd, role, nullptr);
 }
 
-namespace {
-
-// Reads of regular files never wait for O_NONBLOCK's sake, so the flag
-// stays; a file system that would answer EAGAIN gets blocking reads back
-// in ReadAt.
-int OpenInFolder(int dirFd, const char* name) { return openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK); }
-
-}  // namespace
-
 OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
-  if (role == ReadRole::Source) return OpenListedRegularFile(dirFd, name, role);
   struct stat st;
-  if (fstatat(dirFd, name, &st, 0) != 0) return OpenFailure(errno);
-  if (!S_ISREG(st.st_mode)) return OpenFailure(ErrorForNonRegular(st));
-  const int fd = OpenInFolder(dirFd, name);
+  const bool lookedAt = role != ReadRole::Source;
+  if (lookedAt) {
+    if (fstatat(dirFd, name, &st, 0) != 0) return OpenFailure(errno);
+    if (!S_ISREG(st.st_mode)) return OpenFailure(ErrorForNonRegular(st));
+  }
+  // Reads of regular files never wait for O_NONBLOCK's sake, so the flag
+  // stays; a file system that would answer EAGAIN gets blocking reads back
+  // in ReadAt.
+  const int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return OpenFailure(errno);
-  // Taken as it was seen just before.
-  return AdoptRegularFile(fd, role, &st);
-}
-
-OpenResult OpenListedRegularFile(int dirFd, const char* name, ReadRole role) {
-  const int fd = OpenInFolder(dirFd, name);
-  if (fd < 0) return OpenFailure(errno);
-  // Checked now, since its listing may be older.
-  return AdoptRegularFile(fd, role, nullptr);
+  // A file looked at just before is taken as it was seen; a source is
+  // checked now, since its listing may be older.
+  return AdoptRegularFile(fd, role, lookedAt ? &st : nullptr);
 }
 
 }  // namespace ovik

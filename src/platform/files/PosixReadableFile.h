@@ -17,10 +17,6 @@ namespace ovik {
 // between can never block the run.
 OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role);
 
-// Opens `name` of `dirFd` as a source is opened, whatever its role: for a
-// file whose folder's listing has just said it is a regular file.
-OpenResult OpenListedRegularFile(int dirFd, const char* name, ReadRole role);
-
 // As OpenRegularFileForRead for the path `relative` below the folder
 // `rootFd`, resolved so that no step leads out of it (EXDEV): neither "..",
 // nor an absolute or relative symbolic link that points outside. Where the
