@@ -149,20 +149,13 @@ void ReaderPool::Add(std::vector<std::shared_ptr<PairJob>>& jobs) {
     jobs.clear();
     lastAdded_ = std::chrono::steady_clock::now();
     if (oneHead_) {
-      toWake = running_ < allowedRunning_ && work_.size() >= BatchWanted() ? 1 : 0;
+      toWake = running_ < allowedRunning_ && work_.size() >= pace_.batch ? 1 : 0;
     } else {
       const std::size_t wanted = std::min((work_.size() + kSmallFilesTaken - 1) / kSmallFilesTaken, allowedRunning_);
       toWake = wanted > running_ ? wanted - running_ : 0;
     }
   }
   for (std::size_t i = 0; i < toWake; ++i) workAdded_.notify_one();
-}
-
-// The first batch of a medium that may be found in memory opens once it
-// has enough pairs to tell: a tree in memory does not wait for the walk to
-// gather a whole batch while the processors have nothing to do.
-std::size_t ReaderPool::BatchWanted() const {
-  return pace_.measureWay && !batchOpened_ ? std::min(pace_.batch, kEnoughToTellMemory) : pace_.batch;
 }
 
 void ReaderPool::AllAdded() {
@@ -453,7 +446,7 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
     return oneHead_ && runs_.empty() && runsLeft_ == 0 && !openingBatch_ && !work_.empty() &&
            !work_.front().destinationOnly &&
            running_ < allowedRunning_ &&
-           (work_.size() >= BatchWanted() || allAdded_ ||
+           (work_.size() >= pace_.batch || allAdded_ ||
             std::chrono::steady_clock::now() - std::max(lastAdded_, batchEnded_) >= kGatherFor);
   };
   const auto mayTakeRun = [&] { return !runs_.empty() && running_ < allowedRunning_; };
@@ -483,7 +476,6 @@ bool ReaderPool::NextRun(std::stop_token stop, std::unique_lock<std::mutex>& loc
         work_.pop_front();
       }
       openingBatch_ = true;
-      batchOpened_ = true;
       ++running_;
       // A reader that begins is not stuck, however long the pool waited.
       const auto openStart = std::chrono::steady_clock::now();

@@ -179,8 +179,6 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   // end; `inMemory`: every pair was found in memory, and one had data.
   std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock, bool& inMemory);
   static bool InMemory(PairJob& job);
-  // Pairs waiting that make a one-head batch worth opening; under the lock.
-  std::size_t BatchWanted() const;
   static DataPlace PlaceOf(SideReading& side);
   void FindPlaces(OpenedPair& pair) const;
   void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop, bool inStretches);
@@ -236,7 +234,6 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
   bool allAdded_ = false;
   std::size_t runsLeft_ = 0;
   bool openingBatch_ = false;
-  bool batchOpened_ = false;  // a batch was opened: whether pairs lie in memory was asked
   ReaderTuning tuning_{1, false};
   ReadingWay way_{false, false};
   std::atomic<bool> oneHead_{false};
