@@ -65,8 +65,7 @@ class PlacedFileSystem final : public FileSystem {
   std::vector<std::string> entriesReadAhead;
   std::set<std::string> toldWaits;  // files asked to tell when a read waits for the device
   std::string slowRoot;             // each read below it takes 20 ms: time for another reader to start
-  bool inMemory = false;            // every file is said to be in the page cache, but:
-  std::set<std::string> outOfMemory;
+  bool inMemory = false;            // every file is said to be in the page cache
 
  private:
   class PlacedFile final : public ReadableFile {
@@ -87,7 +86,7 @@ class PlacedFileSystem final : public FileSystem {
       if (found == fileSystem_.placeOnDevice.end()) return std::nullopt;
       return found->second;
     }
-    bool InMemory(std::int64_t) override { return fileSystem_.inMemory && fileSystem_.outOfMemory.count(path_) == 0; }
+    bool InMemory(std::int64_t) override { return fileSystem_.inMemory; }
     void WillRead(std::int64_t) override {
       const std::lock_guard lock(fileSystem_.mutex);
       fileSystem_.readAhead.push_back({path_, fileSystem_.reads.size()});
@@ -129,10 +128,9 @@ constexpr int kFiles = 40;
 std::string NameOf(int i) { return "f" + std::to_string(100 + i); }
 
 // Files placed on the device in the opposite order of their names, some
-// changed or missing in the destination, and two empty folders. Every file
-// but the first `outOfMemory` may be said to be in the page cache.
+// changed or missing in the destination, and two empty folders.
 PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::size_t readers = 0,
-                  bool slowDestination = false, std::optional<int> outOfMemory = std::nullopt) {
+                  bool slowDestination = false, bool inMemory = false) {
   testing::TempTree tree;
   PlacedFileSystem fileSystem;
   for (int i = 0; i < kFiles; ++i) {
@@ -147,8 +145,7 @@ PacedRun VerifyOn(const MediumInfo& source, const MediumInfo& destination, std::
   fileSystem.media[tree.Path("src")] = source;
   fileSystem.media[tree.Path("dst")] = destination;
   if (slowDestination) fileSystem.slowRoot = tree.Path("dst");
-  fileSystem.inMemory = outOfMemory.has_value();
-  for (int i = 0; i < outOfMemory.value_or(0); ++i) fileSystem.outOfMemory.insert(tree.Path("dst/" + NameOf(i)));
+  fileSystem.inMemory = inMemory;
   testing::RecordingView view;
   testing::FakeClock clock;
   VerifyEngine engine(view, fileSystem, clock);
@@ -268,23 +265,17 @@ TEST(MediumPace, TheOtherMediumIsReadApartFromTheHead) {
 // Both sides on one disk: a stretch of one side, then of the other, never
 // a block of each in turn. Found in memory, each pair is read a block of
 // each side in turn, so that a block is compared while the processor's
-// cache still holds it; a pair here and there out of the cache does not
-// change that, a few in a batch do.
+// cache still holds it.
 TEST(MediumPace, BothSidesOnOneHeadAreReadAStretchOfEachAtATime) {
   const MediumInfo disk = Medium(MediumKind::Rotational, "8:16");
   const PacedRun run = VerifyOn(disk, disk, 1);
   ASSERT_GT(run.reads.size(), static_cast<std::size_t>(kFiles));
   EXPECT_LE(SideChanges(run), 3) << "the head went between the two sides for every file";
   EXPECT_NE(run.chosen.find("a stretch of sources, then of destinations"), std::string::npos) << run.chosen;
-  for (const int outOfMemory : {0, 1}) {
-    const PacedRun cached = VerifyOn(disk, disk, 0, false, outOfMemory);
-    EXPECT_NE(cached.chosen.find("found in memory"), std::string::npos) << outOfMemory << ": " << cached.chosen;
-    EXPECT_GT(SideChanges(cached), kFiles / 2) << "files found in memory read in stretches";
-    EXPECT_EQ(cached.lines, run.lines);
-  }
-  const PacedRun partlyCached = VerifyOn(disk, disk, 0, false, 3);
-  EXPECT_EQ(partlyCached.chosen.find("found in memory"), std::string::npos) << partlyCached.chosen;
-  EXPECT_EQ(partlyCached.lines, run.lines);
+  const PacedRun cached = VerifyOn(disk, disk, 0, false, true);
+  EXPECT_NE(cached.chosen.find("found in memory"), std::string::npos) << cached.chosen;
+  EXPECT_GT(SideChanges(cached), kFiles / 2) << "files found in memory read in stretches";
+  EXPECT_EQ(cached.lines, run.lines);
 }
 
 // Pairs decided at their open and empty files read nothing, so they tell

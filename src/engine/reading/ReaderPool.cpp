@@ -21,11 +21,6 @@ constexpr auto kStallAfter = std::chrono::milliseconds(250);
 constexpr auto kGatherFor = std::chrono::milliseconds(20);
 // Pairs of a batch found in memory before the rest is left to many readers.
 constexpr std::size_t kEnoughToTellMemory = 256;
-// A batch is found in memory when at most one pair in this many with data
-// is not: the page cache of a warm tree always misses a page here and
-// there (reclaimed, or never read back), and one such pair would otherwise
-// leave a tree in memory to one reader for many batches.
-constexpr std::size_t kPairsPerMissTolerated = 32;
 // Bytes of large files one head's rate is measured over, at most.
 constexpr double kSpanBytes = 128 << 20;
 // Bytes of large files one reader compares before its rate is first looked
@@ -593,12 +588,12 @@ void ReaderPool::FindPlaces(OpenedPair& pair) const {
     if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(pair.job->sides[side]);
 }
 
-// The first and the last byte of both sides of a pair with data are in
-// memory: the pair will not move the head.
+// The first and the last byte of both sides are in memory: the pair will
+// not move the head.
 bool ReaderPool::InMemory(PairJob& job) {
-  const std::int64_t last = job.planSize - 1;
+  const std::int64_t last = std::max<std::int64_t>(job.planSize - 1, 0);
   for (SideReading& side : job.sides)
-    if (!(side.file->InMemory(0) && side.file->InMemory(last))) return false;
+    if (job.planSize > 0 && !(side.file->InMemory(0) && side.file->InMemory(last))) return false;
   return true;
 }
 
@@ -615,9 +610,8 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
                                                    bool& inMemory) {
   // A batch whose opens decided every pair, or whose files are all empty,
   // tells nothing of the medium.
-  std::size_t withData = 0;
-  std::size_t missed = 0;
-  const auto mostlyInMemory = [&] { return withData > 0 && missed * kPairsPerMissTolerated <= withData; };
+  inMemory = true;
+  bool anyData = false;
   std::size_t tried = 0;
   for (;;) {
     lock.lock();
@@ -625,7 +619,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     if (toOpen_.empty()) break;
     // So many pairs in memory tell enough: the rest goes back, for many
     // readers to open at once rather than one after another here.
-    if (tried >= kEnoughToTellMemory && mostlyInMemory()) {
+    if (inMemory && anyData && tried >= kEnoughToTellMemory) {
       while (!toOpen_.empty()) {
         work_.push_front({std::move(toOpen_.back())});
         toOpen_.pop_back();
@@ -638,10 +632,8 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     lock.unlock();
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
-      if (job->planSize > 0) {
-        ++withData;
-        if (!InMemory(*job)) ++missed;
-      }
+      inMemory = inMemory && InMemory(*job);
+      anyData = anyData || job->planSize > 0;
       FindPlaces(pair);
     } else {
       reader.FinishPair(*job);
@@ -652,7 +644,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     opened_.push_back(std::move(pair));
     lock.unlock();
   }
-  inMemory = mostlyInMemory();
+  inMemory = inMemory && anyData;
   // With the lock held from here: what was opened, unless taken over.
   Run opened = std::move(opened_);
   opened_.clear();
