@@ -103,10 +103,10 @@ compare() {  # name, tree, cold, with_cat
   if ((cold)); then ref=reader; elif ((with_cat)); then ref=cat; fi
   if [[ -n $ref ]]; then names+=("$ref"); fi
   part_quiet
-  # One round untimed: warms the trees of a warm part, and after the quiet
-  # wait lets the machine give back the memory it took while idle (its first
-  # cold reads cost the kernel up to 4x the processor time of later ones,
-  # whoever reads first).
+  # One round untimed: it warms the trees of a warm part; and after the
+  # quiet wait the first cold reads cost the kernel up to 4x the processor
+  # time of later ones, whoever reads first, which would fall on the first
+  # timed run.
   time_each "$cold" "$tree" "${names[@]}" >/dev/null
   part_begin "$name"
   printf '  %-6s %10s %10s' run "diff -rq" ovik
