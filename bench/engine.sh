@@ -167,6 +167,7 @@ ovik_record() { "$VERIFY" --quiet --write-sums "$1/recorded.sums" "$1/src" "$1/d
 compare_pair() {  # name, tree, cold, first, second
   local name=$1 tree=$2 cold=$3 run i cmd
   local -a cmds=("$4" "$5") firsts=() seconds=() ratios=() order times
+  part_quiet
   for cmd in "$4" "$5"; do
     if ((cold)); then drop_tree "$tree"; fi
     "$cmd" "$tree" >/dev/null 2>&1
