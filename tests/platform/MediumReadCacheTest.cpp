@@ -8,8 +8,10 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -55,14 +57,18 @@ std::string WriteUnsyncedFile(const TempTree& tree) {
   return tree.Path("file.bin");
 }
 
+void DropPages(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fdatasync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+}
+
 // A file system that keeps every page in memory (tmpfs) cannot drop them.
 bool CacheCanBeDropped(const TempTree& tree) {
   const std::string probe = tree.Path("probe.bin");
   tree.WriteFile("probe.bin", PatternBytes(1 << 16));
-  const int fd = open(probe.c_str(), O_RDONLY | O_CLOEXEC);
-  fdatasync(fd);
-  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-  close(fd);
+  DropPages(probe);
   return ResidentPages(probe) == 0;
 }
 
@@ -107,6 +113,27 @@ TEST_F(PageCache, SourceAndCachedReadsKeepThePages) {
     opened.file.reset();
     EXPECT_EQ(ResidentPages(path), kFileSize / static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
   }
+}
+
+// The readers ask before they choose the order of reading; asking must
+// not read the page in meanwhile. A destination read from its medium is
+// never in memory: its pages went at its open.
+TEST_F(PageCache, AskingWhetherAPageIsInMemoryBringsNothingIn) {
+  constexpr long kCachestat = 451;
+  if (syscall(kCachestat, -1, nullptr, nullptr, 0) != 0 && errno == ENOSYS)
+    GTEST_SKIP() << "this kernel cannot tell what is cached without reading it";
+  OpenResult opened = SystemFileSystem().OpenForRead(path, ReadRole::Source);
+  ASSERT_NE(opened.file, nullptr);
+  EXPECT_TRUE(opened.file->InMemory(kFileSize - 1));
+  DropPages(path);
+  EXPECT_FALSE(opened.file->InMemory(0));
+  EXPECT_FALSE(opened.file->InMemory(kFileSize - 1));
+  EXPECT_EQ(ResidentPages(path), 0u);
+  ReadToEnd(*opened.file);
+  EXPECT_TRUE(opened.file->InMemory(0));
+  OpenResult medium = SystemFileSystem().OpenForRead(path, ReadRole::DestinationMedium);
+  ASSERT_NE(medium.file, nullptr);
+  EXPECT_FALSE(medium.file->InMemory(0));
 }
 
 void Append(const std::string& path, const std::string& bytes) {

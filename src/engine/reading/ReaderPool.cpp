@@ -21,6 +21,10 @@ constexpr auto kStallAfter = std::chrono::milliseconds(250);
 constexpr auto kGatherFor = std::chrono::milliseconds(20);
 // Pairs of a batch found in memory before the rest is left to many readers.
 constexpr std::size_t kEnoughToTellMemory = 256;
+// Pairs with data per pair out of memory that a batch still counts as in
+// memory: the system's memory reclaim takes a page from a warm tree here
+// and there.
+constexpr std::size_t kPairsPerMissTolerated = 32;
 // Bytes of large files one head's rate is measured over, at most.
 constexpr double kSpanBytes = 128 << 20;
 // Bytes of large files one reader compares before its rate is first looked
@@ -589,12 +593,24 @@ void ReaderPool::FindPlaces(OpenedPair& pair) const {
 }
 
 // The first and the last byte of both sides are in memory: the pair will
-// not move the head.
-bool ReaderPool::InMemory(PairJob& job) {
-  const std::int64_t last = std::max<std::int64_t>(job.planSize - 1, 0);
+// not move the head. Asking stops once more pairs are out than a batch in
+// memory may have, so that a cold disk is asked of a pair or two a batch.
+void ReaderPool::MemoryCount::Count(PairJob& job) {
+  if (job.planSize <= 0 || gaveUp_) return;
+  ++withData_;
+  const std::int64_t last = job.planSize - 1;
   for (SideReading& side : job.sides)
-    if (job.planSize > 0 && !(side.file->InMemory(0) && side.file->InMemory(last))) return false;
-  return true;
+    if (!(side.file->InMemory(0) && side.file->InMemory(last))) {
+      ++out_;
+      gaveUp_ = out_ > withData_ / kPairsPerMissTolerated + 1;
+      return;
+    }
+}
+
+// A batch whose opens decided every pair, or whose files are all empty,
+// tells nothing of the medium.
+bool ReaderPool::MemoryCount::InMemory() const {
+  return !gaveUp_ && withData_ > 0 && out_ <= withData_ / kPairsPerMissTolerated;
 }
 
 ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
@@ -608,10 +624,7 @@ ReaderPool::DataPlace ReaderPool::PlaceOf(SideReading& side) {
 // A pair an open decided is done at once.
 std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock,
                                                    bool& inMemory) {
-  // A batch whose opens decided every pair, or whose files are all empty,
-  // tells nothing of the medium.
-  inMemory = true;
-  bool anyData = false;
+  MemoryCount memory;
   std::size_t tried = 0;
   for (;;) {
     lock.lock();
@@ -619,7 +632,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     if (toOpen_.empty()) break;
     // So many pairs in memory tell enough: the rest goes back, for many
     // readers to open at once rather than one after another here.
-    if (inMemory && anyData && tried >= kEnoughToTellMemory) {
+    if (memory.InMemory() && tried >= kEnoughToTellMemory) {
       while (!toOpen_.empty()) {
         work_.push_front({std::move(toOpen_.back())});
         toOpen_.pop_back();
@@ -632,8 +645,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     lock.unlock();
     OpenedPair pair{job, {}, true};
     if (reader.OpenPair(*job)) {
-      inMemory = inMemory && InMemory(*job);
-      anyData = anyData || job->planSize > 0;
+      memory.Count(*job);
       FindPlaces(pair);
     } else {
       reader.FinishPair(*job);
@@ -644,7 +656,7 @@ std::vector<ReaderPool::Run> ReaderPool::OpenBatch(PairReader& reader, std::uniq
     opened_.push_back(std::move(pair));
     lock.unlock();
   }
-  inMemory = inMemory && anyData;
+  inMemory = memory.InMemory();
   // With the lock held from here: what was opened, unless taken over.
   Run opened = std::move(opened_);
   opened_.clear();

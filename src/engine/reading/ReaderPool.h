@@ -176,9 +176,20 @@ class ReaderPool : public std::enable_shared_from_this<ReaderPool> {
     return pace_.orderBy == PairComparison::kSource ? PairComparison::kDestination : PairComparison::kSource;
   }
   // Opens the pairs of `toOpen_`, `lock` let go meanwhile and held at the
-  // end; `inMemory`: every pair was found in memory, and one had data.
+  // end; `inMemory`: the pairs with data were found in memory, all but one
+  // in 32, and there was one.
   std::vector<Run> OpenBatch(PairReader& reader, std::unique_lock<std::mutex>& lock, bool& inMemory);
-  static bool InMemory(PairJob& job);
+  // Whether the pairs a batch opened are in memory, all but a few.
+  class MemoryCount {
+   public:
+    void Count(PairJob& job);
+    bool InMemory() const;
+
+   private:
+    std::size_t withData_ = 0;
+    std::size_t out_ = 0;
+    bool gaveUp_ = false;
+  };
   static DataPlace PlaceOf(SideReading& side);
   void FindPlaces(OpenedPair& pair) const;
   void ReadRun(Run& run, PairReader& reader, const std::stop_token& stop, bool inStretches);
