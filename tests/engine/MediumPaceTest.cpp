@@ -87,7 +87,7 @@ class PlacedFileSystem final : public FileSystem {
       if (found == fileSystem_.placeOnDevice.end()) return std::nullopt;
       return found->second;
     }
-    bool InMemory(std::int64_t) override {
+    bool InMemory() override {
       return fileSystem_.inMemory && fileSystem_.outOfMemory.count(path_) == 0;
     }
     void WillRead(std::int64_t) override {

@@ -592,15 +592,14 @@ void ReaderPool::FindPlaces(OpenedPair& pair) const {
     if (side == pace_.orderBy || pace_.bothSidesHere) pair.places[side] = PlaceOf(pair.job->sides[side]);
 }
 
-// The first and the last byte of both sides are in memory: the pair will
-// not move the head. Asking stops once more pairs are out than a batch in
-// memory may have, so that a cold disk is asked of a pair or two a batch.
+// Both sides are in memory: the pair will not move the head. Asking stops
+// once more pairs are out than a batch in memory may have, so that a cold
+// disk is asked of a pair or two a batch.
 void ReaderPool::MemoryCount::Count(PairJob& job) {
   if (job.planSize <= 0 || gaveUp_) return;
   ++withData_;
-  const std::int64_t last = job.planSize - 1;
   for (SideReading& side : job.sides)
-    if (!(side.file->InMemory(0) && side.file->InMemory(last))) {
+    if (!side.file->InMemory()) {
       ++out_;
       gaveUp_ = out_ > withData_ / kPairsPerMissTolerated + 1;
       return;

@@ -99,12 +99,10 @@ class ReadableFile {
   // it brings them in while the file read before them is still read; the
   // call does not wait for them. By default nothing.
   virtual void WillRead(std::int64_t length) { (void)length; }
-  // Whether the byte at `offset` is in memory (the page cache), asked
-  // without waiting for the device; false where that is not known.
-  virtual bool InMemory(std::int64_t offset) {
-    (void)offset;
-    return false;
-  }
+  // Whether the file's data is in memory (the page cache), all but a page
+  // in 32, asked without reading from the device; false where that is not
+  // known.
+  virtual bool InMemory() { return false; }
 
   // Reads on from where the last read stopped.
   std::int64_t ReadBlock(std::byte* buffer, std::size_t size, int& error) {

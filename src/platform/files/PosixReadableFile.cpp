@@ -7,6 +7,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -30,11 +31,9 @@ void DropCachedPages(int fd) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
 }
 
-// Whether the page holding `offset` is in the page cache, by cachestat
-// (Linux 6.5), which only counts. A read that may not wait would answer
-// too, but also starts reading a missing page from the device, out of the
-// order the head is read in. Nothing where the system cannot tell.
-std::optional<bool> PageCached(int fd, std::int64_t offset) {
+// Pages of the file that the page cache holds, by cachestat (Linux 6.5),
+// which only counts. Nothing where the system cannot tell.
+std::optional<std::uint64_t> CachedPages(int fd) {
 #ifdef SYS_cachestat
   constexpr long kCachestat = SYS_cachestat;
 #else
@@ -42,15 +41,24 @@ std::optional<bool> PageCached(int fd, std::int64_t offset) {
 #endif
   struct {
     std::uint64_t offset, length;
-  } range{static_cast<std::uint64_t>(offset), 1};
+  } wholeFile{0, 0};
   struct {
     std::uint64_t cached, dirty, writeback, evicted, recentlyEvicted;
   } counts{};
   static std::atomic<bool> unsupported{false};
   if (unsupported.load(std::memory_order_relaxed)) return std::nullopt;
-  if (syscall(kCachestat, fd, &range, &counts, 0) == 0) return counts.cached > 0;
+  if (syscall(kCachestat, fd, &wholeFile, &counts, 0) == 0) return counts.cached;
   if (errno == ENOSYS) unsupported.store(true, std::memory_order_relaxed);
   return std::nullopt;
+}
+
+// The byte is in the page cache. A read that may not wait also starts
+// reading a missing page from the device, out of the order the head is
+// read in: only where the cache cannot be asked otherwise.
+bool ByteCached(int fd, off_t offset) {
+  char byte = 0;
+  iovec part{&byte, 1};
+  return preadv2(fd, &part, 1, offset, RWF_NOWAIT) == 1;
 }
 
 class PosixReadableFile final : public ReadableFile {
@@ -73,12 +81,12 @@ class PosixReadableFile final : public ReadableFile {
   void WillRead(std::int64_t length) override { posix_fadvise(fd_, 0, length, POSIX_FADV_WILLNEED); }
   // A destination's pages were dropped at its open: its reads go to the
   // medium.
-  bool InMemory(std::int64_t offset) override {
+  bool InMemory() override {
     if (role_ == ReadRole::DestinationMedium) return false;
-    if (const std::optional<bool> cached = PageCached(fd_, offset)) return *cached;
-    char byte = 0;
-    iovec part{&byte, 1};
-    return preadv2(fd_, &part, 1, offset, RWF_NOWAIT) == 1;
+    static const auto pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    const std::uint64_t pages = (static_cast<std::uint64_t>(sizeWhenOpened_) + pageSize - 1) / pageSize;
+    if (const std::optional<std::uint64_t> cached = CachedPages(fd_)) return *cached >= pages - pages / 32;
+    return ByteCached(fd_, 0) && ByteCached(fd_, std::max<off_t>(sizeWhenOpened_ - 1, 0));
   }
 
   std::int64_t ReadAt(std::byte* buffer, std::size_t size, std::int64_t offset, int& error) override {
