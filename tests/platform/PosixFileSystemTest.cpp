@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -110,6 +111,13 @@ TEST(Listing, AppliesAttributesAndFiltersToRealEntries) {
   EXPECT_EQ(told.at("plain.txt").size, kSizeUnknown);
   EXPECT_EQ(told.at(".hidden.txt").attributes, faHidden);
   EXPECT_EQ(told.at("linkToSub").id, folders.at("sub").id);
+
+  // The regular files as the entries name them, links left out.
+  std::vector<std::string> fileNames;
+  ASSERT_TRUE(SystemFileSystem().ListFileNames(tree.root(), fileNames));
+  std::sort(fileNames.begin(), fileNames.end());
+  EXPECT_EQ(fileNames, (std::vector<std::string>{".hidden.txt", "plain.txt", "readonly.txt"}));
+  EXPECT_FALSE(SystemFileSystem().ListFileNames(tree.Path("nowhere"), fileNames));
 }
 
 // A large folder's attributes are read on two threads, a few entries at a
@@ -182,12 +190,20 @@ TEST(SpecialFiles, AreNeverListedAndNeverOpened) {
 
   EXPECT_TRUE(ListAll(tree.root(), kFilesFilter).empty());
   EXPECT_FALSE(FindEntry(SystemFileSystem(), tree.Path("fifo"), kAnythingFilter));
+  std::vector<std::string> fileNames{"stale"};
+  EXPECT_TRUE(SystemFileSystem().ListFileNames(tree.root(), fileNames));
+  EXPECT_TRUE(fileNames.empty());
 
+  // Also as a file its listing named a moment before, which a FIFO may
+  // have taken the place of since.
   alarm(10);  // opening a FIFO for reading would block without a writer
   for (const char* name : {"fifo", "sock", "linkToFifo"}) {
-    const OpenResult opened = SystemFileSystem().OpenForRead(tree.Path(name), ReadRole::Source);
-    EXPECT_EQ(opened.file, nullptr) << name;
-    EXPECT_NE(opened.error, 0) << name;
+    for (const OpenResult& opened : {SystemFileSystem().OpenForRead(tree.Path(name), ReadRole::Source),
+                                     SystemFileSystem().OpenForRead(tree.Path(name), ReadRole::DestinationCached),
+                                     SystemFileSystem().OpenListedFile(tree.Path(name), ReadRole::DestinationCached)}) {
+      EXPECT_EQ(opened.file, nullptr) << name;
+      EXPECT_NE(opened.error, 0) << name;
+    }
   }
   alarm(0);
   close(sock);

@@ -145,7 +145,8 @@ bool PairReader::OpenSource(PairJob& job) {
 bool PairReader::OpenDestination(PairJob& job) {
   OpenResult opened;
   try {
-    opened = place_.Files().OpenForRead(job.dstPath, job.dstRole);
+    opened = job.dstListed ? place_.Files().OpenListedFile(job.dstPath, job.dstRole)
+                           : place_.Files().OpenForRead(job.dstPath, job.dstRole);
     if (!opened.file) {
       job.outcome.dstLookup = place_.Files().LookUp(job.dstPath);
       job.comparison.Decide(FileResult::DstMissing, spent_);

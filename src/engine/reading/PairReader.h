@@ -58,6 +58,7 @@ struct PairJob {
   bool digestOnly = false;
   std::string root;
   ReadRole dstRole = ReadRole::DestinationMedium;
+  bool dstListed = false;  // its folder's listing named the destination a regular file
   // Of the source, or of the file read for its digest alone: read whole.
   std::unique_ptr<StreamDigest> digest;
 

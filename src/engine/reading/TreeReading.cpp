@@ -134,6 +134,7 @@ void TreeReading::RunWalk(Walking& walking, std::stop_token stop) {
         entry.job->dstPath = std::move(entry.step.dstPath);
         entry.job->listedSize = entry.step.size;
         entry.job->dstRole = settings.dstRole;
+        entry.job->dstListed = entry.step.dstListed;
         if (settings.makeSourceDigest) entry.job->digest = settings.makeSourceDigest();
       }
       const bool file = entry.step.kind == WalkStep::Kind::File;

@@ -2,7 +2,10 @@
 
 #include "common/PathUtils.h"
 
+#include <algorithm>
 #include <mutex>
+#include <string_view>
+#include <unordered_set>
 
 namespace ovik {
 namespace {
@@ -82,8 +85,24 @@ bool Walk::ListTop() {
     if (names.size() > 1 && !insideMissing_ && onTheHead_ && onTheHead_()) fileSystem_.ReadEntriesAhead(top.dst, names);
     for (const std::string& name : names)
       top.dstSubThere.push_back(FindEntry(fileSystem_, JoinPath(top.dst, name), kAnythingFilter) ? 1 : 0);
+    if (!insideMissing_) ListDestinationFiles(top);
   }
   return true;
+}
+
+// A folder with more than one file has its destination twin listed, so
+// that each file the listing names a regular file there is opened without
+// being looked up by its name first: one listing costs less than two
+// lookups.
+void Walk::ListDestinationFiles(Folder& folder) {
+  constexpr std::ptrdiff_t kFilesWorthAListing = 2;
+  const std::vector<DirEntry>& entries = folder.listing->entries;
+  if (std::count_if(entries.begin(), entries.end(), IsFile) < kFilesWorthAListing) return;
+  std::vector<std::string> names;
+  if (!fileSystem_.ListFileNames(folder.dst, names)) return;
+  const std::unordered_set<std::string_view> listed(names.begin(), names.end());
+  folder.dstListsFile.reserve(entries.size());
+  for (const DirEntry& entry : entries) folder.dstListsFile.push_back(listed.count(entry.name) != 0 ? 1 : 0);
 }
 
 bool Walk::NextOfEntries(Folder& folder, WalkStep& step) {
@@ -135,7 +154,8 @@ bool Walk::NextFile(Folder& folder, WalkStep& step) {
     step.size = entry.size;
     step.inode = entry.id.inode;
     step.listing = folder.listing;
-    if (withDestination_) step.dstPath = JoinPath(folder.dst, entry.name);
+    step.dstPath = JoinPath(folder.dst, entry.name);
+    step.dstListed = !folder.dstListsFile.empty() && folder.dstListsFile[folder.nextFile - 1] != 0;
     return true;
   }
   return false;

@@ -29,6 +29,7 @@ struct WalkStep {
   std::int64_t size = 0;    // of a file, as the listing gave it
   std::uint64_t files = 1;
   std::uint64_t inode = 0;  // of a file, where the listing gave it; 0 otherwise
+  bool dstListed = false;   // of a file: the destination's listing named it a regular file
   std::string srcPath;
   std::string dstPath;
   ListingRef listing;  // of a file: its folder's listing
@@ -67,6 +68,7 @@ class Walk {
     std::string dst;
     ListingRef listing;                // null until listed
     std::vector<char> dstSubThere;     // of each walked sub-folder, in order
+    std::vector<char> dstListsFile;    // of each entry, when the destination was listed
     std::size_t nextEntry = 0;
     std::size_t nextSub = 0;
     std::size_t nextFile = 0;
@@ -79,6 +81,7 @@ class Walk {
   bool IsWalked(const DirEntry& entry) const;
   // Lists the folder on top; false when it could not be listed.
   bool ListTop();
+  void ListDestinationFiles(Folder& folder);
   bool NextOfEntries(Folder& folder, WalkStep& step);
   bool NextFile(Folder& folder, WalkStep& step);
   bool CountFiles(Folder& folder, WalkStep& step);

@@ -155,6 +155,14 @@ class FileSystem {
   }
   // Opens a regular file for reading; never opens special files.
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
+  // The names of the regular files among the entries of `folder`, as far as
+  // its listing tells them without looking at each entry; false when it
+  // cannot be listed. By default those ListEntries finds files.
+  virtual bool ListFileNames(const std::string& folder, std::vector<std::string>& names);
+  // As OpenForRead, for a file that ListFileNames has just named a regular
+  // file: it need not be looked at before it is opened, and is looked at
+  // once open instead. By default OpenForRead.
+  virtual OpenResult OpenListedFile(const std::string& path, ReadRole role) { return OpenForRead(path, role); }
   // As OpenForRead and LookUp for `relative` within `root`, where no step
   // of the path may lead out of `root`: neither "..", nor a symbolic link
   // that points outside (the error is then EXDEV). By default the two paths

@@ -165,17 +165,15 @@ void MarkSystemFolders(int dirFd, std::vector<DirEntry>& entries) {
   }
 }
 
-// Reads every entry of the open folder `dirFd` in the order the system
-// returns them.
-bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, HelperThread& helper, int& error) {
+// Hands each entry of the open folder `dirFd` to `take` in the order the
+// system returns them; false with the error number when the folder cannot
+// be read to its end.
+template <typename Take>
+bool ReadDirents(int dirFd, const Take& take, int& error) {
   alignas(dirent64) char buffer[32 * 1024];
-  std::vector<UnreadEntry> unread;
   for (;;) {
     const ssize_t count = getdents64(dirFd, buffer, sizeof buffer);
-    if (count == 0) {
-      ReadAllAttributes(dirFd, unread, entries, helper);
-      return true;
-    }
+    if (count == 0) return true;
     if (count < 0) {
       if (errno == EINTR) continue;
       error = errno;
@@ -183,10 +181,20 @@ bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, 
     }
     for (ssize_t offset = 0; offset < count;) {
       const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
-      AddEntry(d->d_name, d->d_type, sizes, entries, unread);
+      take(*d);
       offset += d->d_reclen;
     }
   }
+}
+
+// Reads every entry of the open folder `dirFd` in the order the system
+// returns them.
+bool ReadAllEntries(int dirFd, FileSizes sizes, std::vector<DirEntry>& entries, HelperThread& helper, int& error) {
+  std::vector<UnreadEntry> unread;
+  const bool read =
+      ReadDirents(dirFd, [&](const dirent64& d) { AddEntry(d.d_name, d.d_type, sizes, entries, unread); }, error);
+  if (read) ReadAllAttributes(dirFd, unread, entries, helper);
+  return read;
 }
 
 }  // namespace
@@ -215,6 +223,21 @@ bool PosixFileSystem::ListEntries(const std::string& folder, FileSizes sizes, st
   return true;
 }
 
+// Only what the entries tell: a name whose type they leave unknown (or a
+// link) is not among them.
+bool PosixFileSystem::ListFileNames(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  int error = 0;
+  const FolderRef opened = folders_.ForListing(folder, error);
+  if (!opened) return false;
+  return ReadDirents(
+      opened->fd(),
+      [&](const dirent64& d) {
+        if (d.d_type == DT_REG) names.emplace_back(d.d_name);
+      },
+      error);
+}
+
 // In the order of their inode numbers, the order of the tables that hold
 // them, which the folder's listing tells.
 void PosixFileSystem::ReadEntriesAhead(const std::string& folder, const std::vector<std::string>& names) {
@@ -223,17 +246,12 @@ void PosixFileSystem::ReadEntriesAhead(const std::string& folder, const std::vec
   if (!opened) return;
   const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
   std::vector<std::pair<ino64_t, std::string>> found;
-  alignas(dirent64) char buffer[32 * 1024];
-  for (;;) {
-    const ssize_t count = getdents64(opened->fd(), buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    for (ssize_t offset = 0; offset < count;) {
-      const auto* d = reinterpret_cast<const dirent64*>(buffer + offset);
-      if (wanted.count(d->d_name) != 0) found.emplace_back(d->d_ino, d->d_name);
-      offset += d->d_reclen;
-    }
-  }
+  ReadDirents(
+      opened->fd(),
+      [&](const dirent64& d) {
+        if (wanted.count(d.d_name) != 0) found.emplace_back(d.d_ino, d.d_name);
+      },
+      error);
   std::sort(found.begin(), found.end());
   struct stat st;
   for (const auto& entry : found) (void)fstatat(opened->fd(), entry.second.c_str(), &st, 0);
@@ -256,12 +274,22 @@ EntryLookup PosixFileSystem::LookUp(const std::string& path) {
   return {std::move(entry), 0};
 }
 
+// A source comes from a listing that has just named it a file; a
+// destination is looked up by its name.
 OpenResult PosixFileSystem::OpenForRead(const std::string& path, ReadRole role) {
+  return OpenInParent(path, role, role == ReadRole::Source ? Listed::AsFile : Listed::No);
+}
+
+OpenResult PosixFileSystem::OpenListedFile(const std::string& path, ReadRole role) {
+  return OpenInParent(path, role, Listed::AsFile);
+}
+
+OpenResult PosixFileSystem::OpenInParent(const std::string& path, ReadRole role, Listed listed) {
   const char* name = nullptr;
   int error = 0;
   const FolderRef parent = ParentOf(path, name, error);
   if (error != 0) return OpenFailure(error);
-  return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name, role);
+  return OpenRegularFileForRead(parent ? parent->fd() : AT_FDCWD, name, role, listed);
 }
 
 OpenResult PosixFileSystem::OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) {
@@ -294,6 +322,16 @@ OpenResult FileSystem::OpenBeneath(const std::string& root, const std::string& r
 }
 
 OpenResult FileSystem::OpenList(const std::string& path) { return OpenForRead(path, ReadRole::Source); }
+
+bool FileSystem::ListFileNames(const std::string& folder, std::vector<std::string>& names) {
+  std::vector<DirEntry> entries;
+  int error = 0;
+  names.clear();
+  if (!ListEntries(folder, FileSizes::LeftToTheOpen, entries, error)) return false;
+  for (DirEntry& entry : entries)
+    if (PassesFilter(entry.attributes, kFilesFilter)) names.push_back(std::move(entry.name));
+  return true;
+}
 
 OpenResult PosixFileSystem::OpenList(const std::string& path) { return OpenListForRead(path); }
 

@@ -3,6 +3,7 @@
 #include "platform/files/FileSystem.h"
 #include "platform/files/HelperThread.h"
 #include "platform/files/PosixFolderHandles.h"
+#include "platform/files/PosixReadableFile.h"
 
 #include <sys/stat.h>
 
@@ -26,6 +27,8 @@ class PosixFileSystem final : public FileSystem {
   EntryLookup LookUp(const std::string& path) override;
   void ReadEntriesAhead(const std::string& folder, const std::vector<std::string>& names) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
+  bool ListFileNames(const std::string& folder, std::vector<std::string>& names) override;
+  OpenResult OpenListedFile(const std::string& path, ReadRole role) override;
   OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
   OpenResult OpenList(const std::string& path) override;
   EntryLookup LookUpBeneath(const std::string& root, const std::string& relative) override;
@@ -38,6 +41,7 @@ class PosixFileSystem final : public FileSystem {
   // `path` itself; the current folder for a name without a separator. Null
   // with the error number when that folder cannot be opened.
   FolderRef ParentOf(const std::string& path, const char*& name, int& error);
+  OpenResult OpenInParent(const std::string& path, ReadRole role, Listed listed);
 
   FolderHandles folders_;
   // Reads the attributes of a large folder's entries beside the listing's thread.

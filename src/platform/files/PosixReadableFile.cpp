@@ -278,9 +278,9 @@ OpenResult OpenRegularFileBeneath(int rootFd, const std::string& relative, ReadR
   return AdoptRegularFile(fd, role, nullptr);
 }
 
-OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
+OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role, Listed listed) {
   struct stat st;
-  const bool lookedAt = role != ReadRole::Source;
+  const bool lookedAt = listed == Listed::No;
   if (lookedAt) {
     if (fstatat(dirFd, name, &st, 0) != 0) return OpenFailure(errno);
     if (!S_ISREG(st.st_mode)) return OpenFailure(ErrorForNonRegular(st));
@@ -290,7 +290,7 @@ OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role) {
   // in ReadAt.
   const int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return OpenFailure(errno);
-  // A file looked at just before is taken as it was seen; a source is
+  // A file looked at just before is taken as it was seen; a listed one is
   // checked now, since its listing may be older.
   return AdoptRegularFile(fd, role, lookedAt ? &st : nullptr);
 }

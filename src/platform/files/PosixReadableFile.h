@@ -8,14 +8,18 @@
 
 namespace ovik {
 
+// How a file to open was found: named a regular file by its folder's
+// listing a moment ago, or not (a destination looked up by its name).
+enum class Listed : bool { No, AsFile };
+
 // Opens the regular file `name` of the folder `dirFd` (after following
 // symbolic links) for reading. Special files and folders are refused; a
-// destination is looked at before it is opened, so that a FIFO or a device
-// there is never opened. A source comes from a listing that has just told
-// it is a file, so it is opened straight away and checked once open. Files
-// are opened without blocking, so that a FIFO put in a file's place in
-// between can never block the run.
-OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role);
+// file its listing did not name a regular file is looked at before it is
+// opened, so that a FIFO or a device there is never opened. One the listing
+// named is opened straight away and checked once open. Files are opened
+// without blocking, so that a FIFO put in a file's place in between can
+// never block the run.
+OpenResult OpenRegularFileForRead(int dirFd, const char* name, ReadRole role, Listed listed);
 
 // As OpenRegularFileForRead for the path `relative` below the folder
 // `rootFd`, resolved so that no step leads out of it (EXDEV): neither "..",

@@ -91,6 +91,10 @@ OpenResult FaultyFileSystem::OpenForRead(const std::string& path, ReadRole role)
   return OpenWithFaults(path, [&] { return SystemFileSystem().OpenForRead(path, role); });
 }
 
+OpenResult FaultyFileSystem::OpenListedFile(const std::string& path, ReadRole role) {
+  return OpenWithFaults(path, [&] { return SystemFileSystem().OpenListedFile(path, role); });
+}
+
 OpenResult FaultyFileSystem::OpenList(const std::string& path) {
   return OpenWithFaults(path, [&] { return SystemFileSystem().OpenList(path); });
 }

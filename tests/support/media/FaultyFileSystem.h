@@ -21,6 +21,7 @@ class FaultyFileSystem final : public FileSystem {
   bool ListEntries(const std::string& folder, FileSizes sizes, std::vector<DirEntry>& entries, int& error) override;
   EntryLookup LookUp(const std::string& path) override;
   OpenResult OpenForRead(const std::string& path, ReadRole role) override;
+  OpenResult OpenListedFile(const std::string& path, ReadRole role) override;
   // Injected by the joined path; otherwise confined as the machine's are.
   OpenResult OpenBeneath(const std::string& root, const std::string& relative, ReadRole role) override;
   OpenResult OpenList(const std::string& path) override;
