@@ -92,8 +92,8 @@ bool Walk::ListTop() {
 
 // A folder with more than one file has its destination twin listed, so
 // that each file the listing names a regular file there is opened without
-// being looked up by its name first: one listing costs less than two
-// lookups.
+// being looked up by its name first: from two files on, the listing costs
+// less than the lookups it saves.
 void Walk::ListDestinationFiles(Folder& folder) {
   constexpr std::ptrdiff_t kFilesWorthAListing = 2;
   const std::vector<DirEntry>& entries = folder.listing->entries;

@@ -157,7 +157,7 @@ class FileSystem {
   virtual OpenResult OpenForRead(const std::string& path, ReadRole role) = 0;
   // The names of the regular files among the entries of `folder`, as far as
   // its listing tells them without looking at each entry; false when it
-  // cannot be listed. By default those ListEntries finds files.
+  // cannot be listed. By default the files among those of ListEntries.
   virtual bool ListFileNames(const std::string& folder, std::vector<std::string>& names);
   // As OpenForRead, for a file that ListFileNames has just named a regular
   // file: it need not be looked at before it is opened, and is looked at
